@@ -1,0 +1,74 @@
+// Reads arbitrary text as a batch file and works out every path on it the way a check
+// would, without touching any file.
+#include "platform/BatchParser.h"
+#include "platform/BatchPath.h"
+#include "platform/BatchWildcard.h"
+#include "util/Windows1252.h"
+
+#include <QRegularExpression>
+#include <QString>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+using namespace Qt::StringLiterals;
+using namespace veltrane;
+
+namespace {
+
+void require(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+// A resolved path is absolute and has no "." or ".." left in it.
+void checkResolved(const QString& path, const QString& current)
+{
+    if (path.isEmpty())
+        return;
+    const QStringList names = path.split(QRegularExpression(u"[\\\\/]"_s), Qt::SkipEmptyParts);
+    for (const QString& name : names)
+        require(name != u"."_s && name != u".."_s);
+    require(path.startsWith(u'/') || (path.size() >= 3 && path[1] == u':' && path[2] == u'\\'));
+    require(BatchPath::isRoot(path) || BatchPath::ancestors(path).size() >= 2);
+    require(BatchPath::parent(path).size() <= path.size());
+    Q_UNUSED(current);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    const QString text = Windows1252::decode(bytes);
+    const QList<BatchLine> lines = BatchParser::parse(text);
+
+    const QString folders[] = {u"C:\\Games\\Rail Simulator\\Assets"_s, u"/home/me/RS"_s};
+    int previous = 0;
+    for (const BatchLine& line : lines) {
+        require(line.number > previous);
+        previous = line.number;
+        if (!line.problem.isEmpty())
+            continue;
+        QList<BatchWord> words = line.words;
+        for (const BatchLine::Condition& condition : line.conditions)
+            words.append(condition.path);
+        for (const QString& current : folders) {
+            const QString batchFolder = BatchPath::folderWithSeparator(current + u"\\x.bat"_s);
+            for (const BatchWord& word : std::as_const(words)) {
+                QString error;
+                const QString path = BatchPath::resolveWord(word, batchFolder, current, &error);
+                require(!path.isEmpty() || !error.isEmpty());
+                checkResolved(path, current);
+                const QString name = path.isEmpty() ? QString() : BatchPath::name(path);
+                if (BatchWildcard::hasWildcards(name)) {
+                    BatchWildcard::matches(name, u"Blueprints.PAK"_s);
+                    BatchWildcard::matches(name, word.literal().left(300));
+                    BatchWildcard::rename(name, u"a.b.c"_s);
+                }
+            }
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,97 @@
+#include "RouteListSplice.h"
+
+using namespace Qt::StringLiterals;
+
+namespace veltrane {
+
+namespace {
+
+constexpr auto kCase = Qt::CaseInsensitive;
+const QString kRecordOpen = u"<cRouteProperties"_s;
+const QString kRecordClose = u"</cRouteProperties>"_s;
+
+RouteListSplice::Result problem(const QString& what)
+{
+    return {QString(), what};
+}
+
+// Where the indentation of the line that holds position `at` begins, when only blanks
+// stand before `at` on that line; otherwise `at` itself.
+qsizetype indentationStart(const QString& text, qsizetype at)
+{
+    qsizetype start = at;
+    while (start > 0 && (text[start - 1] == u'\t' || text[start - 1] == u' '))
+        --start;
+    return (start == 0 || text[start - 1] == u'\n') ? start : at;
+}
+
+// Just past the line end that starts at `at`, if one does.
+qsizetype pastLineEnd(const QString& text, qsizetype at)
+{
+    if (text.mid(at, 2) == u"\r\n"_s)
+        return at + 2;
+    if (at < text.size() && text[at] == u'\n')
+        return at + 1;
+    return at;
+}
+
+} // namespace
+
+RouteListSplice::Result RouteListSplice::elementText(const QString& marker, const QString& tag)
+{
+    const qsizetype open = marker.indexOf(u'<' + tag, 0, kCase);
+    if (open < 0)
+        return problem(u"It has no <"_s + tag + u"> element."_s);
+    const qsizetype close = marker.indexOf(u"</"_s + tag, open, kCase);
+    if (close < 0)
+        return problem(u"Its <"_s + tag + u"> element is not closed."_s);
+    const qsizetype gt = marker.lastIndexOf(u'>', close - 1);
+    if (gt < open)
+        return problem(u"Its <"_s + tag + u"> element is not closed."_s);
+    return {marker.mid(gt + 1, close - gt - 1), QString()};
+}
+
+RouteListSplice::Result RouteListSplice::routeIdentifier(const QString& marker)
+{
+    Result id = elementText(marker, u"DevString"_s);
+    if (id.ok() && id.text.trimmed().isEmpty())
+        return problem(u"Its <DevString> element, the route's identifier, is empty."_s);
+    return id;
+}
+
+RouteListSplice::Result RouteListSplice::splice(const QString& list, const QString& marker,
+                                                const QString& identifier)
+{
+    if (identifier.isEmpty())
+        return problem(u"The route's identifier is empty."_s);
+    const qsizetype found = list.indexOf(identifier, 0, kCase);
+    if (found >= 0) {
+        // The record around the identifier's first occurrence gives way to the marker,
+        // with the indentation before it and the line end after it.
+        // Its opening tag must end at or before the identifier's first character.
+        const qsizetype latestStart = found - kRecordOpen.size() + 1;
+        const qsizetype start =
+            latestStart < 0 ? -1 : list.lastIndexOf(kRecordOpen, latestStart, kCase);
+        const qsizetype end = list.indexOf(kRecordClose, found, kCase);
+        const qsizetype firstCloseAfterStart =
+            start < 0 ? -1 : list.indexOf(kRecordClose, start, kCase);
+        if (start < 0 || end < 0 || firstCloseAfterStart != end)
+            return problem(u"The route's identifier "_s + identifier +
+                           u" occurs outside any <cRouteProperties> record."_s);
+        const qsizetype cutFrom = indentationStart(list, start);
+        const qsizetype cutTo = pastLineEnd(list, end + kRecordClose.size());
+        return {list.left(cutFrom) + marker + list.mid(cutTo), QString()};
+    }
+
+    // A new route becomes the last record; the closing line keeps a single TAB.
+    const qsizetype recordEnd = list.lastIndexOf(u"</Record"_s, -1, kCase);
+    if (recordEnd < 0)
+        return problem(u"It has no closing </Record> tag for its list of routes."_s);
+    const qsizetype gt = recordEnd > 0 ? list.lastIndexOf(u'>', recordEnd - 1) : -1;
+    if (gt < 0)
+        return problem(u"Nothing stands before its closing </Record> tag."_s);
+    const qsizetype headEnd = pastLineEnd(list, gt + 1);
+    return {list.left(headEnd) + marker + u'\t' + list.mid(recordEnd), QString()};
+}
+
+} // namespace veltrane

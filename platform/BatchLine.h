@@ -1,0 +1,44 @@
+#pragma once
+
+#include "BatchWord.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace veltrane {
+
+// One line of a batch file as read, before anything is known about the files it names.
+struct BatchLine {
+    enum class Command {
+        Nothing, // blank, comment, label, ECHO, PAUSE, CLS, TITLE
+        Cd,
+        Del,
+        Copy,
+        Xcopy,
+        Move,
+        Ren,
+        Md,
+        Rd,
+        Exit
+    };
+
+    // IF [NOT] EXIST path, in front of the command.
+    struct Condition {
+        bool negated = false;
+        BatchWord path;
+    };
+
+    int number = 0; // 1-based
+    QString text;   // as written, without its line end
+    QList<Condition> conditions;
+    Command command = Command::Nothing;
+    QStringList switches; // upper case, without the "/": "S", "-Y"
+    QList<BatchWord> words;
+    // Why the line cannot be run; empty when it can.
+    QString problem;
+
+    bool hasSwitch(QStringView name) const { return switches.contains(name); }
+};
+
+} // namespace veltrane

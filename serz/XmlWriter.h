@@ -1,0 +1,27 @@
+#pragma once
+
+#include "serz/Document.h"
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+#include <vector>
+
+namespace veltrane::serz {
+
+struct WriteIssue {
+    qsizetype record = -1; // the record concerned
+    QString message;
+};
+
+// Writes a document as Serz's XML: UTF-8, TAB indentation, CR LF after every line.
+class XmlWriter {
+public:
+    // Fails when a record cannot be written as XML that reads back the same: a name
+    // that is not usable as an element name, or an empty string inside a cDeltaString
+    // array. Invalid UTF-8 is copied as it is and reported in warnings.
+    static std::optional<QByteArray> write(const Document& document, WriteIssue* error = nullptr,
+                                           std::vector<WriteIssue>* warnings = nullptr);
+};
+
+} // namespace veltrane::serz

@@ -1,0 +1,149 @@
+#include "BlueprintText.h"
+
+#include "util/TaggedText.h"
+
+#include <stdexcept>
+
+using namespace Qt::StringLiterals;
+
+namespace veltrane {
+
+namespace {
+
+constexpr auto kCase = Qt::CaseInsensitive;
+const QString kChildren = u"<Children>"_s;
+const QString kEntryOpen = u"<cEntityContainerBlueprint-sChild"_s;
+const QString kEntryClose = u"</cEntityContainerBlueprint-sChild>"_s;
+
+struct Rule {
+    QString suffix;
+    QStringList keys;
+};
+
+// In the order they are tried; the first suffix that matches decides.
+const QList<Rule>& rules()
+{
+    static const QList<Rule> table = {
+        {u"_Dead"_s, {}},           {u"_ND"_s, {u"Driver"_s, u"Fireman"_s}},
+        {u"_DF"_s, {u"Driver2"_s}}, {u"_DR"_s, {u"Driver1"_s}},
+        {u"_PO"_s, {u"Driver"_s}},  {u"_MT"_s, {u"Driver"_s, u"Pass"_s}},
+        {u"_DO"_s, {u"Pass"_s}},
+    };
+    return table;
+}
+
+const Rule* ruleFor(const QString& suffix)
+{
+    for (const Rule& rule : rules()) {
+        if (suffix.compare(rule.suffix, kCase) == 0)
+            return &rule;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+bool BlueprintText::isCrewSuffix(const QString& suffix)
+{
+    return ruleFor(suffix) != nullptr;
+}
+
+bool BlueprintText::removesAllChildren(const QString& suffix)
+{
+    const Rule* rule = ruleFor(suffix);
+    return rule && rule->keys.isEmpty();
+}
+
+QStringList BlueprintText::removalKeys(const QString& suffix)
+{
+    const Rule* rule = ruleFor(suffix);
+    return rule ? rule->keys : QStringList();
+}
+
+void BlueprintText::childNames(const QString& doc, QStringList& names)
+{
+    if (!doc.contains(kChildren, kCase))
+        return;
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype found = doc.indexOf(u"<ChildName"_s, from, kCase);
+        if (found < 0)
+            return;
+        qint32 position = qint32(found + 1);
+        QString name;
+        TaggedText::GetDetail(doc, position, u"ChildName"_s, name);
+        names.append(name);
+        from = qsizetype(position) - 1 + 10;
+    }
+}
+
+bool BlueprintText::removeChildrenElement(QString& doc)
+{
+    const qsizetype children = doc.indexOf(kChildren, 0, kCase);
+    if (children <= 0)
+        return false;
+    const qsizetype lineEnd = doc.lastIndexOf(u'\r', children - 1);
+    if (lineEnd < 0)
+        return false;
+    const qsizetype close = doc.indexOf(u"</Children>"_s, lineEnd, kCase);
+    if (close < 0)
+        return false;
+    doc = doc.left(lineEnd) + doc.mid(close + 11);
+    return true;
+}
+
+bool BlueprintText::removeChildEntry(QString& doc, const QString& name)
+{
+    const qsizetype children = doc.indexOf(kChildren, 0, kCase);
+    if (children < 0)
+        return false;
+    const qsizetype nameAt = doc.indexOf(u'>' + name + u'<', children + 4, kCase);
+    if (nameAt < 0)
+        return false;
+    const qsizetype start = doc.lastIndexOf(kEntryOpen, nameAt - 1, kCase);
+    // The name must stand in an entry of this list, or nothing is cut.
+    if (start <= children)
+        return false;
+    const qsizetype end = doc.indexOf(kEntryClose, start, kCase);
+    if (end < nameAt)
+        return false;
+    doc = doc.left(start) + doc.mid(end + kEntryClose.size());
+    return true;
+}
+
+void BlueprintText::insertChildren(QString& doc, const QString& fragment)
+{
+    if (doc.isEmpty())
+        throw std::invalid_argument(
+            "Invalid procedure call or argument: the converted blueprint is empty");
+    const qsizetype children = doc.indexOf(kChildren, 0, kCase);
+    if (children < 0)
+        throw std::invalid_argument(
+            "Invalid procedure call or argument: the blueprint has no <Children> list");
+    const qsizetype entry = doc.indexOf(u'<', children + 1);
+    if (entry < 0)
+        throw std::invalid_argument(
+            "Invalid procedure call or argument: the blueprint's <Children> list is not closed");
+    // In front of the character before the entry: in the serialiser's layout, the last
+    // indentation character of the entry's line.
+    const qsizetype at = entry == children + kChildren.size() ? entry : entry - 1;
+    doc.insert(at, fragment);
+}
+
+QString BlueprintText::displayName(const QString& doc)
+{
+    qint32 position = qint32(doc.indexOf(u"<Name"_s, 0, kCase) + 1);
+    QString name;
+    TaggedText::GetDetail(doc, position, u"Name"_s, name);
+    return name;
+}
+
+void BlueprintText::setDisplayName(QString& doc, const QString& name)
+{
+    qint32 position = qint32(doc.indexOf(u"<Name "_s, 0, kCase) + 1);
+    for (const QString& tag :
+         {u"Name"_s, u"English"_s, u"French"_s, u"Italian"_s, u"German"_s, u"Spanish"_s})
+        TaggedText::PutDetail(doc, position, tag, name);
+}
+
+} // namespace veltrane

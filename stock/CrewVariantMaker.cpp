@@ -1,0 +1,64 @@
+#include "CrewVariantMaker.h"
+
+#include "BlueprintText.h"
+#include "VariantConversion.h"
+#include "platform/EngineContext.h"
+#include "util/AppState.h"
+#include "util/UserInterface.h"
+
+#include <exception>
+
+namespace veltrane {
+
+void CrewVariantMaker::MakeCrewVariant(const QString& folder, const QString& baseName,
+                                       const QString& suffix, bool& produced)
+{
+    VariantConversion conversion(m_context, folder, baseName);
+    const auto step = [&](auto&& work) {
+        try {
+            work();
+            return true;
+        } catch (const std::exception& error) {
+            conversion.reportError(error, suffix);
+            return false;
+        }
+    };
+
+    step([&] { conversion.prepareWorkFolder(); });
+    step([&] { conversion.copyBase(); });
+    QString doc;
+    step([&] { doc = conversion.convertBase(); });
+
+    QStringList names;
+    step([&] { BlueprintText::childNames(doc, names); });
+    if (BlueprintText::removesAllChildren(suffix)) {
+        step([&] { BlueprintText::removeChildrenElement(doc); });
+    } else {
+        for (const QString& key : BlueprintText::removalKeys(suffix)) {
+            for (const QString& name : std::as_const(names)) {
+                if (!name.contains(key, Qt::CaseInsensitive))
+                    continue;
+                step([&] { BlueprintText::removeChildEntry(doc, name); });
+                m_context.ui.processEvents();
+            }
+        }
+    }
+
+    QString displayName;
+    step([&] { displayName = BlueprintText::displayName(doc); });
+    displayName += suffix;
+    m_context.state.VariantName = baseName + suffix;
+    step([&] { BlueprintText::setDisplayName(doc, displayName); });
+
+    step([&] { conversion.writeVariantXml(doc); });
+    qint64 length = 0;
+    if (!step([&] { length = conversion.convertVariant(); }) || length == 0) {
+        conversion.reportConversionFailure();
+        return;
+    }
+    if (step([&] { conversion.installVariant(); }))
+        produced = true;
+    m_context.ui.processEvents();
+}
+
+} // namespace veltrane

@@ -1,0 +1,105 @@
+#include "VariantConversion.h"
+
+#include "platform/EngineContext.h"
+#include "platform/SerzConversion.h"
+#include "util/AppState.h"
+#include "util/FileError.h"
+#include "util/FileOps.h"
+#include "util/MyFile.h"
+#include "util/UserInterface.h"
+
+using namespace Qt::StringLiterals;
+
+namespace veltrane {
+
+VariantConversion::VariantConversion(EngineContext& context, QString folder, QString baseName)
+    : m_context(context), m_folder(std::move(folder)), m_baseName(std::move(baseName))
+{
+}
+
+QString VariantConversion::workFile(const QString& name) const
+{
+    return SerzConversion::workFile(m_context.programFolder, name);
+}
+
+QString VariantConversion::variantName() const
+{
+    return m_context.state.VariantName;
+}
+
+void VariantConversion::removeStale(const QString& path)
+{
+    if (MyFile::FileExists(path))
+        FileOps::removeFile(path);
+}
+
+void VariantConversion::prepareWorkFolder()
+{
+    SerzConversion::prepareWorkFolder(m_context.programFolder);
+}
+
+void VariantConversion::copyBase()
+{
+    FileOps::copyFile(m_folder + m_baseName + u".bin"_s, workFile(m_baseName + u".bin"_s));
+    m_context.ui.processEvents();
+}
+
+QString VariantConversion::convertBase()
+{
+    const QString xml = workFile(m_baseName + u".xml"_s);
+    removeStale(xml);
+    SerzConversion::run(m_context.shell, m_context.ui,
+                        SerzConversion::toXmlCommand(workFile(m_baseName + u".bin"_s), xml),
+                        m_context.programFolder);
+    QString doc;
+    MyFile::ReadUniFile(m_context.ui, xml, doc);
+    return doc;
+}
+
+void VariantConversion::writeVariantXml(const QString& doc)
+{
+    MyFile::WriteUniFile(m_context.ui, workFile(variantName() + u".xml"_s), doc);
+    m_context.ui.processEvents();
+}
+
+qint64 VariantConversion::convertVariant()
+{
+    const QString bin = workFile(variantName() + u".bin"_s);
+    removeStale(bin);
+    SerzConversion::run(m_context.shell, m_context.ui,
+                        SerzConversion::toBinCommand(workFile(variantName() + u".xml"_s), bin),
+                        m_context.programFolder);
+    return FileOps::fileSize(bin);
+}
+
+void VariantConversion::installVariant()
+{
+    m_context.ui.processEvents();
+    const QString target = m_folder + variantName() + u".bin"_s;
+    if (MyFile::FileExists(target)) {
+        FileOps::removeFile(target);
+        m_context.ui.processEvents();
+    }
+    FileOps::copyFile(workFile(variantName() + u".bin"_s), target);
+}
+
+void VariantConversion::reportError(const std::exception& error, const QString& suffix)
+{
+    const auto* fileError = dynamic_cast<const FileError*>(&error);
+    const QString description =
+        fileError ? fileError->description() : QString::fromUtf8(error.what());
+    m_context.ui.showMessage(u"An error "_s + description +
+                                 u" occurred while trying to create\r\n"_s + m_baseName + u'\\' +
+                                 suffix,
+                             UserInterface::Icon::Exclamation);
+}
+
+void VariantConversion::reportConversionFailure()
+{
+    m_context.ui.showMessage(
+        u"Serz.exe could not convert file "_s + variantName() +
+            u".bin\r\nThis is a limitation of Serz.exe and out of my control."_s,
+        UserInterface::Icon::Exclamation);
+}
+
+} // namespace veltrane

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <exception>
+
+namespace veltrane {
+
+struct EngineContext;
+
+// The file work that both variant makers share: the base blueprint copied into the work
+// folder and turned into XML there, the edited XML turned back, and the result placed
+// beside its base.
+class VariantConversion {
+public:
+    // folder: the base's Assets folder, ending in "\".
+    VariantConversion(EngineContext& context, QString folder, QString baseName);
+
+    // Each throws FileError when its file work fails.
+    void prepareWorkFolder();
+    void copyBase();
+    // Returns the base blueprint as XML; empty when the serialiser made nothing.
+    QString convertBase();
+    void writeVariantXml(const QString& doc);
+    // The length of the converted variant; throws FileError when there is none.
+    qint64 convertVariant();
+    void installVariant();
+
+    // "An error <description> occurred while trying to create" <base>\<suffix>
+    void reportError(const std::exception& error, const QString& suffix);
+    // The serialiser produced an empty file.
+    void reportConversionFailure();
+
+    QString variantName() const;
+
+private:
+    QString workFile(const QString& name) const;
+    // A conversion result left by an earlier run must never pass for this run's.
+    void removeStale(const QString& path);
+
+    EngineContext& m_context;
+    QString m_folder;
+    QString m_baseName;
+};
+
+} // namespace veltrane

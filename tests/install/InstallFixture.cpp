@@ -1,0 +1,88 @@
+#include "InstallFixture.h"
+
+#include "FileFixture.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+using namespace Qt::StringLiterals;
+
+namespace veltrane::test {
+
+InstallFixture::InstallFixture()
+    : root(m_dir.path()), game(m_dir.path() + u"/Rail Simulator"_s),
+      package(m_dir.path() + u"/package"_s)
+{
+    makeFolder(game);
+    makeFolder(package);
+    m_savedPath = qgetenv("PATH");
+    m_savedPrefix = qgetenv("WINEPREFIX");
+    const QString substitute = qEnvironmentVariable("VELTRANE_BUILD_DIR") + u"/substitute"_s;
+    qputenv("PATH", QFile::encodeName(substitute));
+    qputenv("WINEPREFIX", QFile::encodeName(root + u"/prefix"_s));
+}
+
+InstallFixture::~InstallFixture()
+{
+    qputenv("PATH", m_savedPath);
+    qputenv("WINEPREFIX", m_savedPrefix);
+}
+
+void InstallFixture::gameFile(const QString& relative, const QByteArray& bytes) const
+{
+    writeFile(game + u'/' + relative, bytes);
+}
+
+void InstallFixture::packageFile(const QString& relative, const QByteArray& bytes) const
+{
+    writeFile(package + u'/' + relative, bytes);
+}
+
+QByteArray InstallFixture::readGame(const QString& relative) const
+{
+    return readFile(game + u'/' + relative);
+}
+
+bool InstallFixture::gameHas(const QString& relative) const
+{
+    return QFileInfo(game + u'/' + relative).isFile();
+}
+
+QMap<QString, QByteArray> InstallFixture::gameSnapshot() const
+{
+    return snapshot(game);
+}
+
+QByteArray InstallFixture::routeRecord(const QString& identifier, const QString& name)
+{
+    return ("\t\t<cRouteProperties d:id=\"7\">\r\n"
+            "\t\t\t<ID>\r\n\t\t\t\t<DevString d:type=\"cDeltaString\">" +
+            identifier.toUtf8() +
+            "</DevString>\r\n\t\t\t</ID>\r\n"
+            "\t\t\t<DisplayName>\r\n\t\t\t\t<English d:type=\"cDeltaString\">" +
+            name.toUtf8() +
+            "</English>\r\n\t\t\t</DisplayName>\r\n"
+            "\t\t</cRouteProperties>\r\n");
+}
+
+QByteArray InstallFixture::routeList(const QStringList& identifiers)
+{
+    QByteArray list =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<cRouteList>\r\n\t<Record>\r\n";
+    for (const QString& identifier : identifiers)
+        list += routeRecord(identifier, u"Route "_s + identifier);
+    return list + "\t</Record>\r\n</cRouteList>\r\n";
+}
+
+InstallOperation::Outcome InstallFixture::install(qint16 packageKind)
+{
+    return install(packageKind, game);
+}
+
+InstallOperation::Outcome InstallFixture::install(qint16 packageKind, const QString& gameFolderText)
+{
+    InstallOperation operation(state, ui, package);
+    return operation.run(packageKind, gameFolderText);
+}
+
+} // namespace veltrane::test

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "ScriptedUserInterface.h"
+#include "install/InstallOperation.h"
+#include "util/AppState.h"
+
+#include <QByteArray>
+#include <QMap>
+#include <QTemporaryDir>
+
+namespace veltrane::test {
+
+// A game folder and a package folder in a temporary folder, and the install run on them as
+// the window runs it. The search path holds only our stand-in serialiser: no Wine, so
+// batch files go through our own interpreter.
+class InstallFixture {
+    QTemporaryDir m_dir; // first: the paths below are made from it
+
+public:
+    InstallFixture();
+    ~InstallFixture();
+
+    QString root;    // host path of the temporary folder
+    QString game;    // the game folder, "Rail Simulator"
+    QString package; // the package folder, where the program lies
+    AppState state;
+    ScriptedUserInterface ui;
+
+    void gameFile(const QString& relative, const QByteArray& bytes) const;
+    void packageFile(const QString& relative, const QByteArray& bytes) const;
+    QByteArray readGame(const QString& relative) const;
+    bool gameHas(const QString& relative) const;
+    QMap<QString, QByteArray> gameSnapshot() const;
+
+    // A route list in the game's layout with one record per identifier.
+    static QByteArray routeList(const QStringList& identifiers);
+    static QByteArray routeRecord(const QString& identifier, const QString& name);
+
+    InstallOperation::Outcome install(qint16 packageKind);
+    InstallOperation::Outcome install(qint16 packageKind, const QString& gameFolderText);
+
+private:
+    QByteArray m_savedPath;
+    QByteArray m_savedPrefix;
+};
+
+} // namespace veltrane::test

@@ -1,0 +1,425 @@
+#include "FileFixture.h"
+#include "InstallFixture.h"
+#include "install/FolderOperations.h"
+#include "util/FileError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#endif
+
+using namespace Qt::StringLiterals;
+using namespace veltrane;
+using namespace veltrane::test;
+using Icon = UserInterface::Icon;
+using Outcome = InstallOperation::Outcome;
+
+namespace {
+
+const QString kInstalled = u"Your package has been installed."_s;
+const QString kReadOnlyQuestion =
+    u"Some folders/files in your copy of Rail Simulator are Read Only and cannot be "
+    u"overwritten.\r\nDo you wish them to be changed to Read/Write. Once completed run this "
+    u"Setup again to finish\r\ninstallation."_s;
+
+void chmodHost(const QString& path, int mode)
+{
+#ifdef Q_OS_UNIX
+    ::chmod(QFile::encodeName(path).constData(), mode_t(mode));
+#else
+    Q_UNUSED(path);
+    Q_UNUSED(mode);
+#endif
+}
+
+void routePackage(const InstallFixture& f, const QString& identifier, const QString& name)
+{
+    f.packageFile(u"Veltrane.xxx"_s, InstallFixture::routeRecord(identifier, name));
+    f.packageFile(u"Rail Simulator/Content/Routes/"_s + identifier + u"/RouteProperties.xml"_s,
+                  "<route/>\r\n");
+}
+
+QString confirmation(const QString& name)
+{
+    return u"You are about to install Route - "_s + name +
+           u"\r\nInto your Rail Simulator Routes folder - Please Confirm."_s;
+}
+
+} // namespace
+
+class TestInstall : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void assetPackageInstallsEndToEnd();
+    void packageWithoutRailSimulatorFolderStillCompletes();
+    void copyMergesWhateverTheLetterCase();
+    void copyDoesNotLeaveThePackageThroughLinks();
+    void copyWithoutOverwriteRefusesExistingFiles();
+    void delAllIgnoresFailures();
+    void sameRouteTwiceReplacesItsRecord();
+    void newRouteLandsBeforeTheClosingLine();
+    void missingRouteListStops();
+    void declinedConfirmationChangesNothing();
+    void damagedMarkerOrListStopsBeforeAnyChange_data();
+    void damagedMarkerOrListStopsBeforeAnyChange();
+    void readOnlyFileOffersRecovery_data();
+    void readOnlyFileOffersRecovery();
+    void refusedRenameKeepsTheList_data();
+    void refusedRenameKeepsTheList();
+    void failedWritePutsTheBackupBack();
+    void closingWaitsForTheEndOfAStep();
+};
+
+void TestInstall::assetPackageInstallsEndToEnd()
+{
+    InstallFixture f;
+    f.gameFile(u"Assets/Kuju/RailSimulator/Blueprints.PAK"_s, "cache");
+    f.gameFile(u"Assets/Kuju/RailSimulatorUS/Stock/blueprints.pak"_s, "cache");
+    f.gameFile(u"Assets/Kuju/RailSimulator/Keep.bin"_s, "game's own");
+    f.packageFile(u"Rail Simulator/Assets/DemoWorks/Tank.bin"_s, "tank");
+    f.packageFile(u"Rail Simulator/RS-Install.bat"_s,
+                  "@ECHO OFF\r\nMD Assets\\DemoWorks\\Docs\r\n"
+                  "COPY Assets\\DemoWorks\\Tank.bin Assets\\DemoWorks\\Docs\\Tank.txt\r\n");
+    f.packageFile(u"AssetSetup.ggg"_s, "\"Tank\",1\r\n");
+
+    QCOMPARE(f.install(3), Outcome::Completed);
+    QCOMPARE(f.ui.texts(), QStringList{kInstalled});
+    QCOMPARE(f.ui.shown.first().icon, Icon::Information);
+    QCOMPARE(f.readGame(u"Assets/DemoWorks/Tank.bin"_s), QByteArray("tank"));
+    QCOMPARE(f.readGame(u"Assets/DemoWorks/Docs/Tank.txt"_s), QByteArray("tank"));
+    QCOMPARE(f.readGame(u"Assets/Kuju/RailSimulator/Keep.bin"_s), QByteArray("game's own"));
+    QVERIFY2(!f.gameHas(u"RS-Install.bat"_s), "the package's batch file ran and is gone");
+    QVERIFY(!f.gameHas(u"Assets/del_blueprints.bat"_s));
+    QVERIFY(!f.gameHas(u"Assets/Kuju/RailSimulator/Blueprints.PAK"_s));
+    QVERIFY(!f.gameHas(u"Assets/Kuju/RailSimulatorUS/Stock/blueprints.pak"_s));
+    QCOMPARE(f.state.GamePath, f.game);
+    QVERIFY2(!f.ui.busy(), "the pointer is back to default");
+    QCOMPARE(f.ui.busyChanges.first(), true);
+    QCOMPARE(f.ui.progressTotals.first(), 2);
+    QCOMPARE(f.ui.progressTotals.last(), 0);
+}
+
+void TestInstall::packageWithoutRailSimulatorFolderStillCompletes()
+{
+    InstallFixture f;
+    f.gameFile(u"Assets/Kuju/Blueprints.pak"_s, "cache");
+    QCOMPARE(f.install(3), Outcome::Completed);
+    QCOMPARE(f.ui.texts(), QStringList{kInstalled});
+    QVERIFY(!f.gameHas(u"Assets/Kuju/Blueprints.pak"_s));
+    QVERIFY(!f.gameHas(u"Assets/del_blueprints.bat"_s));
+}
+
+void TestInstall::copyMergesWhateverTheLetterCase()
+{
+    InstallFixture f;
+    f.gameFile(u"Assets/Kuju/Coach.bin"_s, "old");
+    f.packageFile(u"Rail Simulator/ASSETS/kuju/COACH.BIN"_s, "new");
+    f.packageFile(u"Rail Simulator/assets/Kuju/New/Wagon.bin"_s, "wagon");
+    FolderOperations folders(f.ui);
+    folders.CopyDir(f.package + u"\\Rail Simulator"_s, f.game, true);
+    QCOMPARE(QDir(f.game).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{u"Assets"_s});
+    QCOMPARE(QDir(f.game + u"/Assets"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+             QStringList{u"Kuju"_s});
+    QCOMPARE(f.readGame(u"Assets/Kuju/Coach.bin"_s), QByteArray("new"));
+    QCOMPARE(f.readGame(u"Assets/Kuju/New/Wagon.bin"_s), QByteArray("wagon"));
+    QVERIFY(f.ui.eventPumps >= 2);
+}
+
+void TestInstall::copyDoesNotLeaveThePackageThroughLinks()
+{
+#ifdef Q_OS_UNIX
+    InstallFixture f;
+    writeFile(f.root + u"/secret/key.txt"_s, "secret");
+    f.packageFile(u"Rail Simulator/Assets/Real.bin"_s, "real");
+    const QString source = f.package + u"/Rail Simulator/Assets"_s;
+    QVERIFY(QFile::link(f.root + u"/secret/key.txt"_s, source + u"/Stolen.txt"_s));
+    QVERIFY(QFile::link(f.root + u"/secret"_s, source + u"/SecretFolder"_s));
+    QVERIFY(QFile::link(source + u"/Real.bin"_s, source + u"/Alias.bin"_s));
+    QVERIFY(QFile::link(f.package + u"/Rail Simulator"_s, source + u"/Loop"_s));
+
+    FolderOperations folders(f.ui);
+    folders.CopyDir(f.package + u"\\Rail Simulator"_s, f.game, true);
+    QCOMPARE(f.readGame(u"Assets/Real.bin"_s), QByteArray("real"));
+    QCOMPARE(f.readGame(u"Assets/Alias.bin"_s), QByteArray("real"));
+    QVERIFY(!QFileInfo::exists(f.game + u"/Assets/Stolen.txt"_s));
+    QVERIFY(!QFileInfo::exists(f.game + u"/Assets/SecretFolder"_s));
+    QVERIFY(!QFileInfo::exists(f.game + u"/Assets/Loop"_s));
+#else
+    QSKIP("symbolic links are a POSIX matter here");
+#endif
+}
+
+void TestInstall::copyWithoutOverwriteRefusesExistingFiles()
+{
+    InstallFixture f;
+    f.gameFile(u"Assets/Coach.bin"_s, "old");
+    f.packageFile(u"Rail Simulator/Assets/Coach.bin"_s, "new");
+    FolderOperations folders(f.ui);
+    QVERIFY_THROWS_EXCEPTION(FileError,
+                             folders.CopyDir(f.package + u"\\Rail Simulator"_s, f.game, false));
+    QCOMPARE(f.readGame(u"Assets/Coach.bin"_s), QByteArray("old"));
+    QVERIFY_THROWS_EXCEPTION(FileError, folders.CopyDir(f.package + u"\\Missing"_s, f.game, true));
+}
+
+void TestInstall::delAllIgnoresFailures()
+{
+    InstallFixture f;
+    FolderOperations folders(f.ui);
+    folders.DelAll(f.package + u"\\Tempfiles"_s);
+    f.packageFile(u"Tempfiles/a/b.xml"_s, "x");
+    chmodHost(f.package + u"/Tempfiles/a"_s, 0555);
+    folders.DelAll(f.package + u"\\Tempfiles"_s);
+    QVERIFY(!QFileInfo::exists(f.package + u"/Tempfiles"_s));
+    QVERIFY(f.ui.shown.isEmpty());
+}
+
+void TestInstall::sameRouteTwiceReplacesItsRecord()
+{
+    InstallFixture f;
+    const QByteArray original = InstallFixture::routeList({u"r1"_s, u"r2"_s});
+    f.gameFile(u"Content/Routes.xml"_s, original);
+    f.gameFile(u"Assets/Kuju/x.txt"_s, "x");
+    routePackage(f, u"r9"_s, u"Riverside Branch"_s);
+
+    f.ui.answerYes();
+    QCOMPARE(f.install(1), Outcome::Completed);
+    const QByteArray afterFirst = f.readGame(u"Content/Routes.xml"_s);
+    QCOMPARE(afterFirst, InstallFixture::routeList({u"r1"_s, u"r2"_s})
+                             .replace("\t</Record>",
+                                      InstallFixture::routeRecord(u"r9"_s, u"Riverside Branch"_s) +
+                                          "\t</Record>"));
+    QCOMPARE(f.readGame(u"Content/Routes.xml.bak"_s), original);
+    QCOMPARE(f.ui.shown.first().text, confirmation(u"Riverside Branch"_s));
+    QVERIFY(f.gameHas(u"Content/Routes/r9/RouteProperties.xml"_s));
+
+    InstallFixture::routeRecord(u"r9"_s, u"Riverside Branch"_s);
+    f.packageFile(u"Veltrane.xxx"_s, InstallFixture::routeRecord(u"R9"_s, u"Riverside 2"_s));
+    f.ui.answerYes();
+    QCOMPARE(f.install(1), Outcome::Completed);
+    const QByteArray afterSecond = f.readGame(u"Content/Routes.xml"_s);
+    QCOMPARE(afterSecond.count("<cRouteProperties"), 3);
+    QVERIFY(afterSecond.contains("Riverside 2"));
+    QVERIFY(!afterSecond.contains("Riverside Branch"));
+    QCOMPARE(f.readGame(u"Content/Routes.xml.bak"_s), afterFirst);
+}
+
+void TestInstall::newRouteLandsBeforeTheClosingLine()
+{
+    InstallFixture f;
+    f.gameFile(u"Content/Routes.xml"_s,
+               "<cRouteList>\r\n\t<Record>\r\n\t\t<cRouteProperties>r1</cRouteProperties>\r\n"
+               "    </Record>\r\n</cRouteList>\r\n");
+    f.packageFile(u"Veltrane.xxx"_s,
+                  "\t\t<cRouteProperties><DevString>n</DevString><English>N</English>"
+                  "</cRouteProperties>\r\n");
+    f.ui.answerYes();
+    QCOMPARE(f.install(1), Outcome::Completed);
+    QCOMPARE(f.readGame(u"Content/Routes.xml"_s),
+             QByteArray("<cRouteList>\r\n\t<Record>\r\n\t\t<cRouteProperties>r1</cRouteProperties>"
+                        "\r\n\t\t<cRouteProperties><DevString>n</DevString><English>N</English>"
+                        "</cRouteProperties>\r\n\t</Record>\r\n</cRouteList>\r\n"));
+}
+
+void TestInstall::missingRouteListStops()
+{
+    InstallFixture f;
+    routePackage(f, u"r9"_s, u"R"_s);
+    const auto before = f.gameSnapshot();
+    QCOMPARE(f.install(1), Outcome::Ended);
+    QCOMPARE(f.ui.shown.size(), 1);
+    QCOMPARE(f.ui.shown.first().icon, Icon::Critical);
+    QCOMPARE(f.ui.shown.first().text,
+             u"The file "_s + f.game +
+                 u"/Content/Routes.xml\r\ncould not be found, please check your Content folder"_s);
+    QCOMPARE(f.gameSnapshot(), before);
+    QVERIFY(!f.ui.busy());
+}
+
+void TestInstall::declinedConfirmationChangesNothing()
+{
+    InstallFixture f;
+    f.gameFile(u"Content/Routes.xml"_s, InstallFixture::routeList({u"r1"_s}));
+    f.gameFile(u"Content/Routes.xml.bak"_s, "older backup");
+    f.packageFile(u"Veltrane.xxx"_s,
+                  "<cRouteProperties><DevString>r2</DevString><English></English>"
+                  "</cRouteProperties>\r\n");
+    f.packageFile(u"Rail Simulator/Content/Routes/r2/x.xml"_s, "x");
+    const auto before = f.gameSnapshot();
+    f.ui.answerNo();
+    QCOMPARE(f.install(1), Outcome::Ended);
+    QCOMPARE(f.ui.texts(), QStringList{confirmation(QString())});
+    QCOMPARE(f.gameSnapshot(), before);
+}
+
+void TestInstall::damagedMarkerOrListStopsBeforeAnyChange_data()
+{
+    QTest::addColumn<QByteArray>("marker");
+    QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<QString>("problem");
+    const QByteArray goodList = InstallFixture::routeList({u"r1"_s});
+    const QByteArray goodMarker = InstallFixture::routeRecord(u"r2"_s, u"Two"_s);
+    QTest::newRow("marker without DevString")
+        << QByteArray("<English>Two</English>") << goodList << false << u"Veltrane.xxx"_s;
+    QTest::newRow("marker with empty DevString")
+        << QByteArray("<DevString></DevString><English>Two</English>") << goodList << false
+        << u"Veltrane.xxx"_s;
+    QTest::newRow("marker without English")
+        << QByteArray("<DevString>r2</DevString>") << goodList << false << u"Veltrane.xxx"_s;
+    QTest::newRow("missing marker") << QByteArray() << goodList << false << u"Veltrane.xxx"_s;
+    QTest::newRow("list without closing Record")
+        << goodMarker << QByteArray("<cRouteList>\r\n\t<Record/>\r\n</cRouteList>\r\n") << true
+        << u"Routes.xml"_s;
+    QTest::newRow("identifier outside any record")
+        << InstallFixture::routeRecord(u"cRouteList"_s, u"Two"_s) << goodList << true
+        << u"Routes.xml"_s;
+}
+
+void TestInstall::damagedMarkerOrListStopsBeforeAnyChange()
+{
+    QFETCH(QByteArray, marker);
+    QFETCH(QByteArray, list);
+    QFETCH(bool, asked);
+    QFETCH(QString, problem);
+    InstallFixture f;
+    f.gameFile(u"Content/Routes.xml"_s, list);
+    if (!marker.isEmpty())
+        f.packageFile(u"Veltrane.xxx"_s, marker);
+    f.packageFile(u"Rail Simulator/Content/Routes/r2/x.xml"_s, "x");
+    if (asked)
+        f.ui.answerYes();
+    const auto before = f.gameSnapshot();
+    QCOMPARE(f.install(1), Outcome::Ended);
+    QCOMPARE(f.gameSnapshot(), before);
+    const QString last = f.ui.shown.last().text;
+    QVERIFY2(last.contains(problem) && last.contains(u"Nothing has been changed."_s),
+             qPrintable(last));
+    QCOMPARE(f.ui.shown.last().icon, Icon::Exclamation);
+    QCOMPARE(f.ui.pendingAnswers(), 0);
+}
+
+void TestInstall::readOnlyFileOffersRecovery_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Yes") << true;
+    QTest::newRow("No") << false;
+}
+
+void TestInstall::readOnlyFileOffersRecovery()
+{
+    QFETCH(bool, yes);
+    InstallFixture f;
+    f.gameFile(u"Assets/Kuju/Coach.bin"_s, "old");
+    f.gameFile(u"Assets/Kuju/Blueprints.pak"_s, "cache");
+    f.packageFile(u"Rail Simulator/Assets/Kuju/Coach.bin"_s, "new");
+    chmodHost(f.game + u"/Assets/Kuju/Coach.bin"_s, 0444);
+    UnprivilegedScope unprivileged(f.root);
+    if (!unprivileged.unavailableReason().isEmpty())
+        QSKIP(qPrintable(unprivileged.unavailableReason()));
+
+    f.ui.answer(yes);
+    if (yes) {
+        QCOMPARE(f.install(3), Outcome::Completed);
+        QCOMPARE(f.ui.texts(),
+                 (QStringList{kReadOnlyQuestion, u"All files are now Read/Write"_s, kInstalled}));
+        QCOMPARE(f.ui.shown[1].icon, Icon::Exclamation);
+        // The failed copy is not repeated; the next run finishes it.
+        QCOMPARE(f.readGame(u"Assets/Kuju/Coach.bin"_s), QByteArray("old"));
+        QVERIFY(!f.gameHas(u"Assets/Kuju/Blueprints.pak"_s));
+        QVERIFY(QFileInfo(f.game + u"/Assets/Kuju/Coach.bin"_s).isWritable());
+    } else {
+        QCOMPARE(f.install(3), Outcome::Ended);
+        QCOMPARE(f.ui.texts(), QStringList{kReadOnlyQuestion});
+        QVERIFY2(f.gameHas(u"Assets/Kuju/Blueprints.pak"_s), "no completion step ran");
+    }
+    QVERIFY(!f.ui.busy());
+}
+
+void TestInstall::refusedRenameKeepsTheList_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Yes") << true;
+    QTest::newRow("No") << false;
+}
+
+void TestInstall::refusedRenameKeepsTheList()
+{
+    QFETCH(bool, yes);
+    InstallFixture f;
+    const QByteArray list = InstallFixture::routeList({u"r1"_s});
+    f.gameFile(u"Content/Routes.xml"_s, list);
+    routePackage(f, u"r2"_s, u"Two"_s);
+    chmodHost(f.game + u"/Content"_s, 0555);
+    UnprivilegedScope unprivileged(f.root);
+    if (!unprivileged.unavailableReason().isEmpty())
+        QSKIP(qPrintable(unprivileged.unavailableReason()));
+
+    f.ui.answerYes();
+    f.ui.answer(yes);
+    f.install(1);
+    QCOMPARE(f.readGame(u"Content/Routes.xml"_s), list);
+    QVERIFY(!f.gameHas(u"Content/Routes.xml.bak"_s));
+    const QStringList texts = f.ui.texts();
+    QVERIFY2(texts.value(1).contains(u"could not be renamed to Routes.xml.bak"_s),
+             qPrintable(texts.join(u" | "_s)));
+    QCOMPARE(texts.value(2), kReadOnlyQuestion);
+}
+
+void TestInstall::failedWritePutsTheBackupBack()
+{
+#ifdef Q_OS_UNIX
+    InstallFixture f;
+    QStringList many;
+    for (int i = 0; i < 200; ++i)
+        many.append(u"route-"_s + QString::number(i));
+    const QByteArray list = InstallFixture::routeList(many);
+    f.gameFile(u"Content/Routes.xml"_s, list);
+    routePackage(f, u"new-route"_s, u"New"_s);
+
+    // Files may not grow beyond a size smaller than the new list: its write fails.
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = rlim_t(list.size() / 2);
+    setrlimit(RLIMIT_FSIZE, &small);
+    f.ui.answerYes();
+    const Outcome outcome = f.install(1);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    QCOMPARE(outcome, Outcome::Ended);
+    QCOMPARE(f.readGame(u"Content/Routes.xml"_s), list);
+    QVERIFY(!f.gameHas(u"Content/Routes.xml.bak"_s));
+    const QStringList texts = f.ui.texts();
+    QVERIFY2(texts.last().contains(u"has been put back"_s), qPrintable(texts.join(u" | "_s)));
+    QVERIFY(texts.value(1).contains(u"occurred in WriteUniFile while processing"_s));
+    QVERIFY(!f.gameHas(u"Content/Routes/new-route/RouteProperties.xml"_s));
+#else
+    QSKIP("file size limits are a POSIX matter");
+#endif
+}
+
+void TestInstall::closingWaitsForTheEndOfAStep()
+{
+    InstallFixture f;
+    const QByteArray list = InstallFixture::routeList({u"r1"_s});
+    f.gameFile(u"Content/Routes.xml"_s, list);
+    routePackage(f, u"r2"_s, u"Two"_s);
+    f.ui.answerYes();
+    // The user closes the window at the first chance the install gives.
+    f.ui.onProcessEvents = [&f] { f.ui.requestClose(); };
+    QCOMPARE(f.install(1), Outcome::Ended);
+    QVERIFY2(f.gameHas(u"Content/Routes.xml"_s), "the list is never left moved aside");
+    QVERIFY(!f.gameHas(u"Content/Routes/r2/RouteProperties.xml"_s));
+    QVERIFY(!f.ui.texts().contains(kInstalled));
+}
+
+QTEST_GUILESS_MAIN(TestInstall)
+#include "tst_install.moc"

@@ -1,0 +1,91 @@
+#include "FileFixture.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+
+#ifdef Q_OS_LINUX
+#include <filesystem>
+#include <sys/fsuid.h>
+#include <unistd.h>
+#endif
+
+namespace veltrane::test {
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write test file %s", qPrintable(path));
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+void makeFolder(const QString& path)
+{
+    QDir().mkpath(path);
+}
+
+QMap<QString, QByteArray> snapshot(const QString& root)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    const QDir base(root);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(base.relativeFilePath(path), readFile(path));
+    }
+    return files;
+}
+
+#ifdef Q_OS_LINUX
+namespace {
+constexpr uid_t kNobody = 65534;
+}
+
+UnprivilegedScope::UnprivilegedScope(const QString& treeRoot)
+{
+    if (geteuid() != 0)
+        return;
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path root(QFile::encodeName(treeRoot).toStdString());
+    if (::lchown(root.c_str(), kNobody, kNobody) != 0) {
+        m_reason = QStringLiteral("cannot hand the test tree to an ordinary user");
+        return;
+    }
+    for (auto it = fs::recursive_directory_iterator(root, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+        if (::lchown(it->path().c_str(), kNobody, kNobody) != 0) {
+            m_reason = QStringLiteral("cannot hand the test tree to an ordinary user");
+            return;
+        }
+    }
+    setfsgid(kNobody);
+    setfsuid(kNobody);
+    m_switched = static_cast<uid_t>(setfsuid(kNobody)) == kNobody;
+    if (!m_switched)
+        m_reason = QStringLiteral("setfsuid is not permitted here");
+}
+
+UnprivilegedScope::~UnprivilegedScope()
+{
+    if (m_switched) {
+        setfsuid(0);
+        setfsgid(0);
+    }
+}
+#else
+UnprivilegedScope::UnprivilegedScope(const QString&) {}
+UnprivilegedScope::~UnprivilegedScope() = default;
+#endif
+
+} // namespace veltrane::test

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+
+namespace veltrane::test {
+
+// Small helpers for trees built in a QTemporaryDir; paths are host paths.
+void writeFile(const QString& path, const QByteArray& bytes);
+QByteArray readFile(const QString& path);
+void makeFolder(const QString& path);
+// Every file below root, by path relative to root with "/" separators, with its bytes.
+QMap<QString, QByteArray> snapshot(const QString& root);
+
+// While it lives, file access of this thread is checked as an ordinary user. As root it
+// hands the tree to that user and switches the thread's file-system identity; as any other
+// user the checks apply already and it does nothing.
+class UnprivilegedScope {
+public:
+    explicit UnprivilegedScope(const QString& treeRoot);
+    ~UnprivilegedScope();
+    UnprivilegedScope(const UnprivilegedScope&) = delete;
+    UnprivilegedScope& operator=(const UnprivilegedScope&) = delete;
+
+    // Empty when the scope works; otherwise why it cannot on this machine.
+    QString unavailableReason() const { return m_reason; }
+
+private:
+    QString m_reason;
+    bool m_switched = false;
+};
+
+} // namespace veltrane::test

@@ -1,0 +1,114 @@
+#include "FileFixture.h"
+#include "util/HostPath.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace veltrane;
+using namespace veltrane::test;
+
+class TestHostPath : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void backslashesAndLetterCase();
+    void exactNameWinsOverOtherCase();
+    void missingTailKeepsItsLetters();
+    void driveLettersLiveInTheWinePrefix();
+    void homeWineIsTheDefaultPrefix();
+
+private:
+    QTemporaryDir* m_dir = nullptr;
+    QByteArray m_savedPrefix;
+};
+
+void TestHostPath::init()
+{
+    m_dir = new QTemporaryDir;
+    m_savedPrefix = qgetenv("WINEPREFIX");
+}
+
+void TestHostPath::cleanup()
+{
+    delete m_dir;
+    if (m_savedPrefix.isEmpty())
+        qunsetenv("WINEPREFIX");
+    else
+        qputenv("WINEPREFIX", m_savedPrefix);
+}
+
+void TestHostPath::backslashesAndLetterCase()
+{
+#ifdef Q_OS_WIN
+    QSKIP("Windows paths are used as they are");
+#endif
+    const QString root = m_dir->path();
+    writeFile(root + u"/assets/kuju/RailSimulatorUS/blueprints.pak"_s, "x");
+    const QString mapped =
+        HostPath::toHost(root + u"\\Assets\\Kuju\\RailSimulatorUS\\Blueprints.PAK"_s);
+    QCOMPARE(mapped, root + u"/assets/kuju/RailSimulatorUS/blueprints.pak"_s);
+    QVERIFY(QFile::exists(mapped));
+    QCOMPARE(HostPath::display(root + u"\\ASSETS"_s), root + u"/assets"_s);
+}
+
+void TestHostPath::exactNameWinsOverOtherCase()
+{
+#ifdef Q_OS_WIN
+    QSKIP("Windows paths are used as they are");
+#endif
+    const QString root = m_dir->path();
+    makeFolder(root + u"/Content"_s);
+    makeFolder(root + u"/content"_s);
+    QCOMPARE(HostPath::toHost(root + u"\\content"_s), root + u"/content"_s);
+    QCOMPARE(HostPath::toHost(root + u"\\Content"_s), root + u"/Content"_s);
+}
+
+void TestHostPath::missingTailKeepsItsLetters()
+{
+#ifdef Q_OS_WIN
+    QSKIP("Windows paths are used as they are");
+#endif
+    const QString root = m_dir->path();
+    makeFolder(root + u"/content/routes"_s);
+    QCOMPARE(HostPath::toHost(root + u"\\Content\\Routes\\NewRoute\\Scenarios.bin"_s),
+             root + u"/content/routes/NewRoute/Scenarios.bin"_s);
+    QCOMPARE(HostPath::toHost(root + u"\\Content\\..\\CONTENT"_s), root + u"/content/../content"_s);
+}
+
+void TestHostPath::driveLettersLiveInTheWinePrefix()
+{
+#ifdef Q_OS_WIN
+    QSKIP("drive letters are the system's own on Windows");
+#endif
+    const QString prefix = m_dir->path() + u"/prefix"_s;
+    makeFolder(prefix + u"/drive_c/Program Files/Rail Simulator"_s);
+    makeFolder(prefix + u"/dosdevices"_s);
+    QVERIFY(QFile::link(u"../drive_c"_s, prefix + u"/dosdevices/c:"_s));
+    writeFile(prefix + u"/drive_c/Program Files/Rail Simulator/RailSim.exe"_s, "MZ");
+    qputenv("WINEPREFIX", QFile::encodeName(prefix));
+
+    const QString mapped = HostPath::toHost(u"c:\\program files\\Rail Simulator\\RailSim.exe"_s);
+    QCOMPARE(mapped, prefix + u"/dosdevices/c:/Program Files/Rail Simulator/RailSim.exe"_s);
+    QVERIFY(QFile::exists(mapped));
+    QCOMPARE(HostPath::toHost(u"C:"_s), prefix + u"/dosdevices/c:"_s);
+    QCOMPARE(HostPath::toHost(u"D:\\x"_s), prefix + u"/dosdevices/d:/x"_s);
+}
+
+void TestHostPath::homeWineIsTheDefaultPrefix()
+{
+#ifdef Q_OS_WIN
+    QSKIP("no Wine prefix on Windows");
+#endif
+    qunsetenv("WINEPREFIX");
+    QCOMPARE(HostPath::winePrefix(), QDir::homePath() + u"/.wine"_s);
+    qputenv("WINEPREFIX", "/opt/games/prefix/");
+    QCOMPARE(HostPath::winePrefix(), u"/opt/games/prefix"_s);
+}
+
+QTEST_GUILESS_MAIN(TestHostPath)
+#include "tst_hostpath.moc"

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+namespace veltrane {
+
+// Everything the engine shows to or asks of the user goes through here, so that every flow
+// runs in a test without a screen. Every box is captioned "Veltrane".
+class UserInterface {
+public:
+    enum class Icon { Critical, Exclamation, Information };
+
+    virtual ~UserInterface();
+
+    // A message with a single OK button.
+    virtual void showMessage(const QString& text, Icon icon) = 0;
+    // Yes and No, exclamation icon, Yes the default. True for Yes.
+    virtual bool askYesNo(const QString& text) = 0;
+    // The missing rolling-stock report, shown modally.
+    virtual void showReport(const QString& text) = 0;
+    // Lets the window handle what is pending (repaint, clicks, keys).
+    virtual void processEvents() = 0;
+    virtual void setBusy(bool busy) = 0;
+    // Files copied so far of the total; a total of 0 hides the progress display.
+    virtual void showProgress(qint64 done, qint64 total) = 0;
+    // The user asked to close the window while an install runs.
+    virtual bool closeRequested() const = 0;
+};
+
+} // namespace veltrane

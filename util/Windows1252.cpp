@@ -1,0 +1,58 @@
+#include "Windows1252.h"
+
+#include <array>
+
+using namespace Qt::StringLiterals;
+
+namespace veltrane {
+
+namespace {
+
+// 0x80..0x9F; the unassigned bytes map to the C1 control of the same value.
+constexpr std::array<char16_t, 32> kHighControls = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+int byteFor(char16_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return c;
+    for (int i = 0; i < 32; ++i) {
+        if (kHighControls[i] == c)
+            return 0x80 + i;
+    }
+    return -1;
+}
+
+} // namespace
+
+QString Windows1252::decode(QByteArrayView bytes)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        out[i] = (b >= 0x80 && b < 0xA0) ? kHighControls[b - 0x80] : char16_t(b);
+    }
+    return text;
+}
+
+std::optional<qsizetype> Windows1252::firstUnencodable(QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (byteFor(text[i].unicode()) < 0)
+            return i;
+    }
+    return std::nullopt;
+}
+
+QByteArray Windows1252::encode(QStringView text)
+{
+    QByteArray bytes(text.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i)
+        bytes[i] = static_cast<char>(byteFor(text[i].unicode()));
+    return bytes;
+}
+
+} // namespace veltrane

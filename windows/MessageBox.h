@@ -1,0 +1,18 @@
+#pragma once
+
+#include "util/UserInterface.h"
+
+class QWidget;
+
+namespace veltrane {
+
+// Message boxes of the program: always captioned "Veltrane".
+class MessageBox {
+public:
+    static const QString& caption();
+    static void show(QWidget* parent, const QString& text, UserInterface::Icon icon);
+    // Yes and No with the exclamation icon, Yes the default.
+    static bool askYesNo(QWidget* parent, const QString& text);
+};
+
+} // namespace veltrane
