@@ -3,6 +3,7 @@
 #include "FolderOperations.h"
 #include "FreeFormatReader.h"
 #include "RouteInstaller.h"
+#include "ScenarioInstaller.h"
 #include "platform/EngineContext.h"
 #include "platform/Shell.h"
 #include "util/AppState.h"
@@ -41,9 +42,12 @@ InstallOperation::Outcome InstallOperation::run(qint16 packageKind, const QStrin
     EngineContext context{m_state, ui, shell, m_programFolder};
     FolderOperations folders(ui);
     RouteInstaller route(context);
+    ScenarioInstaller scenario(context);
     QList<InstallStep> steps;
     if (packageKind == 1)
         steps = route.steps();
+    else if (packageKind == 2)
+        steps = scenario.steps();
     steps += completionSteps(context, folders);
 
     for (const InstallStep& step : steps) {

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "InstallStep.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace veltrane {
+
+struct EngineContext;
+
+// The scenario branch: the route's scenario list converted to XML, the package's record
+// put in place of earlier ones, the list converted back with a numbered backup, and the
+// rolling stock the scenario needs checked, made where possible, or reported.
+class ScenarioInstaller {
+public:
+    explicit ScenarioInstaller(EngineContext& context) : m_context(context) {}
+
+    QList<InstallStep> steps();
+
+    // The scenario keys of the last install, in file order.
+    QStringList ScenarioIds;
+    // The required blueprint being checked, relative to the game's Assets folder.
+    QString StockPath;
+
+    // The text a route folder from "\Scenario.yyy" may not be: empty, absolute, with a
+    // drive, a separator, "..", or a double quote. Empty when the name is fine.
+    static QString routeFolderProblem(const QString& routeFolder);
+    // The name of the first free backup of Scenarios.bin in folder, or empty when all
+    // fifty numbered names are taken.
+    static QString backupName(const QString& routeFolder);
+
+private:
+    QString markerPath(const QString& name) const;
+    QString routePath() const;
+    QString listPath() const;
+    QString workingCopy() const;
+    InstallStep::Result stopWith(const QString& file, const QString& problem);
+    InstallStep::Result readMarkers();
+    InstallStep::Result convertToXml();
+    InstallStep::Result editList();
+    InstallStep::Result replaceList();
+    InstallStep::Result putBackAfterFailedConversion(const QString& backup, const QByteArray& kept);
+    InstallStep::Result checkRequiredStock();
+
+    EngineContext& m_context;
+    QString m_routeFolder;
+    QString m_record;
+    QStringList m_requiredStock;
+    QString m_newList;
+};
+
+} // namespace veltrane

@@ -1,0 +1,320 @@
+// Scenario packages installed end to end with the stand-in serialiser on a temporary game
+// and package folder.
+#include "FileFixture.h"
+#include "InstallFixture.h"
+#include "install/ScenarioInstaller.h"
+
+#include <QFile>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace veltrane;
+using namespace veltrane::test;
+using Outcome = InstallOperation::Outcome;
+using Icon = UserInterface::Icon;
+
+namespace {
+
+const QString kInstalled = u"Your package has been installed."_s;
+const QString kRoute = u"Content/Routes/R1/"_s;
+const QByteArray kMagic = "VELTSUB1";
+const QString kHeading =
+    u"The following items required by this scenario are not installed on your PC:-\r\n\r\n"_s;
+
+QByteArray record(const QByteArray& id)
+{
+    return "\t\t<cScenarioProperties d:id=\"5\">\r\n\t\t\t<ID>\r\n\t\t\t\t<DevString "
+           "d:type=\"cDeltaString\">" +
+           id + "</DevString>\r\n\t\t\t</ID>\r\n\t\t</cScenarioProperties>\r\n";
+}
+
+QByteArray scenarioList(const QList<QByteArray>& ids)
+{
+    QByteArray list = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
+                      "<cScenarioList d:id=\"1\">\r\n\t<Record>\r\n";
+    for (const QByteArray& id : ids)
+        list += record(id);
+    return list + "\t</Record>\r\n</cScenarioList>\r\n";
+}
+
+// A coach base blueprint whose children a crew variant can remove.
+QByteArray coachBlueprint()
+{
+    QByteArray xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<cBlueprintLoader>\r\n"
+                     "\t<Blueprint>\r\n\t\t<cWagonBlueprint>\r\n"
+                     "\t\t\t<Name d:type=\"cDeltaString\">Coach</Name>\r\n"
+                     "\t\t\t<DisplayName>\r\n\t\t\t\t<English d:type=\"cDeltaString\">Coach"
+                     "</English>\r\n\t\t\t</DisplayName>\r\n\t\t\t<Children>\r\n";
+    for (const char* child : {"Driver1", "Passenger1"}) {
+        xml += "\t\t\t\t<cEntityContainerBlueprint-sChild>\r\n\t\t\t\t\t<ChildName "
+               "d:type=\"cDeltaString\">" +
+               QByteArray(child) +
+               "</ChildName>\r\n\t\t\t\t</cEntityContainerBlueprint-sChild>\r\n";
+    }
+    return xml + "\t\t\t</Children>\r\n\t\t</cWagonBlueprint>\r\n\t</Blueprint>\r\n"
+                 "</cBlueprintLoader>\r\n";
+}
+
+class ScenarioFixture : public InstallFixture {
+public:
+    ScenarioFixture(const QByteArray& keys = "R1,\"NEW-1\"\r\n", const QByteArray& stock = {})
+    {
+        gameFile(kRoute + u"Scenarios.bin"_s, kMagic + scenarioList({"OLD-A", "OLD-B"}));
+        packageFile(u"Scenario.yyy"_s, keys);
+        packageFile(u"Scenario.zzz"_s, record("NEW-1"));
+        packageFile(u"Scenario.qqq"_s, stock);
+    }
+
+    QByteArray list() const
+    {
+        const QByteArray bin = readGame(kRoute + u"Scenarios.bin"_s);
+        return bin.startsWith(kMagic) ? bin.mid(kMagic.size()) : bin;
+    }
+    int count(const QByteArray& id) const { return int(list().count(">" + id + "<")); }
+};
+
+} // namespace
+
+class TestScenario : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void installsTheRecordAtTheEndOfTheList();
+    void sameScenarioTwiceHoldsItOnce();
+    void keysThatFindNothingRemoveNothing_data();
+    void keysThatFindNothingRemoveNothing();
+    void missingRouteFolderStops();
+    void missingListStopsEvenWithAStaleWorkingCopy();
+    void unsafeRouteFolderIsRefused_data();
+    void unsafeRouteFolderIsRefused();
+    void damagedInputChangesNothing_data();
+    void damagedInputChangesNothing();
+    void backupsAreNumbered();
+    void failedConversionBackPutsTheListBack_data();
+    void failedConversionBackPutsTheListBack();
+    void requiredStockIsCheckedMadeAndReported();
+    void nothingMissingShowsNoReport();
+};
+
+void TestScenario::installsTheRecordAtTheEndOfTheList()
+{
+    ScenarioFixture f;
+    QCOMPARE(f.install(2), Outcome::Completed);
+    QCOMPARE(f.ui.texts(), QStringList{kInstalled});
+    QCOMPARE(f.list(), scenarioList({"OLD-A", "OLD-B", "NEW-1"}));
+    QCOMPARE(f.readGame(kRoute + u"Scenarios.bak"_s), kMagic + scenarioList({"OLD-A", "OLD-B"}));
+    QVERIFY2(QFile::exists(f.package + u"/Scenarios.xml"_s), "the working copy stays");
+    QVERIFY(!QFile::exists(f.package + u"/Tempfiles"_s));
+}
+
+void TestScenario::sameScenarioTwiceHoldsItOnce()
+{
+    ScenarioFixture f;
+    QCOMPARE(f.install(2), Outcome::Completed);
+    QCOMPARE(f.install(2), Outcome::Completed);
+    QCOMPARE(f.count("NEW-1"), 1);
+    QCOMPARE(f.count("OLD-A"), 1);
+    QVERIFY(f.gameHas(kRoute + u"Scenarios.bak1"_s));
+    QCOMPARE(f.readGame(kRoute + u"Scenarios.bak1"_s).mid(kMagic.size()),
+             scenarioList({"OLD-A", "OLD-B", "NEW-1"}));
+    // The removed record leaves its indentation and line end; the new one ends the list.
+    QVERIFY(f.list().endsWith(record("NEW-1") + "\t\t\r\n\t</Record>\r\n</cScenarioList>\r\n"));
+}
+
+void TestScenario::keysThatFindNothingRemoveNothing_data()
+{
+    QTest::addColumn<QByteArray>("keys");
+    QTest::newRow("route folder only") << QByteArray("R1\r\n");
+    QTest::newRow("key found nowhere") << QByteArray("R1,NOWHERE\r\n");
+    QTest::newRow("empty key") << QByteArray("R1,\"\",\r\n");
+}
+
+void TestScenario::keysThatFindNothingRemoveNothing()
+{
+    QFETCH(QByteArray, keys);
+    ScenarioFixture f(keys);
+    QCOMPARE(f.install(2), Outcome::Completed);
+    QCOMPARE(f.list(), scenarioList({"OLD-A", "OLD-B", "NEW-1"}));
+}
+
+void TestScenario::missingRouteFolderStops()
+{
+    ScenarioFixture f("Elsewhere,NEW-1\r\n");
+    f.packageFile(u"Rail Simulator/Assets/x.bin"_s, "x");
+    const auto before = f.gameSnapshot();
+    QCOMPARE(f.install(2), Outcome::Ended);
+    QCOMPARE(
+        f.ui.texts(),
+        QStringList{u"The Route Folder Elsewhere\r\ndoes not exist, could not add scenarios."_s});
+    QCOMPARE(f.ui.shown.first().icon, Icon::Exclamation);
+    QCOMPARE(f.gameSnapshot(), before);
+}
+
+void TestScenario::missingListStopsEvenWithAStaleWorkingCopy()
+{
+    ScenarioFixture f;
+    QVERIFY(QFile::remove(f.game + u"/"_s + kRoute + u"Scenarios.bin"_s));
+    // Another route's list from an earlier run must not pass for this route's.
+    f.packageFile(u"Scenarios.xml"_s, scenarioList({"OTHER-ROUTE"}));
+    const auto before = f.gameSnapshot();
+    QCOMPARE(f.install(2), Outcome::Ended);
+    QCOMPARE(f.ui.shown.size(), 1);
+    QCOMPARE(f.ui.shown.first().icon, Icon::Critical);
+    QVERIFY(f.ui.shown.first().text.startsWith(
+        u"The installer failed to create Scenarios.xml in the installer folder. This could be "
+        u"because either:-\r\n1. Serz.exe is not available in your Windows\\System32 folder\r\n"
+        u"2. You have tried"_s));
+    QCOMPARE(f.gameSnapshot(), before);
+}
+
+void TestScenario::unsafeRouteFolderIsRefused_data()
+{
+    QTest::addColumn<QByteArray>("keys");
+    QTest::newRow("parent") << QByteArray("..,NEW-1\r\n");
+    QTest::newRow("path") << QByteArray("\"R1\\..\\..\\..\",NEW-1\r\n");
+    QTest::newRow("absolute") << QByteArray("\"C:\\Games\",NEW-1\r\n");
+    QTest::newRow("quote") << QByteArray("R\"1,NEW-1\r\n");
+    QTest::newRow("empty") << QByteArray("\r\n");
+    QTest::newRow("empty file") << QByteArray();
+}
+
+void TestScenario::unsafeRouteFolderIsRefused()
+{
+    QFETCH(QByteArray, keys);
+    ScenarioFixture f(keys);
+    f.gameFile(u"Content/Scenarios.bin"_s, kMagic + scenarioList({"OUTSIDE"}));
+    const auto before = f.gameSnapshot();
+    QCOMPARE(f.install(2), Outcome::Ended);
+    QCOMPARE(f.ui.shown.size(), 1);
+    QVERIFY2(f.ui.shown.first().text.contains(u"Scenario.yyy"_s), qPrintable(f.ui.texts()[0]));
+    QCOMPARE(f.gameSnapshot(), before);
+}
+
+void TestScenario::damagedInputChangesNothing_data()
+{
+    QTest::addColumn<QString>("file"); // in the package
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("no closing Record")
+        << u"Scenarios.bin"_s << QByteArray(kMagic + "<cScenarioList>\r\n\t<Record/>\r\n")
+        << u"Scenarios.xml"_s;
+    QTest::newRow("key outside every record")
+        << u"Scenario.yyy"_s << QByteArray("R1,cScenarioList\r\n") << u"Scenarios.xml"_s;
+    QTest::newRow("no keys file") << u"Scenario.yyy"_s << QByteArray() << u"Scenario.yyy"_s;
+    QTest::newRow("no stock list") << u"Scenario.qqq"_s << QByteArray() << u"Scenario.qqq"_s;
+    QTest::newRow("empty record") << u"Scenario.zzz"_s << QByteArray("\r\n") << u"Scenario.zzz"_s;
+}
+
+void TestScenario::damagedInputChangesNothing()
+{
+    QFETCH(QString, file);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, named);
+    ScenarioFixture f;
+    if (file == u"Scenarios.bin"_s)
+        f.gameFile(kRoute + file, bytes);
+    else if (bytes.isEmpty() && file != u"Scenario.zzz"_s)
+        QVERIFY(QFile::remove(f.package + u'/' + file));
+    else
+        f.packageFile(file, bytes);
+    const auto before = f.gameSnapshot();
+    QCOMPARE(f.install(2), Outcome::Ended);
+    QCOMPARE(f.ui.shown.size(), 1);
+    QVERIFY2(f.ui.shown.first().text.contains(named), qPrintable(f.ui.texts()[0]));
+    QVERIFY(f.ui.shown.first().text.contains(u"has not been changed"_s));
+    QCOMPARE(f.gameSnapshot(), before);
+}
+
+void TestScenario::backupsAreNumbered()
+{
+    ScenarioFixture f;
+    f.gameFile(kRoute + u"Scenarios.bak"_s, "0");
+    f.gameFile(kRoute + u"Scenarios.bak2"_s, "2");
+    QCOMPARE(f.install(2), Outcome::Completed);
+    QVERIFY2(f.gameHas(kRoute + u"Scenarios.bak1"_s), "the first free number");
+    QCOMPARE(f.readGame(kRoute + u"Scenarios.bak2"_s), QByteArray("2"));
+
+    for (int n = 1; n <= 50; ++n)
+        f.gameFile(kRoute + u"Scenarios.bak"_s + QString::number(n), QByteArray::number(n));
+    const auto backups = f.gameSnapshot();
+    f.packageFile(u"Scenario.zzz"_s, record("NEW-2"));
+    QCOMPARE(f.install(2), Outcome::Completed);
+    QCOMPARE(f.count("NEW-2"), 1);
+    const auto after = f.gameSnapshot();
+    for (auto it = backups.begin(); it != backups.end(); ++it) {
+        if (it.key().contains(u"Scenarios.bak"_s))
+            QCOMPARE(after.value(it.key()), it.value());
+    }
+    QVERIFY(!f.gameHas(kRoute + u"Scenarios.bak51"_s));
+}
+
+void TestScenario::failedConversionBackPutsTheListBack_data()
+{
+    QTest::addColumn<QByteArray>("failure");
+    QTest::addColumn<bool>("allBackupsTaken");
+    QTest::newRow("empty output") << QByteArray("bin:empty") << false;
+    QTest::newRow("no output") << QByteArray("bin:none") << false;
+    QTest::newRow("crash, no backup name free") << QByteArray("bin:crash") << true;
+}
+
+void TestScenario::failedConversionBackPutsTheListBack()
+{
+    QFETCH(QByteArray, failure);
+    QFETCH(bool, allBackupsTaken);
+    ScenarioFixture f;
+    if (allBackupsTaken) {
+        f.gameFile(kRoute + u"Scenarios.bak"_s, "0");
+        for (int n = 1; n <= 50; ++n)
+            f.gameFile(kRoute + u"Scenarios.bak"_s + QString::number(n), "n");
+    }
+    const auto before = f.gameSnapshot();
+    qputenv("VELTRANE_SUBSTITUTE_FAIL", failure);
+    const Outcome outcome = f.install(2);
+    qunsetenv("VELTRANE_SUBSTITUTE_FAIL");
+    QCOMPARE(outcome, Outcome::Ended);
+    QCOMPARE(f.gameSnapshot(), before);
+    QCOMPARE(f.ui.shown.size(), 1);
+    const QString text = f.ui.shown.first().text;
+    QVERIFY2(text.contains(u"could not be converted"_s), qPrintable(text));
+    QVERIFY2(allBackupsTaken || text.contains(u"backup Scenarios.bak."_s), qPrintable(text));
+}
+
+void TestScenario::requiredStockIsCheckedMadeAndReported()
+{
+    const QByteArray stock = "Kuju\\Stock\\Present.XML,0,0,,,,,,,,,\r\n"
+                             "Kuju\\Stock\\Coach_DO.xml,0,0,,,,,,,,,\r\n"
+                             "Kuju\\Stock\\Absent.xml,0,0,,,,,,,,,\r\n"
+                             "..\\..\\Content\\Routes.xml\r\n"
+                             "\r\n"
+                             "Kuju\\Stock\\NoComma.xml\r\n";
+    ScenarioFixture f("R1,NEW-1\r\n", stock);
+    f.gameFile(u"Assets/Kuju/Stock/Present.bin"_s, "x");
+    f.gameFile(u"Assets/Kuju/Stock/Coach.bin"_s, kMagic + coachBlueprint());
+    f.gameFile(u"Content/Routes.bin"_s, "outside the Assets folder");
+    f.ui.answerYes();
+    QCOMPARE(f.install(2), Outcome::Completed);
+
+    QVERIFY2(f.state.ProduceConsent, "the consent question was asked and answered");
+    const QByteArray variant = f.readGame(u"Assets/Kuju/Stock/Coach_DO.bin"_s);
+    QVERIFY2(variant.startsWith(kMagic) && variant.contains("Driver1") &&
+                 !variant.contains("Passenger1"),
+             variant.constData());
+    QCOMPARE(f.ui.reports.size(), 1);
+    QCOMPARE(f.ui.reports.first(), kHeading + u"Kuju\\Stock\\Absent.bin\r\n"
+                                              u"..\\..\\Content\\Routes.bin\r\n"
+                                              u"Kuju\\Stock\\NoComma.bin\r\n"_s);
+    QCOMPARE(f.ui.texts().last(), kInstalled);
+    QVERIFY(!QFile::exists(f.package + u"/Tempfiles"_s));
+}
+
+void TestScenario::nothingMissingShowsNoReport()
+{
+    ScenarioFixture f("R1\r\n", "Kuju\\Stock\\Present.xml,0,0,,,,,,,,,\r\n");
+    f.gameFile(u"Assets/kuju/STOCK/present.BIN"_s, "x");
+    QCOMPARE(f.install(2), Outcome::Completed);
+    QVERIFY(f.ui.reports.isEmpty());
+    QCOMPARE(f.ui.texts(), QStringList{kInstalled});
+}
+
+QTEST_GUILESS_MAIN(TestScenario)
+#include "tst_scenario.moc"

@@ -1,0 +1,133 @@
+// The text work on a route's scenario list: removal of earlier records and insertion of
+// the new one.
+#include "install/ScenarioListSplice.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using veltrane::ScenarioListSplice;
+
+namespace {
+
+QString record(const QString& id)
+{
+    return u"\t\t<cScenarioProperties>\r\n\t\t\t<DevString>"_s + id +
+           u"</DevString>\r\n\t\t</cScenarioProperties>\r\n"_s;
+}
+
+QString list(const QStringList& ids)
+{
+    QString text = u"<cScenarioList>\r\n\t<Record>\r\n"_s;
+    for (const QString& id : ids)
+        text += record(id);
+    return text + u"\t</Record>\r\n</cScenarioList>\r\n"_s;
+}
+
+} // namespace
+
+class TestScenarioListSplice : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void removal_data();
+    void removal();
+    void keyOutsideEveryRecordIsAProblem_data();
+    void keyOutsideEveryRecordIsAProblem();
+    void insertion_data();
+    void insertion();
+};
+
+void TestScenarioListSplice::removal_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<QString>("expected");
+    const QString gap = u"\t\t\r\n"_s; // what a removed record leaves
+    QTest::newRow("first of three")
+        << list({u"ID-A"_s, u"ID-B"_s, u"ID-C"_s}) << QStringList{u"id-a"_s}
+        << list({u"ID-B"_s, u"ID-C"_s}).replace(u"<Record>\r\n"_s, u"<Record>\r\n"_s + gap);
+    QTest::newRow("keys in turn, any case")
+        << list({u"ID-A"_s, u"ID-B"_s, u"ID-C"_s})
+        << QStringList{u"id-c"_s, u""_s, u"nowhere"_s, u"ID-A"_s}
+        << u"<cScenarioList>\r\n\t<Record>\r\n"_s + gap + record(u"ID-B"_s) + gap +
+               u"\t</Record>\r\n</cScenarioList>\r\n"_s;
+    QTest::newRow("only the first occurrence of a key")
+        << list({u"ID-X"_s, u"ID-X"_s}) << QStringList{u"id-x"_s}
+        << u"<cScenarioList>\r\n\t<Record>\r\n"_s + gap + record(u"ID-X"_s) +
+               u"\t</Record>\r\n</cScenarioList>\r\n"_s;
+    QTest::newRow("tags in other case")
+        << u"<R>\r\n\t<CSCENARIOPROPERTIES>k</cscenarioproperties>\r\n</Record>"_s
+        << QStringList{u"K"_s} << u"<R>\r\n\t\r\n</Record>"_s;
+    QTest::newRow("the key in the record's attributes")
+        << u"<cScenarioProperties id=\"k7\">x</cScenarioProperties>;"_s << QStringList{u"K7"_s}
+        << u";"_s;
+}
+
+void TestScenarioListSplice::removal()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, keys);
+    QFETCH(QString, expected);
+    const auto result = ScenarioListSplice::removeRecords(text, keys);
+    QVERIFY2(result.ok(), qPrintable(result.problem));
+    QCOMPARE(result.text, expected);
+}
+
+void TestScenarioListSplice::keyOutsideEveryRecordIsAProblem_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("key");
+    QTest::newRow("before the first record") << list({u"A"_s}) << u"cScenarioList"_s;
+    QTest::newRow("between records")
+        << u"<cScenarioProperties>a</cScenarioProperties> here <cScenarioProperties>b"
+           u"</cScenarioProperties>"_s
+        << u"here"_s;
+    QTest::newRow("in a record never closed") << u"<cScenarioProperties>key"_s << u"key"_s;
+    QTest::newRow("inside the opening tag's name") << list({u"A"_s}) << u"cScenarioProp"_s;
+}
+
+void TestScenarioListSplice::keyOutsideEveryRecordIsAProblem()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, key);
+    const auto result = ScenarioListSplice::removeRecords(text, {key});
+    QVERIFY(!result.ok());
+    QVERIFY2(result.problem.contains(key), qPrintable(result.problem));
+}
+
+void TestScenarioListSplice::insertion_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("newRecord");
+    QTest::addColumn<QString>("expected"); // empty: a problem
+    QTest::newRow("after the last record")
+        << list({u"A"_s}) << record(u"N"_s) << list({u"A"_s, u"N"_s});
+    QTest::newRow("into an empty list") << list({}) << record(u"N"_s)
+                                        << u"<cScenarioList>\r\n\t<Record>\r\n"_s + record(u"N"_s) +
+                                               u"\t</Record>\r\n</cScenarioList>\r\n"_s;
+    QTest::newRow("record without a line end keeps the list's")
+        << list({u"A"_s}) << u"<cScenarioProperties/>"_s
+        << u"<cScenarioList>\r\n\t<Record>\r\n"_s + record(u"A"_s) +
+               u"<cScenarioProperties/>\r\n\t</Record>\r\n</cScenarioList>\r\n"_s;
+    QTest::newRow("the last closing Record, any case")
+        << u"<a>\r\n\t<Record>\r\n\t\t<b/>\r\n\t</Record>\r\n\t<Record>\r\n\t\t<c/>\r\n\t</RECORD>"_s
+        << u"N\r\n"_s
+        << u"<a>\r\n\t<Record>\r\n\t\t<b/>\r\n\t</Record>\r\n\t<Record>\r\n\t\t<c/>\r\nN\r\n\t</RECORD>"_s;
+    QTest::newRow("a tag right before the closing one")
+        << u"<Record><b/></Record>"_s << u"N"_s << u"<Record><b/>N</Record>"_s;
+    QTest::newRow("no closing Record") << u"<Record/>\r\n"_s << u"N"_s << QString();
+    QTest::newRow("nothing before the closing Record") << u"</Record>"_s << u"N"_s << QString();
+}
+
+void TestScenarioListSplice::insertion()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, newRecord);
+    QFETCH(QString, expected);
+    const auto result = ScenarioListSplice::insertRecord(text, newRecord);
+    QCOMPARE(result.ok(), !expected.isEmpty());
+    QCOMPARE(result.text, expected);
+}
+
+QTEST_GUILESS_MAIN(TestScenarioListSplice)
+#include "tst_scenariolistsplice.moc"
