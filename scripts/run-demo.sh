@@ -31,4 +31,4 @@ prefix=${layout[1]}
 echo "Package folder: $package"
 echo "Game folder:    $prefix/drive_c/Program Files/Rail Simulator"
 cd "$scratch"
-WINEPREFIX="$prefix" PATH="$VELTRANE_ROOT/build/substitute:$PATH" exec "$package/veltrane"
+WINEPREFIX="$prefix" exec "$package/veltrane"

@@ -1,5 +1,6 @@
 #include "MessageBox.h"
 
+#include <QDebug>
 #include <QMessageBox>
 
 using namespace Qt::StringLiterals;
@@ -29,14 +30,23 @@ const QString& MessageBox::caption()
     return title;
 }
 
+void MessageBox::trace(const char* kind, const QString& text)
+{
+    QString line = text;
+    line.replace(u"\r\n"_s, u" | "_s).replace(u'\n', u" | "_s).replace(u'\r', u' ');
+    qInfo().noquote() << "veltrane:" << kind << line;
+}
+
 void MessageBox::show(QWidget* parent, const QString& text, UserInterface::Icon icon)
 {
+    trace("message:", text);
     QMessageBox box(toQt(icon), caption(), text, QMessageBox::Ok, parent);
     box.exec();
 }
 
 bool MessageBox::askYesNo(QWidget* parent, const QString& text)
 {
+    trace("question:", text);
     QMessageBox box(QMessageBox::Warning, caption(), text, QMessageBox::Yes | QMessageBox::No,
                     parent);
     box.setDefaultButton(QMessageBox::Yes);

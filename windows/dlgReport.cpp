@@ -1,5 +1,6 @@
 #include "dlgReport.h"
 
+#include "MessageBox.h"
 #include "Twips.h"
 
 #include <QKeyEvent>
@@ -35,6 +36,7 @@ dlgReport::dlgReport(QWidget* parent)
 
 void dlgReport::showReport(QWidget* parent, const QString& text)
 {
+    MessageBox::trace("report:", text);
     dlgReport dialog(parent);
     dialog.m_text1->setPlainText(text);
     dialog.exec();
