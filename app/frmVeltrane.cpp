@@ -6,6 +6,7 @@
 #include "windows/MessageBox.h"
 #include "windows/Twips.h"
 #include "windows/dlgReport.h"
+#include "windows/frmFolder2.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -98,7 +99,16 @@ bool frmVeltrane::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void frmVeltrane::Command1_Click() {}
+void frmVeltrane::Command1_Click()
+{
+    // A running install reads GamePath at every step; a new folder now would split it
+    // between two game folders.
+    if (m_installing)
+        return;
+    // No owner: the window system places the picker, and exec keeps this window still.
+    frmFolder2 picker(m_state, *m_text1);
+    picker.exec();
+}
 
 void frmVeltrane::Command2_Click()
 {

@@ -125,7 +125,7 @@ QList<InstallStep> ScenarioInstaller::steps()
     // One step from writing the working copy to checking the converted list, so that the
     // install never ends with the route's list moved aside.
     steps.append({u"replace the scenario list"_s, [this] { return replaceList(); }});
-    steps.append({u"check the required rolling stock"_s, [this] { return checkRequiredStock(); }});
+    steps.append({u"check the required rolling stock"_s, [this] { return reportMissingStock(); }});
     steps.append({u"remove the work folder"_s, [this] {
                       FolderOperations(m_context.ui)
                           .DelAll(SerzConversion::workFolder(m_context.programFolder));
@@ -307,14 +307,14 @@ InstallStep::Result ScenarioInstaller::putBackAfterFailedConversion(const QStrin
     return Result::EndInstall;
 }
 
-InstallStep::Result ScenarioInstaller::checkRequiredStock()
+QString ScenarioInstaller::checkRequiredStock(const QStringList& requirementLines)
 {
     UserInterface& ui = m_context.ui;
     MissingStockResolver resolver(m_context);
     const QString assets = m_context.state.GamePath + u"\\Assets\\"_s;
     QString missing;
     bool produced = false;
-    for (const QString& line : std::as_const(m_requiredStock)) {
+    for (const QString& line : requirementLines) {
         ui.processEvents();
         if (line.trimmed().isEmpty())
             continue;
@@ -331,10 +331,16 @@ InstallStep::Result ScenarioInstaller::checkRequiredStock()
         }
         produced = false;
     }
+    return missing;
+}
+
+InstallStep::Result ScenarioInstaller::reportMissingStock()
+{
+    const QString missing = checkRequiredStock(m_requiredStock);
     if (missing.size() > kShortestReport) {
-        ui.showReport(u"The following items required by this scenario are not installed on "
-                      u"your PC:-\r\n\r\n"_s +
-                      missing);
+        m_context.ui.showReport(u"The following items required by this scenario are not "
+                                u"installed on your PC:-\r\n\r\n"_s +
+                                missing);
     }
     return Result::Next;
 }

@@ -20,6 +20,9 @@ public:
     // the indentation before it and the line end after it. Empty keys and keys that occur
     // nowhere remove nothing; a key that occurs outside every record is a problem.
     static Result removeRecords(const QString& list, const QStringList& keys);
+    // The same, one key after the other over the whole shortened text: plain and slow, the
+    // yardstick for the quick one.
+    static Result removeRecordsOneByOne(const QString& list, const QStringList& keys);
 
     // Puts the record after the last record of the list, on a line of its own.
     static Result insertRecord(const QString& list, const QString& record);

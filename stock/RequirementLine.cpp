@@ -1,5 +1,6 @@
 #include "RequirementLine.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -36,6 +37,35 @@ double radixNumber(const QString& field, qsizetype at, int radix)
         any = true;
     }
     return any ? value : 0;
+}
+
+// The power of ten of the first significant digit of a gathered number ("0.05" -> -2,
+// "120e3" -> 5), which tells a number too large for a double from one too small: neither
+// the exponent's sign nor the digits alone do ("1000...0e-5", "0.000...1").
+long long decimalMagnitude(const std::string& number)
+{
+    const std::size_t e = number.find('e');
+    const std::string digits = number.substr(0, e);
+    long long exponent = 0;
+    if (e != std::string::npos) {
+        std::size_t at = e + 1;
+        const bool negative = at < number.size() && number[at] == '-';
+        if (at < number.size() && (number[at] == '-' || number[at] == '+'))
+            ++at;
+        // Far beyond any double's range; saturating keeps the sum below from overflowing.
+        constexpr long long kCap = 1'000'000'000;
+        for (; at < number.size() && exponent < kCap; ++at)
+            exponent = exponent * 10 + (number[at] - '0');
+        if (negative)
+            exponent = -exponent;
+    }
+    const std::size_t point = std::min(digits.find('.'), digits.size());
+    const std::size_t first = digits.find_first_of("123456789");
+    if (first == std::string::npos)
+        return std::numeric_limits<long long>::min();
+    const long long position =
+        first < point ? (long long)(point - first) - 1 : -(long long)(first - point);
+    return position + exponent;
 }
 
 } // namespace
@@ -137,8 +167,7 @@ double RequirementLine::leadingNumber(const QString& field)
     const auto [end, error] = std::from_chars(first, number.data() + number.size(), value);
     Q_UNUSED(end);
     if (error == std::errc::result_out_of_range) {
-        const bool tiny = number.find("e-") != std::string::npos;
-        if (tiny)
+        if (decimalMagnitude(number) < 0)
             return 0.0;
         return number[0] == '-' ? -std::numeric_limits<double>::infinity()
                                 : std::numeric_limits<double>::infinity();

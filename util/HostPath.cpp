@@ -68,6 +68,19 @@ QString HostPath::toHost(const QString& path)
     } else if (rest.startsWith(u'/')) {
         resolved = QStringLiteral("/");
     }
+    // Most paths are spelt as they are on disk: one lstat then answers for every name.
+    {
+        QStringView tail = rest;
+        if (tail.startsWith(u'/') && !resolved.isEmpty())
+            tail = tail.mid(1);
+        QString whole = resolved;
+        if (!whole.isEmpty() && !whole.endsWith(u'/'))
+            whole += u'/';
+        whole += tail;
+        if (!tail.isEmpty() && !tail.startsWith(u'/') && !tail.contains(u"//"_s) &&
+            entryExists(whole))
+            return whole;
+    }
     const QStringList parts = rest.split(u'/', Qt::SkipEmptyParts);
     bool missing = false;
     for (const QString& part : parts) {

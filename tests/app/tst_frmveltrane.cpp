@@ -1,15 +1,59 @@
 #include "FileFixture.h"
 #include "app/frmVeltrane.h"
+#include "windows/frmFolder2.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 using namespace veltrane;
 using namespace veltrane::test;
+
+namespace {
+
+// While it lives, acts on the folder picker whenever one runs modally, and answers message
+// boxes with OK, keeping their texts.
+class ModalDriver {
+public:
+    explicit ModalDriver(std::function<void(frmFolder2&)> onPicker)
+        : m_onPicker(std::move(onPicker))
+    {
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { poll(); });
+        m_timer.start();
+    }
+
+    int pickersSeen = 0;
+    QStringList messages;
+
+private:
+    void poll()
+    {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal); box && box->isVisible()) {
+            messages.append(box->text());
+            box->button(QMessageBox::Ok)->click();
+        } else if (auto* picker = qobject_cast<frmFolder2*>(modal); picker && picker->isVisible()) {
+            ++pickersSeen;
+            m_onPicker(*picker);
+            // A picker the action left open would stop the test for good.
+            if (picker->isVisible())
+                picker->reject();
+        }
+    }
+
+    std::function<void(frmFolder2&)> m_onPicker;
+    QTimer m_timer;
+};
+
+} // namespace
 
 class TestFrmVeltrane : public QObject {
     Q_OBJECT
@@ -24,11 +68,15 @@ private Q_SLOTS:
     void noGameMeansAnEmptyBox();
     void enterTakesTheTypedFolder();
     void layoutFollowsTheDesign();
+    void browseOkTakesThePickedTextUnchanged();
+    void browseClosedChangesNothing();
+    void browseDoesNothingWhileInstalling();
 
 private:
     QTemporaryDir* m_dir = nullptr;
     QString m_package;
     QByteArray m_savedPrefix;
+    QString m_prefix;
 };
 
 void TestFrmVeltrane::init()
@@ -38,7 +86,8 @@ void TestFrmVeltrane::init()
     makeFolder(m_package);
     // An empty prefix: no game installed unless a test puts one there.
     m_savedPrefix = qgetenv("WINEPREFIX");
-    qputenv("WINEPREFIX", QFile::encodeName(m_dir->path() + u"/prefix"_s));
+    m_prefix = m_dir->path() + u"/prefix"_s;
+    qputenv("WINEPREFIX", QFile::encodeName(m_prefix));
 }
 
 void TestFrmVeltrane::cleanup()
@@ -132,6 +181,105 @@ void TestFrmVeltrane::layoutFollowsTheDesign()
     QCOMPARE(window.Command1()->text(), u"....."_s);
     QVERIFY(window.Command1()->font().bold());
     QCOMPARE(window.Command1()->font().pointSize(), 12);
+}
+
+void TestFrmVeltrane::browseOkTakesThePickedTextUnchanged()
+{
+#ifdef Q_OS_WIN
+    QSKIP("the drives are the machine's own on Windows");
+#endif
+    makeFolder(m_prefix + u"/drive_c/Games/RS"_s);
+    makeFolder(m_prefix + u"/dosdevices"_s);
+    QVERIFY(QFile::link(u"../drive_c"_s, m_prefix + u"/dosdevices/c:"_s));
+    frmVeltrane window(m_package);
+    window.show();
+    window.state().GamePath = u"c:\\Games\\RS"_s;
+    window.Text1()->setText(u"typed without Enter"_s);
+
+    QString startedOn;
+    bool modal = false;
+    {
+        ModalDriver driver([&](frmFolder2& picker) {
+            startedOn = picker.Text1()->text();
+            modal = picker.isModal() && QApplication::activeModalWidget() == &picker;
+            picker.Text1()->setText(u"x:\\Not There\\ "_s);
+            picker.Command1()->click();
+        });
+        QTest::mouseClick(window.Command1(), Qt::LeftButton);
+        QCOMPARE(driver.pickersSeen, 1);
+        QVERIFY(driver.messages.isEmpty());
+    }
+    QVERIFY(modal);
+    QCOMPARE(startedOn, u"c:\\Games\\RS"_s);
+    QCOMPARE(window.state().GamePath, u"x:\\Not There\\ "_s);
+    QCOMPARE(window.Text1()->text(), u"x:\\Not There\\ "_s);
+
+    // Each showing starts again from GamePath, and an empty box empties it.
+    window.state().GamePath = u"c:\\Games"_s;
+    {
+        ModalDriver driver([&](frmFolder2& picker) {
+            startedOn = picker.Text1()->text();
+            picker.Text1()->clear();
+            picker.Command1()->click();
+        });
+        window.Command1()->click();
+        QCOMPARE(driver.pickersSeen, 1);
+    }
+    QCOMPARE(startedOn, u"c:\\Games"_s);
+    QVERIFY(window.state().GamePath.isEmpty());
+    QVERIFY(window.Text1()->text().isEmpty());
+}
+
+void TestFrmVeltrane::browseClosedChangesNothing()
+{
+    frmVeltrane window(m_package);
+    window.show();
+    window.state().GamePath = m_package;
+    window.Text1()->setText(u"/games/typed"_s);
+    ModalDriver driver([](frmFolder2& picker) {
+        picker.setPath(u"/"_s);
+        picker.Text1()->setText(u"/elsewhere"_s);
+        picker.close();
+    });
+    window.Command1()->click();
+    QCOMPARE(driver.pickersSeen, 1);
+    QVERIFY(driver.messages.isEmpty());
+    QCOMPARE(window.state().GamePath, m_package);
+    QCOMPARE(window.Text1()->text(), u"/games/typed"_s);
+}
+
+void TestFrmVeltrane::browseDoesNothingWhileInstalling()
+{
+    // The install lets the window handle clicks after every file it copies; a folder picked
+    // then would send the rest of the install to another game folder.
+    const QString game = m_dir->path() + u"/game"_s;
+    makeFolder(game + u"/Assets"_s);
+    for (int i = 0; i < 3; ++i)
+        writeFile(m_package + u"/Rail Simulator/Assets/file%1.txt"_s.arg(i), "x");
+    const QByteArray savedPath = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(m_dir->path() + u"/no programs"_s));
+
+    frmVeltrane window(m_package);
+    window.show();
+    window.Text1()->setText(game);
+    ModalDriver driver([](frmFolder2& picker) {
+        picker.Text1()->setText(u"/elsewhere"_s);
+        picker.Command1()->click();
+    });
+    bool clickedDuringInstall = false;
+    QTimer::singleShot(0, &window, [&] {
+        clickedDuringInstall = window.cursor().shape() == Qt::WaitCursor;
+        window.Command1()->click();
+    });
+    window.Command2()->click();
+    qputenv("PATH", savedPath);
+
+    QVERIFY(clickedDuringInstall);
+    QCOMPARE(driver.pickersSeen, 0);
+    QCOMPARE(window.state().GamePath, game);
+    QCOMPARE(driver.messages, QStringList{u"Your package has been installed."_s});
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(QFile::exists(game + u"/Assets/file%1.txt"_s.arg(i)));
 }
 
 QTEST_MAIN(TestFrmVeltrane)

@@ -2,6 +2,7 @@
 // the new one.
 #include "install/ScenarioListSplice.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -33,6 +34,7 @@ private Q_SLOTS:
     void removal();
     void keyOutsideEveryRecordIsAProblem_data();
     void keyOutsideEveryRecordIsAProblem();
+    void quickRemovalAgreesWithThePlainOne();
     void insertion_data();
     void insertion();
 };
@@ -93,6 +95,43 @@ void TestScenarioListSplice::keyOutsideEveryRecordIsAProblem()
     const auto result = ScenarioListSplice::removeRecords(text, {key});
     QVERIFY(!result.ok());
     QVERIFY2(result.problem.contains(key), qPrintable(result.problem));
+}
+
+void TestScenarioListSplice::quickRemovalAgreesWithThePlainOne()
+{
+    // Short records of few letters and short keys, so that keys and tags often form where a
+    // removal joins the text, or occur between and inside tags.
+    QRandomGenerator random(20261207);
+    const QString letters = u"ab\t"_s;
+    const auto some = [&](int most) {
+        QString text;
+        for (int n = int(random.bounded(most + 1)); n > 0; --n)
+            text += letters[random.bounded(int(letters.size()))];
+        return text;
+    };
+    int removedSomething = 0;
+    int problems = 0;
+    for (int round = 0; round < 3000; ++round) {
+        QString text = some(3);
+        for (int r = int(random.bounded(6)); r > 0; --r) {
+            text += random.bounded(4) == 0 ? u"<cScenario"_s : u"<cScenarioProperties"_s;
+            text += some(4);
+            text += random.bounded(6) == 0 ? u"Properties"_s : u"</cScenarioProperties>"_s;
+            text += some(3);
+        }
+        QStringList keys;
+        for (int k = int(random.bounded(5)); k > 0; --k)
+            keys.append(random.bounded(8) == 0 ? u"ties<"_s : some(3));
+        const auto quick = ScenarioListSplice::removeRecords(text, keys);
+        const auto plain = ScenarioListSplice::removeRecordsOneByOne(text, keys);
+        QCOMPARE(quick.problem, plain.problem);
+        QCOMPARE(quick.text, plain.text);
+        removedSomething += plain.ok() && plain.text != text;
+        problems += !plain.ok();
+    }
+    // Both kinds of outcome were really tried.
+    QVERIFY2(removedSomething > 150, qPrintable(QString::number(removedSomething)));
+    QVERIFY2(problems > 150, qPrintable(QString::number(problems)));
 }
 
 void TestScenarioListSplice::insertion_data()

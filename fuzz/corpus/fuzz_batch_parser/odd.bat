@@ -1,0 +1,4 @@
+copy a+b c
+move "unclosed
+rd /s /q .\
+cd ..\..\..

@@ -1,0 +1,129 @@
+// Reads a route marker and splices it into a route list. The input is the list, a NUL byte
+// and the marker; without a NUL byte the whole input serves as both.
+#include "install/RouteListSplice.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+using namespace Qt::StringLiterals;
+using namespace veltrane;
+
+namespace {
+
+[[noreturn]] void fail(const char* condition, int line)
+{
+    std::fprintf(stderr, "%s:%d: property broken: %s\n", __FILE__, line, condition);
+    std::abort();
+}
+
+// Names the broken property in the report, so that a finding is read without a debugger.
+#define REQUIRE(condition) ((condition) ? void() : fail(#condition, __LINE__))
+
+qsizetype commonPrefix(QStringView a, QStringView b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    qsizetype i = 0;
+    while (i < n && a[i] == b[i])
+        ++i;
+    return i;
+}
+
+qsizetype commonSuffix(QStringView a, QStringView b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    qsizetype i = 0;
+    while (i < n && a[a.size() - 1 - i] == b[b.size() - 1 - i])
+        ++i;
+    return i;
+}
+
+// Whether `result` is `list` with one stretch of `removed` characters taken out and
+// `inserted` put in its place; the stretch taken out is returned through `cut`.
+bool isOneEdit(const QString& list, const QString& result, const QString& inserted,
+               qsizetype removed, QString* cut)
+{
+    if (result.size() != list.size() - removed + inserted.size() || removed < 0)
+        return false;
+    const qsizetype prefix = commonPrefix(list, result);
+    const qsizetype suffix = commonSuffix(list, result);
+    const qsizetype first = std::max<qsizetype>(0, result.size() - inserted.size() - suffix);
+    const qsizetype last = std::min(prefix, result.size() - inserted.size());
+    for (qsizetype at = first; at <= last; ++at) {
+        if (QStringView(result).mid(at, inserted.size()) == inserted) {
+            *cut = list.mid(at, removed);
+            return true;
+        }
+    }
+    return false;
+}
+
+void checkElement(const QString& marker, const QString& tag)
+{
+    const RouteListSplice::Result value = RouteListSplice::elementText(marker, tag);
+    if (!value.ok()) {
+        REQUIRE(value.text.isEmpty());
+        return;
+    }
+    REQUIRE(!value.text.contains(u'>'));
+    REQUIRE(marker.contains(value.text + u"</"_s + tag, Qt::CaseInsensitive));
+}
+
+void checkSplice(const QString& list, const QString& marker, const QString& identifier)
+{
+    const RouteListSplice::Result spliced = RouteListSplice::splice(list, marker, identifier);
+    if (!spliced.ok()) {
+        REQUIRE(spliced.text.isEmpty());
+        return;
+    }
+    REQUIRE(!identifier.isEmpty());
+    QString cut;
+    if (!list.contains(identifier, Qt::CaseInsensitive)) {
+        // A new route: the marker and one TAB go in, in place of no more than the closing
+        // line's indentation, right before the list's closing tag.
+        const QString inserted = marker + u'\t';
+        const qsizetype removed = list.size() + inserted.size() - spliced.text.size();
+        REQUIRE(isOneEdit(list, spliced.text, inserted, removed, &cut));
+        REQUIRE(!cut.contains(u'>'));
+        REQUIRE(spliced.text.endsWith(
+            list.mid(list.lastIndexOf(u"</Record"_s, -1, Qt::CaseInsensitive))));
+        return;
+    }
+    // A known route: exactly one whole record, the one that names it, makes way.
+    const qsizetype removed = list.size() + marker.size() - spliced.text.size();
+    REQUIRE(isOneEdit(list, spliced.text, marker, removed, &cut));
+    REQUIRE(cut.contains(identifier, Qt::CaseInsensitive));
+    const QString record = cut.trimmed();
+    REQUIRE(record.startsWith(u"<cRouteProperties"_s, Qt::CaseInsensitive));
+    REQUIRE(record.endsWith(u"</cRouteProperties>"_s, Qt::CaseInsensitive));
+    REQUIRE(record.indexOf(u"</cRouteProperties>"_s, 0, Qt::CaseInsensitive) == record.size() - 19);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    const qsizetype nul = bytes.indexOf('\0');
+    const QString list = QString::fromUtf8(nul < 0 ? bytes : bytes.left(nul));
+    const QString marker = QString::fromUtf8(nul < 0 ? bytes : bytes.mid(nul + 1));
+
+    checkElement(marker, u"English"_s);
+    checkElement(marker, u"DevString"_s);
+    const RouteListSplice::Result name = RouteListSplice::routeName(marker);
+    REQUIRE(name.ok() == RouteListSplice::elementText(marker, u"English"_s).ok());
+    const RouteListSplice::Result id = RouteListSplice::routeIdentifier(marker);
+    if (id.ok())
+        REQUIRE(!id.text.trimmed().isEmpty());
+
+    if (id.ok())
+        checkSplice(list, marker, id.text);
+    // The marker's first line stands in as an identifier that may well be found.
+    checkSplice(list, marker, marker.section(u'\n', 0, 0).left(40));
+    return 0;
+}

@@ -1,0 +1,139 @@
+#include "windows/dlgReport.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+using namespace Qt::StringLiterals;
+using namespace veltrane;
+
+namespace {
+
+const QString kReport =
+    u"The following items required by this scenario are not installed on your PC:-\r\n\r\n"
+    u"Kuju\\RailSimulator\\RailVehicles\\Steam\\BR2MT\\Default\\Engine\\BR2MT_BR_Black.bin\r\n"
+    u"Kuju\\RailSimulator\\RailVehicles\\Freight\\Open\\Default\\Wagon\\Open.bin\r\n"_s;
+
+// Shows the report the way the install does and runs act on it once it is open. Returns
+// whether act left it closed; a report still open afterwards is closed so the test goes on.
+bool showAndAct(const QString& text, const std::function<void(dlgReport&)>& act)
+{
+    bool acted = false;
+    bool closedByAct = false;
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<dlgReport*>(QApplication::activeModalWidget());
+        if (!dialog || acted)
+            return;
+        acted = true;
+        act(*dialog);
+        closedByAct = !dialog->isVisible();
+        if (!closedByAct)
+            dialog->reject();
+    });
+    poll.start();
+    dlgReport::showReport(nullptr, text);
+    return acted && closedByAct;
+}
+
+} // namespace
+
+class TestDlgReport : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void showsTheWholeReportFromItsFirstLine();
+    void enterClosesEscapeDoesNot();
+    void closeBoxCloses();
+    void textCanBeSelectedAndCopied();
+};
+
+void TestDlgReport::showsTheWholeReportFromItsFirstLine()
+{
+    // Longer than the box in both directions.
+    QString longReport = kReport + QString(300, u'x') + u".bin\r\n"_s;
+    for (int i = 0; i < 200; ++i)
+        longReport += u"Kuju\\RailSimulator\\RailVehicles\\Coaches\\Mk1\\Coach%1.bin\r\n"_s.arg(i);
+
+    for (const QString& report : {kReport, longReport}) {
+        QString shown;
+        int firstVisibleLine = -1;
+        bool scrollBarsShown = false;
+        bool scrollsBothWays = false;
+        showAndAct(report, [&](dlgReport& dialog) {
+            QPlainTextEdit* box = dialog.Text1();
+            shown = box->toPlainText();
+            scrollBarsShown =
+                box->verticalScrollBar()->isVisible() && box->horizontalScrollBar()->isVisible();
+            // The box lays its text out after it is shown.
+            if (report == longReport)
+                scrollsBothWays = QTest::qWaitFor([box] {
+                    return box->horizontalScrollBar()->maximum() > 0 &&
+                           box->verticalScrollBar()->maximum() > 0;
+                });
+            firstVisibleLine = box->verticalScrollBar()->value() == 0
+                                   ? box->cursorForPosition(QPoint(2, 2)).blockNumber()
+                                   : -1;
+            QCOMPARE(dialog.windowTitle(), u"Missing Rolling-Stock"_s);
+            dialog.OKButton()->click();
+        });
+        QCOMPARE(shown, QString(report).replace(u"\r\n"_s, u"\n"_s));
+        QCOMPARE(firstVisibleLine, 0);
+        QVERIFY2(scrollBarsShown, "both scroll bars are always there");
+        QVERIFY2(scrollsBothWays || report != longReport, "a long report scrolls, unwrapped");
+    }
+}
+
+void TestDlgReport::enterClosesEscapeDoesNot()
+{
+    bool openAfterEscape = false;
+    bool okHadFocus = false;
+    const bool closed = showAndAct(kReport, [&](dlgReport& dialog) {
+        okHadFocus = dialog.focusWidget() == dialog.OKButton();
+        QTest::keyClick(dialog.focusWidget(), Qt::Key_Escape);
+        openAfterEscape = dialog.isVisible();
+        QTest::keyClick(dialog.focusWidget(), Qt::Key_Return);
+    });
+    QVERIFY(okHadFocus);
+    QVERIFY2(openAfterEscape, "Escape does not close the report");
+    QVERIFY2(closed, "Enter on the focused OK button closes it");
+}
+
+void TestDlgReport::closeBoxCloses()
+{
+    QVERIFY(showAndAct(kReport, [](dlgReport& dialog) { dialog.close(); }));
+}
+
+void TestDlgReport::textCanBeSelectedAndCopied()
+{
+    QApplication::clipboard()->clear();
+    bool editedAway = false;
+    showAndAct(kReport, [&](dlgReport& dialog) {
+        QPlainTextEdit* box = dialog.Text1();
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
+        // Typing into it changes only this showing of the report.
+        QTest::keyClicks(box, u"x"_s);
+        editedAway = box->toPlainText() == u"x"_s;
+        dialog.OKButton()->click();
+    });
+    QCOMPARE(QApplication::clipboard()->text(), QString(kReport).replace(u"\r\n"_s, u"\n"_s));
+    QVERIFY(editedAway);
+
+    QString shownAgain;
+    showAndAct(kReport, [&](dlgReport& dialog) {
+        shownAgain = dialog.Text1()->toPlainText();
+        dialog.OKButton()->click();
+    });
+    QCOMPARE(shownAgain, QString(kReport).replace(u"\r\n"_s, u"\n"_s));
+}
+
+QTEST_MAIN(TestDlgReport)
+#include "tst_dlgreport.moc"
