@@ -85,7 +85,8 @@ void frmVeltrane::Form_Load()
 
 void frmVeltrane::Text1_KeyDown(int keyCode, int /*shift*/)
 {
-    if (keyCode == 13)
+    // Not while an install runs: it reads GamePath at every step.
+    if (keyCode == 13 && !m_installing)
         m_state.GamePath = m_text1->text();
 }
 

@@ -250,8 +250,9 @@ void TestFrmVeltrane::browseClosedChangesNothing()
 
 void TestFrmVeltrane::browseDoesNothingWhileInstalling()
 {
-    // The install lets the window handle clicks after every file it copies; a folder picked
-    // then would send the rest of the install to another game folder.
+    // The install lets the window handle clicks and keys after every file it copies; a
+    // folder picked or entered then would send the rest of the install to another game
+    // folder.
     const QString game = m_dir->path() + u"/game"_s;
     makeFolder(game + u"/Assets"_s);
     for (int i = 0; i < 3; ++i)
@@ -270,6 +271,8 @@ void TestFrmVeltrane::browseDoesNothingWhileInstalling()
     QTimer::singleShot(0, &window, [&] {
         clickedDuringInstall = window.cursor().shape() == Qt::WaitCursor;
         window.Command1()->click();
+        window.Text1()->setText(u"/entered"_s);
+        QTest::keyClick(window.Text1(), Qt::Key_Return);
     });
     window.Command2()->click();
     qputenv("PATH", savedPath);
