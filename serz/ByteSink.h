@@ -48,6 +48,14 @@ public:
 
     qsizetype size() const { return m_pos - m_buffer.constData(); }
 
+    // Streaming use: hands the bytes so far to drain and starts over. Returns drain's answer.
+    template <typename Drain> bool drainInto(Drain& drain)
+    {
+        const bool ok = drain(QByteArrayView(m_buffer.constData(), size()));
+        m_pos = m_buffer.data();
+        return ok;
+    }
+
     QByteArray take()
     {
         m_buffer.truncate(size());

@@ -52,12 +52,24 @@ bool writeWhole(const QString& path, const QByteArray& bytes, QString* error)
     return true;
 }
 
-qint64 offsetOfRecord(const QByteArray& bytes, qsizetype record)
-{
-    std::vector<qint64> offsets;
-    BinaryDecoder::decode(bytes, nullptr, &offsets);
-    return record >= 0 && size_t(record) < offsets.size() ? offsets[size_t(record)] : 0;
-}
+// Record offsets are only needed for messages, so they are found by a second decode.
+class RecordOffsets {
+public:
+    explicit RecordOffsets(const QByteArray& bytes) : m_bytes(bytes) {}
+    qint64 of(qsizetype record)
+    {
+        if (!m_done) {
+            BinaryDecoder::decode(m_bytes, nullptr, &m_offsets);
+            m_done = true;
+        }
+        return record >= 0 && size_t(record) < m_offsets.size() ? m_offsets[size_t(record)] : 0;
+    }
+
+private:
+    const QByteArray& m_bytes;
+    std::vector<qint64> m_offsets;
+    bool m_done = false;
+};
 
 } // namespace
 
@@ -85,21 +97,31 @@ Converter::Outcome Converter::binaryToXml(const QString& input, const QString& o
         return failed(u"%1: byte %2: %3"_s.arg(shown(input), QString::number(decodeError.offset),
                                                decodeError.message));
     }
+    // Streamed into the save file: the XML is several times the binary's size.
+    QSaveFile file(output);
+    if (!file.open(QIODevice::WriteOnly))
+        return failed(u"%1: cannot write: %2"_s.arg(shown(output), file.errorString()));
+    const std::function<bool(QByteArrayView)> sink = [&file](QByteArrayView piece) {
+        return file.write(piece.data(), piece.size()) == piece.size();
+    };
     WriteIssue issue;
     std::vector<WriteIssue> warnings;
-    auto xml = XmlWriter::write(*document, &issue, &warnings);
+    const bool written = XmlWriter::write(*document, sink, &issue, &warnings);
     document.reset();
-    if (!xml) {
+    RecordOffsets offsets(bytes);
+    if (!written) {
+        file.cancelWriting();
+        if (issue.record < 0)
+            return failed(u"%1: cannot write: %2"_s.arg(shown(output), file.errorString()));
         return failed(u"%1: byte %2: %3"_s.arg(
-            shown(input), QString::number(offsetOfRecord(bytes, issue.record)), issue.message));
+            shown(input), QString::number(offsets.of(issue.record)), issue.message));
     }
     for (const WriteIssue& w : warnings) {
         outcome.warnings.append(u"%1: byte %2: %3"_s.arg(
-            shown(input), QString::number(offsetOfRecord(bytes, w.record)), w.message));
+            shown(input), QString::number(offsets.of(w.record)), w.message));
     }
-    bytes.clear();
-    if (!writeWhole(output, *xml, &error))
-        return failed(error);
+    if (!file.commit())
+        return failed(u"%1: cannot write: %2"_s.arg(shown(output), file.errorString()));
     outcome.ok = true;
     return outcome;
 }

@@ -520,7 +520,7 @@ std::optional<double> FloatText::parseDouble(QByteArrayView text, bool* outOfRan
     if (*p == '+' || *p == '-') {
         negative = *p == '-';
         // from_chars takes a minus sign but no plus sign.
-        if (*p == '+' && ++p < end && *p == '-')
+        if (*p == '+' && (++p == end || *p == '-'))
             return std::nullopt;
     }
     double value = 0;

@@ -6,7 +6,7 @@ using namespace Qt::StringLiterals;
 
 namespace veltrane::serz {
 
-QString printable(QByteArrayView bytes)
+QString printable(QByteArrayView bytes, bool quoted)
 {
     constexpr qsizetype kLimit = 60;
     const bool shortened = bytes.size() > kLimit;
@@ -14,7 +14,8 @@ QString printable(QByteArrayView bytes)
         bytes = bytes.first(kLimit);
     QString out;
     out.reserve(bytes.size() + 2);
-    out += u'"';
+    if (quoted)
+        out += u'"';
     qsizetype i = 0;
     while (i < bytes.size()) {
         const uchar c = uchar(bytes[i]);
@@ -36,7 +37,8 @@ QString printable(QByteArrayView bytes)
         out += u"\\x%1"_s.arg(c, 2, 16, QLatin1Char('0'));
         ++i;
     }
-    out += u'"';
+    if (quoted)
+        out += u'"';
     if (shortened)
         out += u"..."_s;
     return out;

@@ -39,7 +39,8 @@ qsizetype StringPool::slotOf(QByteArrayView bytes, quint64 hash) const
             return qsizetype(slot);
         const Span& span = m_spans[entry - 1];
         if (span.hash == hash && span.size == bytes.size() &&
-            std::memcmp(m_bytes.constData() + span.offset, bytes.data(), size_t(span.size)) == 0)
+            (span.size == 0 ||
+             std::memcmp(m_bytes.constData() + span.offset, bytes.data(), size_t(span.size)) == 0))
             return qsizetype(slot);
         slot = (slot + 1) & mask;
     }

@@ -18,6 +18,30 @@ namespace {
 constexpr int kMaxAttributes = 32;
 constexpr int kMaxElements = 255;
 
+QString bare(QByteArrayView name)
+{
+    return printable(name, false);
+}
+
+// Literal text with its line ends as XML reads them: CR LF and a lone CR become LF, so a
+// file whose line ends were converted still gives the stored strings. A CR that was
+// stored comes as the reference &#13; and is not affected.
+void appendLiteral(QByteArray* out, const char* p, const char* end)
+{
+    while (p < end) {
+        const char* cr = static_cast<const char*>(std::memchr(p, '\r', size_t(end - p)));
+        if (!cr) {
+            out->append(p, end - p);
+            return;
+        }
+        out->append(p, cr - p);
+        out->append('\n');
+        p = cr + 1;
+        if (p < end && *p == '\n')
+            ++p;
+    }
+}
+
 bool isSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
@@ -201,10 +225,10 @@ bool Parser::decode(QByteArrayView raw, const char* at, QByteArray* out)
     while (p < end) {
         const char* amp = static_cast<const char*>(std::memchr(p, '&', size_t(end - p)));
         if (!amp) {
-            out->append(p, end - p);
+            appendLiteral(out, p, end);
             return true;
         }
-        out->append(p, amp - p);
+        appendLiteral(out, p, amp);
         const char* semi = amp + 1;
         while (semi < end && semi - amp <= 12 && *semi != ';')
             ++semi;
@@ -257,7 +281,7 @@ bool Parser::decode(QByteArrayView raw, const char* at, QByteArray* out)
 
 bool Parser::attributeValue(const Attribute& a, QByteArrayView* value)
 {
-    if (!a.value.contains('&')) {
+    if (!a.value.contains('&') && !a.value.contains('\r')) {
         *value = a.value;
         return true;
     }
@@ -276,7 +300,7 @@ bool Parser::attributes(const char* tagStart, QByteArrayView name, bool* selfClo
         skipSpace();
         const bool separated = m_p != before;
         if (m_p >= m_end)
-            return fail(tagStart, u"the tag <%1 is never finished"_s.arg(printable(name)));
+            return fail(tagStart, u"the tag <%1 is never finished"_s.arg(bare(name)));
         if (*m_p == '>') {
             ++m_p;
             *selfClosing = false;
@@ -288,18 +312,17 @@ bool Parser::attributes(const char* tagStart, QByteArrayView name, bool* selfClo
                 *selfClosing = true;
                 return true;
             }
-            return fail(m_p, u"malformed tag <%1"_s.arg(printable(name)));
+            return fail(m_p, u"malformed tag <%1"_s.arg(bare(name)));
         }
         if (!separated)
-            return fail(m_p,
-                        u"attributes of <%1 must be separated by spaces"_s.arg(printable(name)));
+            return fail(m_p, u"attributes of <%1 must be separated by spaces"_s.arg(bare(name)));
         const char* nameStart = m_p;
         while (m_p < m_end && !isSpace(*m_p) && *m_p != '=' && *m_p != '>' && *m_p != '/' &&
                *m_p != '<' && *m_p != '"' && *m_p != '\'')
             ++m_p;
         const QByteArrayView attrName(nameStart, m_p);
         if (attrName.isEmpty())
-            return fail(m_p, u"malformed attribute in <%1"_s.arg(printable(name)));
+            return fail(m_p, u"malformed attribute in <%1"_s.arg(bare(name)));
         skipSpace();
         if (m_p >= m_end || *m_p != '=')
             return fail(nameStart, u"attribute %1 has no value"_s.arg(printable(attrName)));
@@ -320,7 +343,7 @@ bool Parser::attributes(const char* tagStart, QByteArrayView name, bool* selfClo
         if (attribute(attrName))
             return fail(nameStart, u"duplicate attribute %1"_s.arg(printable(attrName)));
         if (m_attributes.size() >= size_t(kMaxAttributes))
-            return fail(nameStart, u"too many attributes in <%1"_s.arg(printable(name)));
+            return fail(nameStart, u"too many attributes in <%1"_s.arg(bare(name)));
         m_attributes.push_back(Attribute{attrName, value, m_p});
         m_p = close + 1;
     }
@@ -337,10 +360,9 @@ bool Parser::closeLeaf(const char* lt, QByteArrayView name)
     while (nameEnd < m_end && isSpace(*nameEnd))
         ++nameEnd;
     if (nameEnd >= m_end || *nameEnd != '>')
-        return fail(lt, u"the end tag </%1 is never finished"_s.arg(printable(endName)));
+        return fail(lt, u"the end tag </%1 is never finished"_s.arg(bare(endName)));
     if (endName != name)
-        return fail(lt, u"the end tag </%1> does not match <%2>"_s.arg(printable(endName),
-                                                                       printable(name)));
+        return fail(lt, u"the end tag </%1> does not match <%2>"_s.arg(bare(endName), bare(name)));
     m_p = nameEnd + 1;
     return true;
 }
@@ -357,7 +379,7 @@ bool Parser::leafText(const char* tagStart, QByteArrayView name, bool selfClosin
         const QByteArrayView raw(start, lt);
         if (!closeLeaf(lt, name))
             return false;
-        if (!decodeText || !raw.contains('&')) {
+        if (!decodeText || (!raw.contains('&') && !raw.contains('\r'))) {
             *text = raw;
             return true;
         }
@@ -372,7 +394,7 @@ bool Parser::leafText(const char* tagStart, QByteArrayView name, bool selfClosin
     for (;;) {
         lt = static_cast<const char*>(std::memchr(m_p, '<', size_t(m_end - m_p)));
         if (!lt)
-            return fail(tagStart, u"the element <%1> is never closed"_s.arg(printable(name)));
+            return fail(tagStart, u"the element <%1> is never closed"_s.arg(bare(name)));
         const QByteArrayView raw(m_p, lt);
         if (decodeText) {
             if (!decode(raw, m_p, &m_text))
@@ -391,7 +413,7 @@ bool Parser::leafText(const char* tagStart, QByteArrayView name, bool selfClosin
             const qsizetype close = rest.indexOf("]]>");
             if (close < 0)
                 return fail(m_p, u"unterminated CDATA section"_s);
-            m_text.append(rest.data(), close);
+            appendLiteral(&m_text, rest.data(), rest.data() + close);
             m_p = rest.data() + close + 3;
         } else if (lt + 1 < m_end && lt[1] == '/') {
             if (!closeLeaf(lt, name))
@@ -399,8 +421,7 @@ bool Parser::leafText(const char* tagStart, QByteArrayView name, bool selfClosin
             *text = m_text;
             return true;
         } else {
-            return fail(lt,
-                        u"<%1> holds a value and must not contain elements"_s.arg(printable(name)));
+            return fail(lt, u"<%1> holds a value and must not contain elements"_s.arg(bare(name)));
         }
     }
 }
@@ -424,7 +445,7 @@ bool Parser::scalar(ValueType type, QByteArrayView text, const char* at, QByteAr
     const auto bad = [&](const QString& what) {
         return fail(
             at, u"%1 for %2 in <%3>, found %4"_s.arg(what, QString::fromLatin1(valueTypeName(type)),
-                                                     printable(name), printable(t)));
+                                                     bare(name), printable(t)));
     };
     switch (type) {
     case ValueType::Bool:
@@ -565,7 +586,7 @@ bool Parser::array(const char* tagStart, QByteArrayView name, bool selfClosing, 
         if (r.count == kMaxElements) {
             document.data().truncate(r.dataOffset);
             return fail(textAt, u"the array <%1> has more than %2 elements"_s.arg(
-                                    printable(name), QString::number(kMaxElements)));
+                                    bare(name), QString::number(kMaxElements)));
         }
         ++r.count;
         if (strings) {
@@ -646,7 +667,7 @@ bool Parser::element()
     }
     const QByteArrayView name(nameStart, m_p);
     if (m_p >= m_end)
-        return fail(tagStart, u"the tag <%1 is never finished"_s.arg(printable(name)));
+        return fail(tagStart, u"the tag <%1 is never finished"_s.arg(bare(name)));
     if (name.isEmpty())
         return fail(tagStart, u"an element without a name"_s);
     bool selfClosing = false;
@@ -659,7 +680,7 @@ bool Parser::element()
     const Attribute* elementType = attribute("d:elementType");
     const bool container = !isNil && !isBlob && !type && !elementType;
     if (m_stack.empty() && !container)
-        return fail(tagStart, u"the root element <%1> must be a container"_s.arg(printable(name)));
+        return fail(tagStart, u"the root element <%1> must be a container"_s.arg(bare(name)));
 
     if (isNil) {
         QByteArrayView text;
@@ -694,7 +715,7 @@ bool Parser::element()
         const auto t = valueTypeFromName(typeName);
         if (!t)
             return fail(tagStart,
-                        u"unknown d:type %1 in <%2>"_s.arg(printable(typeName), printable(name)));
+                        u"unknown d:type %1 in <%2>"_s.arg(printable(typeName), bare(name)));
         return value(tagStart, name, selfClosing, *t);
     }
     if (elementType) {
@@ -703,8 +724,8 @@ bool Parser::element()
             return false;
         const auto t = valueTypeFromName(typeName);
         if (!t)
-            return fail(tagStart, u"unknown d:elementType %1 in <%2>"_s.arg(printable(typeName),
-                                                                            printable(name)));
+            return fail(tagStart,
+                        u"unknown d:elementType %1 in <%2>"_s.arg(printable(typeName), bare(name)));
         return array(tagStart, name, selfClosing, *t);
     }
 
@@ -738,11 +759,11 @@ bool Parser::endTag()
         const QByteArrayView endName(nameStart, m_p);
         skipSpace();
         if (m_p >= m_end || *m_p != '>')
-            return fail(lt, u"the end tag </%1 is never finished"_s.arg(printable(endName)));
+            return fail(lt, u"the end tag </%1 is never finished"_s.arg(bare(endName)));
         if (endName != frame.name) {
-            return fail(lt, u"the end tag </%1> does not match <%2> on line %3"_s.arg(
-                                printable(endName), printable(frame.name),
-                                QString::number(lineOf(frame.openedAt))));
+            return fail(
+                lt, u"the end tag </%1> does not match <%2> on line %3"_s.arg(
+                        bare(endName), bare(frame.name), QString::number(lineOf(frame.openedAt))));
         }
         ++m_p;
     }
@@ -783,7 +804,7 @@ bool Parser::run()
         if (m_p >= m_end) {
             const Frame& frame = m_stack.back();
             return fail(m_end, u"the file ends inside <%1> opened on line %2"_s.arg(
-                                   printable(frame.name), QString::number(lineOf(frame.openedAt))));
+                                   bare(frame.name), QString::number(lineOf(frame.openedAt))));
         }
         if (*m_p != '<') {
             const char* text = m_p;
@@ -792,8 +813,8 @@ bool Parser::run()
             if (!trimmed(QByteArrayView(text, m_p)).isEmpty()) {
                 while (isSpace(*text))
                     ++text;
-                return fail(
-                    text, u"text inside the container <%1>"_s.arg(printable(m_stack.back().name)));
+                return fail(text,
+                            u"text inside the container <%1>"_s.arg(bare(m_stack.back().name)));
             }
             continue;
         }
@@ -807,8 +828,7 @@ bool Parser::run()
             if (!skipProcessingInstruction())
                 return false;
         } else if (startsWith("<!")) {
-            return fail(m_p,
-                        u"unsupported markup inside <%1>"_s.arg(printable(m_stack.back().name)));
+            return fail(m_p, u"unsupported markup inside <%1>"_s.arg(bare(m_stack.back().name)));
         } else if (!element()) {
             return false;
         }

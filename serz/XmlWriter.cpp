@@ -88,8 +88,10 @@ constexpr EscapeTable kEscape;
 
 class Writer {
 public:
-    Writer(const Document& document, std::vector<WriteIssue>* warnings)
-        : m_doc(document), m_warnings(warnings), m_out(document.size() * 40 + 256),
+    Writer(const Document& document, std::vector<WriteIssue>* warnings,
+           const std::function<bool(QByteArrayView)>* drain)
+        : m_doc(document), m_warnings(warnings), m_drain(drain),
+          m_out(drain ? kPiece + kPieceSlack : document.size() * 40 + 256),
           m_names(size_t(document.strings().size())), m_utf8(size_t(document.strings().size()), 0)
     {
     }
@@ -155,8 +157,19 @@ private:
     void blob(qsizetype i, const Record& r);
     bool hasVisibleChildren(const Record& open, qsizetype i) const;
 
+    static constexpr qsizetype kPiece = 1 << 20;
+    static constexpr qsizetype kPieceSlack = 64 * 1024;
+
+    bool drainIfFull(qsizetype record)
+    {
+        if (!m_drain || m_out.size() < kPiece || m_out.drainInto(*m_drain))
+            return true;
+        return fail(record, u"the output cannot be written"_s);
+    }
+
     const Document& m_doc;
     std::vector<WriteIssue>* m_warnings;
+    const std::function<bool(QByteArrayView)>* m_drain;
     ByteSink m_out;
     std::vector<Name> m_names;
     QByteArray m_nameBytes;
@@ -362,6 +375,8 @@ bool Writer::run()
     int depth = 0;
     for (qsizetype i = 0; i < m_doc.size(); ++i) {
         const Record& r = m_doc.record(i);
+        if (!drainIfFull(i))
+            return false;
         if (r.kind == RecordKind::Unexplained)
             continue;
         if (r.kind == RecordKind::Close) {
@@ -421,6 +436,8 @@ bool Writer::run()
             break;
         }
     }
+    if (m_drain && m_out.size() > 0 && !m_out.drainInto(*m_drain))
+        return fail(-1, u"the output cannot be written"_s);
     if (m_invalidCount > 0 && m_warnings) {
         m_warnings->push_back(WriteIssue{
             m_firstInvalidRecord,
@@ -435,13 +452,25 @@ bool Writer::run()
 std::optional<QByteArray> XmlWriter::write(const Document& document, WriteIssue* error,
                                            std::vector<WriteIssue>* warnings)
 {
-    Writer writer(document, warnings);
+    Writer writer(document, warnings, nullptr);
     if (!writer.run()) {
         if (error)
             *error = writer.error;
         return std::nullopt;
     }
     return writer.take();
+}
+
+bool XmlWriter::write(const Document& document, const std::function<bool(QByteArrayView)>& out,
+                      WriteIssue* error, std::vector<WriteIssue>* warnings)
+{
+    Writer writer(document, warnings, &out);
+    if (!writer.run()) {
+        if (error)
+            *error = writer.error;
+        return false;
+    }
+    return true;
 }
 
 } // namespace veltrane::serz

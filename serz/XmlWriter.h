@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -22,6 +23,11 @@ public:
     // array. Invalid UTF-8 is copied as it is and reported in warnings.
     static std::optional<QByteArray> write(const Document& document, WriteIssue* error = nullptr,
                                            std::vector<WriteIssue>* warnings = nullptr);
+    // The same text handed to out in pieces of about a megabyte, so that a large file is
+    // never held whole. A false from out stops the writing; write then returns false with
+    // error->record at -1.
+    static bool write(const Document& document, const std::function<bool(QByteArrayView)>& out,
+                      WriteIssue* error = nullptr, std::vector<WriteIssue>* warnings = nullptr);
 };
 
 } // namespace veltrane::serz
