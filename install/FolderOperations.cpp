@@ -161,7 +161,12 @@ private:
             fail(std::make_error_code(std::errc::file_exists), destination);
         if (fs::is_directory(destination, error))
             fail(std::make_error_code(std::errc::is_a_directory), destination);
-        FileOps::copyFile(HostPath::fromFs(source), HostPath::fromFs(destination));
+        // Both paths are host paths already, their names matched while walking: mapping
+        // them again for every file cost more than the copy of a small file.
+        std::error_code copyError;
+        fs::copy_file(source, destination, fs::copy_options::overwrite_existing, copyError);
+        if (copyError)
+            fail(copyError, destination);
     }
 
     UserInterface& m_ui;

@@ -35,6 +35,20 @@ qsizetype pastLineEnd(const QString& text, qsizetype at)
     return at;
 }
 
+// The pieces in one allocation: a route list of thousands of records is copied once, not
+// once per "+".
+QString joined(std::initializer_list<QStringView> pieces)
+{
+    qsizetype size = 0;
+    for (const QStringView piece : pieces)
+        size += piece.size();
+    QString text;
+    text.reserve(size);
+    for (const QStringView piece : pieces)
+        text.append(piece);
+    return text;
+}
+
 } // namespace
 
 RouteListSplice::Result RouteListSplice::elementText(const QString& marker, const QString& tag)
@@ -80,7 +94,8 @@ RouteListSplice::Result RouteListSplice::splice(const QString& list, const QStri
                            u" occurs outside any <cRouteProperties> record."_s);
         const qsizetype cutFrom = indentationStart(list, start);
         const qsizetype cutTo = pastLineEnd(list, end + kRecordClose.size());
-        return {list.left(cutFrom) + marker + list.mid(cutTo), QString()};
+        return {joined({QStringView(list).left(cutFrom), marker, QStringView(list).mid(cutTo)}),
+                QString()};
     }
 
     // A new route becomes the last record; the closing line keeps a single TAB.
@@ -91,7 +106,9 @@ RouteListSplice::Result RouteListSplice::splice(const QString& list, const QStri
     if (gt < 0)
         return problem(u"Nothing stands before its closing </Record> tag."_s);
     const qsizetype headEnd = pastLineEnd(list, gt + 1);
-    return {list.left(headEnd) + marker + u'\t' + list.mid(recordEnd), QString()};
+    return {
+        joined({QStringView(list).left(headEnd), marker, u"\t", QStringView(list).mid(recordEnd)}),
+        QString()};
 }
 
 } // namespace veltrane

@@ -41,6 +41,22 @@ const Rule* ruleFor(const QString& suffix)
     return nullptr;
 }
 
+// The first ">" + text + "<" at or after from, ignoring case. It looks for ">" alone, which
+// letter case does not change, and compares the rest only there: a removal pass searches
+// the list once per name, and a folded search of the whole needle made that the cost of
+// the crew maker's text work.
+qsizetype findElementText(const QString& doc, const QString& text, qsizetype from)
+{
+    const QStringView view(doc);
+    const qsizetype closeAt = text.size() + 1; // of the "<", counted from the ">"
+    for (qsizetype at = view.indexOf(u'>', from); at >= 0 && at + closeAt < view.size();
+         at = view.indexOf(u'>', at + 1)) {
+        if (view[at + closeAt] == u'<' && view.mid(at + 1, text.size()).compare(text, kCase) == 0)
+            return at;
+    }
+    return -1;
+}
+
 } // namespace
 
 bool BlueprintText::isCrewSuffix(const QString& suffix)
@@ -88,7 +104,7 @@ bool BlueprintText::removeChildrenElement(QString& doc)
     const qsizetype close = doc.indexOf(u"</Children>"_s, lineEnd, kCase);
     if (close < 0)
         return false;
-    doc = doc.left(lineEnd) + doc.mid(close + 11);
+    doc.remove(lineEnd, close + 11 - lineEnd);
     return true;
 }
 
@@ -97,7 +113,7 @@ bool BlueprintText::removeChildEntry(QString& doc, const QString& name)
     const qsizetype children = doc.indexOf(kChildren, 0, kCase);
     if (children < 0)
         return false;
-    const qsizetype nameAt = doc.indexOf(u'>' + name + u'<', children + 4, kCase);
+    const qsizetype nameAt = findElementText(doc, name, children + 4);
     if (nameAt < 0)
         return false;
     const qsizetype start = doc.lastIndexOf(kEntryOpen, nameAt - 1, kCase);
@@ -107,7 +123,7 @@ bool BlueprintText::removeChildEntry(QString& doc, const QString& name)
     const qsizetype end = doc.indexOf(kEntryClose, start, kCase);
     if (end < nameAt)
         return false;
-    doc = doc.left(start) + doc.mid(end + kEntryClose.size());
+    doc.remove(start, end + kEntryClose.size() - start);
     return true;
 }
 

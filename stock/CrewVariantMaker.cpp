@@ -51,8 +51,10 @@ void CrewVariantMaker::MakeCrewVariant(const QString& folder, const QString& bas
     step([&] { BlueprintText::setDisplayName(doc, displayName); });
 
     step([&] { conversion.writeVariantXml(doc); });
+    // The base never became text: converting the empty document back would place an
+    // empty blueprint beside its base.
     qint64 length = 0;
-    if (!step([&] { length = conversion.convertVariant(); }) || length == 0) {
+    if (doc.isEmpty() || !step([&] { length = conversion.convertVariant(); }) || length == 0) {
         conversion.reportConversionFailure();
         return;
     }

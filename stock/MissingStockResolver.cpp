@@ -28,6 +28,9 @@ bool MissingStockResolver::insideAssets(const QString& missingPath, const QStrin
 void MissingStockResolver::ResolveMissingStock(const QString& missingPath, bool& produced,
                                                const QString& requirementLine)
 {
+    // Every way out that does not install a variant leaves the item missing, whatever the
+    // caller passed in.
+    produced = false;
     const qsizetype slash = missingPath.lastIndexOf(u'\\');
     const QString folder = missingPath.left(slash + 1);
     const QString fileName = missingPath.mid(slash + 1);

@@ -40,6 +40,8 @@ void VariantConversion::prepareWorkFolder()
 
 void VariantConversion::copyBase()
 {
+    // A copy that cannot be replaced in place must not be converted instead of this base.
+    removeStale(workFile(m_baseName + u".bin"_s));
     FileOps::copyFile(m_folder + m_baseName + u".bin"_s, workFile(m_baseName + u".bin"_s));
     m_context.ui.processEvents();
 }

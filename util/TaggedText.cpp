@@ -61,7 +61,8 @@ void TaggedText::PutDetail(QString& strCheck, qint32& xx, const QString& strPref
         xx = 0;
         return;
     }
-    strCheck = strCheck.left(element.valueStart) + strResponse + strCheck.mid(element.close);
+    // In place: a chain of six calls on a large blueprint must not copy it six times.
+    strCheck.replace(element.valueStart, element.close - element.valueStart, strResponse);
     xx = qint32(element.close + 1);
 }
 

@@ -1,0 +1,237 @@
+// The install's copy of a package tree against cp -r, and the route list splice against
+// reading and writing the same list once.
+//
+//   bench_install [files]        files in the package tree, default 20000 (10 per folder)
+//   VELTRANE_BENCH_FILES         the same as the argument
+//   VELTRANE_BENCH_BIG_MB        size of each of the four large files, default 50
+
+#include "BenchTiming.h"
+#include "BenchUserInterface.h"
+#include "install/FolderOperations.h"
+#include "install/RouteListSplice.h"
+#include "util/MyFile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+using namespace Qt::StringLiterals;
+using namespace veltrane;
+using namespace veltrane::bench;
+
+namespace {
+
+constexpr int kFilesPerFolder = 10;
+constexpr int kBigFiles = 4;
+
+void flushToDisk()
+{
+#ifdef Q_OS_UNIX
+    ::sync();
+#endif
+}
+
+bool writeBytes(const QString& path, qint64 size, char fill)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    // Written in pieces, so that making the tree does not raise the peak memory measured
+    // around the copy.
+    const QByteArray piece(qMin<qint64>(size, 1 << 20), fill);
+    for (qint64 left = size; left > 0; left -= piece.size()) {
+        const qint64 now = qMin<qint64>(left, piece.size());
+        if (file.write(piece.constData(), now) != now)
+            return false;
+    }
+    return true;
+}
+
+QString relativeFile(int i)
+{
+    const int folder = i / kFilesPerFolder;
+    return u"Assets/Pack%1/Folder%2/File%3.bin"_s.arg(folder / 100, 2, 10, QChar(u'0'))
+        .arg(folder, 4, 10, QChar(u'0'))
+        .arg(i, 5, 10, QChar(u'0'));
+}
+
+qint64 sizeOf(int i, int files, qint64 bigBytes)
+{
+    // A few large files spread through the tree; the rest 1 to 16 KiB.
+    if (i % (files / kBigFiles) == files / kBigFiles / 2)
+        return bigBytes;
+    return 1024 * (1 + (i * 7) % 16);
+}
+
+// The package tree, and game folders that already hold every second file of it.
+bool makeTree(const QString& source, int files, qint64 bigBytes)
+{
+    for (int i = 0; i < files; ++i) {
+        const QString path = source + u'/' + relativeFile(i);
+        if (i % kFilesPerFolder == 0)
+            QDir().mkpath(path.left(path.lastIndexOf(u'/')));
+        if (!writeBytes(path, sizeOf(i, files, bigBytes), 'n'))
+            return false;
+    }
+    return true;
+}
+
+bool makeGame(const QString& game, int files, qint64 bigBytes)
+{
+    for (int i = 0; i < files; i += 2) {
+        const QString path = game + u'/' + relativeFile(i);
+        QDir().mkpath(path.left(path.lastIndexOf(u'/')));
+        if (!writeBytes(path, sizeOf(i, files, bigBytes), 'o'))
+            return false;
+    }
+    return true;
+}
+
+void copyBenchmark(const QString& root, int files, qint64 bigBytes)
+{
+    std::printf("# copy: %d files in %d folders, %d of %lld MB, into a game folder holding half "
+                "of them; wall time\n",
+                files, files / kFilesPerFolder, kBigFiles, static_cast<long long>(bigBytes >> 20));
+    const QString source = root + u"/package/Rail Simulator"_s;
+    if (!makeTree(source, files, bigBytes)) {
+        std::printf("copy: cannot make the package tree\n");
+        return;
+    }
+    BenchUserInterface ui;
+    FolderOperations folders(ui);
+    double cpBest = 0;
+    double oursBest = 0;
+    long rssBefore = 0;
+    long rssAfter = 0;
+    // Two rounds in opposite order, so that neither side always meets the other's
+    // unflushed writes.
+    for (int round = 0; round < 2; ++round) {
+        const QString cpGame = root + u"/cp-game"_s;
+        const QString ourGame = root + u"/our-game"_s;
+        if (!makeGame(cpGame, files, bigBytes) || !makeGame(ourGame, files, bigBytes)) {
+            std::printf("copy: cannot make the game folders\n");
+            return;
+        }
+        flushToDisk();
+        const auto runCp = [&] {
+            const double ms = timeMs([&] {
+                QProcess::execute(u"cp"_s, {u"-r"_s, source + u"/."_s, cpGame});
+            });
+            cpBest = cpBest == 0 ? ms : qMin(cpBest, ms);
+            flushToDisk();
+        };
+        const auto runOurs = [&] {
+            if (rssBefore == 0)
+                rssBefore = peakRssKb();
+            const double ms = timeMs([&] { folders.CopyDir(source, ourGame, true); });
+            rssAfter = peakRssKb();
+            oursBest = oursBest == 0 ? ms : qMin(oursBest, ms);
+            flushToDisk();
+        };
+        if (round == 0) {
+            runCp();
+            runOurs();
+        } else {
+            runOurs();
+            runCp();
+        }
+        QDir(cpGame).removeRecursively();
+        QDir(ourGame).removeRecursively();
+    }
+    report(u"copydir_%1_files_against_cp_r"_s.arg(files), cpBest, oursBest, 1.25);
+    std::printf("copydir_peak_rss: %ld KiB before the copies, %ld KiB after (+%ld KiB)\n",
+                rssBefore, rssAfter, rssAfter - rssBefore);
+    QDir(root + u"/package"_s).removeRecursively();
+}
+
+QString routeRecord(int i, const QString& name)
+{
+    const QString id = u"%1-4f1e-9a2b-7c3d-00c0ffee%2"_s.arg(i, 8, 10, QChar(u'0'))
+                           .arg(i % 10000, 4, 10, QChar(u'0'));
+    return u"\t\t<cRouteProperties d:id=\"%1\">\r\n"
+           u"\t\t\t<ID>\r\n\t\t\t\t<cGUID>\r\n\t\t\t\t\t<UUID>\r\n"
+           u"\t\t\t\t\t\t<e d:type=\"sUInt64\">%2</e>\r\n\t\t\t\t\t</UUID>\r\n"
+           u"\t\t\t\t\t<DevString d:type=\"cDeltaString\">%3</DevString>\r\n"
+           u"\t\t\t\t</cGUID>\r\n\t\t\t</ID>\r\n"
+           u"\t\t\t<DisplayName>\r\n\t\t\t\t<Localisation-cUserLocalisedString>\r\n"
+           u"\t\t\t\t\t<English d:type=\"cDeltaString\">%4</English>\r\n"
+           u"\t\t\t\t\t<French d:type=\"cDeltaString\"></French>\r\n"
+           u"\t\t\t\t</Localisation-cUserLocalisedString>\r\n\t\t\t</DisplayName>\r\n"
+           u"\t\t\t<IsTrainSimRoute d:type=\"bool\">1</IsTrainSimRoute>\r\n"
+           u"\t\t</cRouteProperties>\r\n"_s.arg(100000 + i)
+               .arg(quint64(i) * 2654435761u)
+               .arg(id, name);
+}
+
+void spliceBenchmark(const QString& root)
+{
+    const int records = int(envNumber("VELTRANE_BENCH_ROUTES", 10000));
+    BenchUserInterface ui;
+    QString list =
+        u"<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<cRouteList>\r\n\t<Record>\r\n"_s;
+    for (int i = 0; i < records; ++i)
+        list += routeRecord(i, u"Route %1"_s.arg(i));
+    list += u"\t</Record>\r\n</cRouteList>\r\n"_s;
+    const QString listPath = root + u"/Routes.xml"_s;
+    const QString outPath = root + u"/Routes.new.xml"_s;
+    MyFile::WriteUniFile(ui, listPath, list);
+
+    const auto readAndWrite = [&] {
+        QString text;
+        MyFile::ReadUniFile(ui, listPath, text);
+        MyFile::WriteUniFile(ui, outPath, text);
+    };
+    const struct {
+        const char* name;
+        QString marker;
+    } cases[] = {
+        {"route_splice_replace", routeRecord(records / 2, u"Riverside Branch"_s)},
+        {"route_splice_append", routeRecord(records + 1, u"New Line"_s)},
+    };
+    for (const auto& c : cases) {
+        const QString markerPath = root + u"/Veltrane.xxx"_s;
+        MyFile::WriteUniFile(ui, markerPath, c.marker);
+        bool spliced = true;
+        const auto [baseline, measured] = bestCpuMsInTurn(30, readAndWrite, [&] {
+            QString marker;
+            QString text;
+            MyFile::ReadUniFile(ui, markerPath, marker);
+            const auto name = RouteListSplice::routeName(marker);
+            const auto id = RouteListSplice::routeIdentifier(marker);
+            MyFile::ReadUniFile(ui, listPath, text);
+            const auto result = RouteListSplice::splice(text, marker, id.text);
+            spliced = spliced && name.ok() && id.ok() && result.ok();
+            MyFile::WriteUniFile(ui, outPath, result.text);
+        });
+        if (!spliced)
+            std::printf("%s: the splice failed\n", c.name);
+        report(u"%1_%2_records"_s.arg(QString::fromLatin1(c.name)).arg(records), baseline, measured,
+               2);
+    }
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    qint64 files = envNumber("VELTRANE_BENCH_FILES", 20000);
+    if (argc > 1 && QByteArray(argv[1]).toLongLong() > 0)
+        files = QByteArray(argv[1]).toLongLong();
+    files = qMax<qint64>(files, kFilesPerFolder * kBigFiles);
+    const qint64 bigBytes = envNumber("VELTRANE_BENCH_BIG_MB", 50) << 20;
+
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return 1;
+    spliceBenchmark(dir.path());
+    copyBenchmark(dir.path(), int(files), bigBytes);
+    return 0;
+}
