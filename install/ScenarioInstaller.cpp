@@ -215,13 +215,10 @@ InstallStep::Result ScenarioInstaller::editList()
     } catch (const FileError& error) {
         return stopWith(workingCopy(), error.description());
     }
-    const auto removed = ScenarioListSplice::removeRecords(list, ScenarioIds);
-    if (!removed.ok())
-        return stopWith(workingCopy(), removed.problem);
-    const auto inserted = ScenarioListSplice::insertRecord(removed.text, m_record);
-    if (!inserted.ok())
-        return stopWith(workingCopy(), inserted.problem);
-    m_newList = inserted.text;
+    const auto edited = ScenarioListSplice::edit(list, ScenarioIds, m_record);
+    if (!edited.ok())
+        return stopWith(workingCopy(), edited.problem);
+    m_newList = edited.text;
     return Result::Next;
 }
 

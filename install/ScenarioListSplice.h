@@ -26,6 +26,9 @@ public:
 
     // Puts the record after the last record of the list, on a line of its own.
     static Result insertRecord(const QString& list, const QString& record);
+
+    // Both: the earlier records removed and the new one put in, with one copy of the list.
+    static Result edit(const QString& list, const QStringList& keys, const QString& record);
 };
 
 } // namespace veltrane

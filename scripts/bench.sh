@@ -27,8 +27,9 @@ echo "| What | Baseline (same run) | Measured | Ratio | Goal |"
 echo "|---|---|---|---|---|"
 for exe in "${benches[@]}"; do
     QT_QPA_PLATFORM=offscreen "$exe" | while IFS= read -r line; do
-        if [[ $line =~ ^(.+):\ ([0-9.]+)x\ \(baseline\ ([0-9.]+)\ ms,\ measured\ ([0-9.]+)\ ms(,\ goal\ \<=\ ([0-9.]+)x)?.*\)$ ]]; then
+        if [[ $line =~ ^(.+):\ ([0-9.]+)x\ \(baseline\ ([0-9.]+)\ ms,\ measured\ ([0-9.]+)\ ms(,\ goal\ \<=\ ([0-9.]+)x)?[^\)]*\)\ *(MISSED)?$ ]]; then
             goal=${BASH_REMATCH[6]:+≤ ${BASH_REMATCH[6]}x}
+            [ -n "${BASH_REMATCH[7]}" ] && goal="$goal, missed"
             printf '| %s | %s ms | %s ms | %sx | %s |\n' "${BASH_REMATCH[1]}" \
                 "${BASH_REMATCH[3]}" "${BASH_REMATCH[4]}" "${BASH_REMATCH[2]}" "${goal:-—}"
         else

@@ -4,13 +4,14 @@
 //              written, against one plain read and write of the same file;
 //   stock check: 10,000 required blueprints, all present, against a bare loop of the same
 //              existence tests.
+#include "BenchTiming.h"
+#include "BenchUserInterface.h"
 #include "install/ScenarioInstaller.h"
 #include "install/ScenarioListSplice.h"
 #include "platform/EngineContext.h"
 #include "platform/Shell.h"
 #include "util/AppState.h"
 #include "util/MyFile.h"
-#include "util/UserInterface.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,41 +28,11 @@ using namespace veltrane;
 
 namespace {
 
-class QuietUserInterface : public UserInterface {
-public:
-    void showMessage(const QString& text, Icon) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    }
-    bool askYesNo(const QString&) override { return false; }
-    void showReport(const QString&) override {}
-    void processEvents() override {}
-    void setBusy(bool) override {}
-    void showProgress(qint64, qint64) override {}
-    bool closeRequested() const override { return false; }
-};
-
-// The best of a few runs, in milliseconds: the least disturbed by the rest of the machine.
-double bestOf(int runs, const std::function<void()>& work)
+// Shown for comparison only, without a goal.
+void compare(const char* name, double baseline, double measured)
 {
-    double best = 1e300;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        best = std::min(best, timer.nsecsElapsed() / 1e6);
-    }
-    return best;
-}
-
-// goal 0: shown for comparison only.
-void report(const char* name, double baseline, double measured, double goal)
-{
-    std::printf("%s: %.2fx (baseline %.1f ms, measured %.1f ms", name, measured / baseline,
+    std::printf("%s: %.2fx (baseline %.1f ms, measured %.1f ms)\n", name, measured / baseline,
                 baseline, measured);
-    if (goal > 0)
-        std::printf(", goal <= %.2gx", goal);
-    std::printf(")\n");
 }
 
 QString guid(int n)
@@ -101,7 +72,7 @@ void textWork(const QString& folder)
         keys.append(k % 2 == 0 ? guid(k * (kRecords / kKeys)) : guid(kRecords + k));
     const QString record = scenarioRecord(kRecords + 1000);
 
-    QuietUserInterface ui;
+    bench::BenchUserInterface ui;
     const QString input = folder + u"/Scenarios.xml"_s;
     const QString output = folder + u"/copy.xml"_s;
     MyFile::WriteUniFile(ui, input, list);
@@ -109,7 +80,7 @@ void textWork(const QString& folder)
 
     // The reading and writing the step cannot do without: the list decoded and encoded
     // once, the new file written safely. A bare copy of the bytes is shown as well.
-    const double bareCopy = bestOf(5, [&] {
+    const double bareCopy = bench::bestMs(5, [&] {
         QFile in(input);
         (void)in.open(QIODevice::ReadOnly);
         const QByteArray bytes = in.readAll();
@@ -117,23 +88,24 @@ void textWork(const QString& folder)
         (void)out.open(QIODevice::WriteOnly | QIODevice::Truncate);
         out.write(bytes);
     });
-    const double baseline = bestOf(5, [&] {
-        QString text;
-        MyFile::ReadUniFile(ui, input, text);
-        MyFile::WriteUniFile(ui, output, text);
-    });
-    const double measured = bestOf(5, [&] {
-        QString text;
-        MyFile::ReadUniFile(ui, input, text);
-        const auto removed = ScenarioListSplice::removeRecords(text, keys);
-        const auto inserted = ScenarioListSplice::insertRecord(removed.text, record);
-        if (!inserted.ok())
-            std::fprintf(stderr, "problem: %s\n", qPrintable(inserted.problem));
-        MyFile::WriteUniFile(ui, output, inserted.text);
-    });
+    const auto [baseline, measured] = bench::bestCpuMsInTurn(
+        5,
+        [&] {
+            QString text;
+            MyFile::ReadUniFile(ui, input, text);
+            MyFile::WriteUniFile(ui, output, text);
+        },
+        [&] {
+            QString text;
+            MyFile::ReadUniFile(ui, input, text);
+            const auto edited = ScenarioListSplice::edit(text, keys, record);
+            if (!edited.ok())
+                std::fprintf(stderr, "problem: %s\n", qPrintable(edited.problem));
+            MyFile::WriteUniFile(ui, output, edited.text);
+        });
     std::printf("scenario list: %d records, %d keys, %.1f MB\n", kRecords, kKeys, size / 1e6);
-    report("scenario text work", baseline, measured, 3);
-    report("scenario text work against a bare copy of the bytes", bareCopy, measured, 0);
+    bench::report(u"scenario text work"_s, baseline, measured, 3);
+    compare("scenario text work against a bare copy of the bytes", bareCopy, measured);
 }
 
 void stockCheck(const QString& folder)
@@ -152,33 +124,33 @@ void stockCheck(const QString& folder)
         paths.append(game + u"\\Assets\\"_s + relative);
     }
 
-    QuietUserInterface ui;
+    bench::BenchUserInterface ui;
     AppState state;
     state.GamePath = game;
     Shell shell(ui, {});
     EngineContext context{state, ui, shell, folder};
     ScenarioInstaller installer(context);
 
-    const double plainStat = bestOf(5, [&] {
+    const double plainStat = bench::bestMs(5, [&] {
         int present = 0;
         for (const QString& path : paths)
             present += QFileInfo::exists(QString(path).replace(u'\\', u'/'));
         if (present != kLines)
             std::fprintf(stderr, "only %d present\n", present);
     });
-    const double existenceTests = bestOf(5, [&] {
+    const double existenceTests = bench::bestMs(5, [&] {
         int present = 0;
         for (const QString& path : paths)
             present += MyFile::FileExists(path);
         if (present != kLines)
             std::fprintf(stderr, "only %d present\n", present);
     });
-    const double measured = bestOf(5, [&] {
+    const double measured = bench::bestMs(5, [&] {
         if (!installer.checkRequiredStock(lines).isEmpty())
             std::fprintf(stderr, "something was reported missing\n");
     });
-    report("required-stock check", existenceTests, measured, 1.5);
-    report("required-stock check against a bare stat loop", plainStat, measured, 0);
+    bench::report(u"required-stock check"_s, existenceTests, measured, 1.5);
+    compare("required-stock check against a bare stat loop", plainStat, measured);
 }
 
 } // namespace

@@ -102,16 +102,22 @@ void TestScenarioListSplice::quickRemovalAgreesWithThePlainOne()
     // Short records of few letters and short keys, so that keys and tags often form where a
     // removal joins the text, or occur between and inside tags.
     QRandomGenerator random(20261207);
-    const QString letters = u"ab\t"_s;
+    const QString letters = u"ab\t\r\n>\u00C9\u0178\u20AC"_s;
+    const QStringList fragments{u"<cScenario"_s, u"Properties"_s, u"</Record>"_s, u"</rec"_s,
+                                u"ord>"_s};
     const auto some = [&](int most) {
         QString text;
-        for (int n = int(random.bounded(most + 1)); n > 0; --n)
-            text += letters[random.bounded(int(letters.size()))];
+        for (int n = int(random.bounded(most + 1)); n > 0; --n) {
+            if (random.bounded(10) == 0)
+                text += fragments[random.bounded(int(fragments.size()))];
+            else
+                text += letters[random.bounded(int(letters.size()))];
+        }
         return text;
     };
     int removedSomething = 0;
     int problems = 0;
-    for (int round = 0; round < 3000; ++round) {
+    for (int round = 0; round < 4000; ++round) {
         QString text = some(3);
         for (int r = int(random.bounded(6)); r > 0; --r) {
             text += random.bounded(4) == 0 ? u"<cScenario"_s : u"<cScenarioProperties"_s;
@@ -119,13 +125,22 @@ void TestScenarioListSplice::quickRemovalAgreesWithThePlainOne()
             text += random.bounded(6) == 0 ? u"Properties"_s : u"</cScenarioProperties>"_s;
             text += some(3);
         }
+        if (random.bounded(3) > 0)
+            text += u"\r\n\t</Record>\r\n"_s;
         QStringList keys;
         for (int k = int(random.bounded(5)); k > 0; --k)
             keys.append(random.bounded(8) == 0 ? u"ties<"_s : some(3));
+        const QString record = random.bounded(2) ? u"R\r\n"_s : u"R"_s;
+
         const auto quick = ScenarioListSplice::removeRecords(text, keys);
         const auto plain = ScenarioListSplice::removeRecordsOneByOne(text, keys);
         QCOMPARE(quick.problem, plain.problem);
         QCOMPARE(quick.text, plain.text);
+        const auto edited = ScenarioListSplice::edit(text, keys, record);
+        const auto inserted =
+            plain.ok() ? ScenarioListSplice::insertRecord(plain.text, record) : plain;
+        QCOMPARE(edited.problem, inserted.problem);
+        QCOMPARE(edited.text, inserted.text);
         removedSomething += plain.ok() && plain.text != text;
         problems += !plain.ok();
     }
