@@ -1,4 +1,5 @@
 // Reads arbitrary text as a free-format list file.
+#include "fuzz/FuzzRequire.h"
 #include "install/FreeFormatReader.h"
 #include "util/Windows1252.h"
 
@@ -15,15 +16,6 @@ using namespace Qt::StringLiterals;
 using namespace veltrane;
 
 namespace {
-
-[[noreturn]] void fail(const char* condition, int line)
-{
-    std::fprintf(stderr, "%s:%d: property broken: %s\n", __FILE__, line, condition);
-    std::abort();
-}
-
-// Names the broken property in the report, so that a finding is read without a debugger.
-#define REQUIRE(condition) ((condition) ? void() : fail(#condition, __LINE__))
 
 // The plain reading of a list without quotes: split at commas and line ends, leading
 // blanks dropped, and a blank tail after the last separator is no item.

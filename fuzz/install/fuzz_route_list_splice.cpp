@@ -1,5 +1,6 @@
 // Reads a route marker and splices it into a route list. The input is the list, a NUL byte
 // and the marker; without a NUL byte the whole input serves as both.
+#include "fuzz/FuzzRequire.h"
 #include "install/RouteListSplice.h"
 
 #include <QByteArray>
@@ -15,15 +16,6 @@ using namespace Qt::StringLiterals;
 using namespace veltrane;
 
 namespace {
-
-[[noreturn]] void fail(const char* condition, int line)
-{
-    std::fprintf(stderr, "%s:%d: property broken: %s\n", __FILE__, line, condition);
-    std::abort();
-}
-
-// Names the broken property in the report, so that a finding is read without a debugger.
-#define REQUIRE(condition) ((condition) ? void() : fail(#condition, __LINE__))
 
 qsizetype commonPrefix(QStringView a, QStringView b)
 {

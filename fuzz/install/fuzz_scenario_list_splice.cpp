@@ -1,6 +1,7 @@
 // Edits a scenario list: the quick one-pass edit must give exactly what the plain way gives,
 // one key after the other and then the insertion, problems included. The input is the keys
 // (one per line), a NUL byte, the record, a NUL byte and the list.
+#include "fuzz/FuzzRequire.h"
 #include "install/ScenarioListSplice.h"
 
 #include <QByteArray>
@@ -12,18 +13,6 @@
 #include <cstdlib>
 
 using namespace veltrane;
-
-namespace {
-
-[[noreturn]] void fail(const char* condition, int line)
-{
-    std::fprintf(stderr, "%s:%d: property broken: %s\n", __FILE__, line, condition);
-    std::abort();
-}
-
-#define REQUIRE(condition) ((condition) ? void() : fail(#condition, __LINE__))
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -1,5 +1,6 @@
 // Reads arbitrary text as a batch file and works out every path on it the way a check
 // would, without touching any file.
+#include "fuzz/FuzzRequire.h"
 #include "platform/BatchParser.h"
 #include "platform/BatchPath.h"
 #include "platform/BatchWildcard.h"
@@ -16,12 +17,6 @@ using namespace veltrane;
 
 namespace {
 
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
 // A resolved path is absolute and has no "." or ".." left in it.
 void checkResolved(const QString& path, const QString& current)
 {
@@ -29,10 +24,10 @@ void checkResolved(const QString& path, const QString& current)
         return;
     const QStringList names = path.split(QRegularExpression(u"[\\\\/]"_s), Qt::SkipEmptyParts);
     for (const QString& name : names)
-        require(name != u"."_s && name != u".."_s);
-    require(path.startsWith(u'/') || (path.size() >= 3 && path[1] == u':' && path[2] == u'\\'));
-    require(BatchPath::isRoot(path) || BatchPath::ancestors(path).size() >= 2);
-    require(BatchPath::parent(path).size() <= path.size());
+        REQUIRE(name != u"."_s && name != u".."_s);
+    REQUIRE(path.startsWith(u'/') || (path.size() >= 3 && path[1] == u':' && path[2] == u'\\'));
+    REQUIRE(BatchPath::isRoot(path) || BatchPath::ancestors(path).size() >= 2);
+    REQUIRE(BatchPath::parent(path).size() <= path.size());
     Q_UNUSED(current);
 }
 
@@ -47,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString folders[] = {u"C:\\Games\\Rail Simulator\\Assets"_s, u"/home/me/RS"_s};
     int previous = 0;
     for (const BatchLine& line : lines) {
-        require(line.number > previous);
+        REQUIRE(line.number > previous);
         previous = line.number;
         if (!line.problem.isEmpty())
             continue;
@@ -59,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             for (const BatchWord& word : std::as_const(words)) {
                 QString error;
                 const QString path = BatchPath::resolveWord(word, batchFolder, current, &error);
-                require(!path.isEmpty() || !error.isEmpty());
+                REQUIRE(!path.isEmpty() || !error.isEmpty());
                 checkResolved(path, current);
                 const QString name = path.isEmpty() ? QString() : BatchPath::name(path);
                 if (BatchWildcard::hasWildcards(name)) {

@@ -1,5 +1,6 @@
 // Reads arbitrary bytes as Serz XML. Whatever parses must encode to a binary that decodes
 // to the same content in both float modes, and its XML must be stable from then on.
+#include "fuzz/FuzzRequire.h"
 #include "serz/Serz.h"
 
 #include <cstddef>
@@ -8,39 +9,29 @@
 
 using namespace veltrane::serz;
 
-namespace {
-
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArrayView bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     XmlError error;
     const auto document = parseXml(bytes, &error);
     if (!document) {
-        require(!error.message.isEmpty() && error.line >= 1);
+        REQUIRE(!error.message.isEmpty() && error.line >= 1);
         return 0;
     }
     QByteArray exact;
     for (FloatMode mode : {FloatMode::Serz, FloatMode::Exact}) {
         exact = encodeBinaryCanonical(*document, mode);
         const auto written = decodeBinary(exact);
-        require(written && document->sameContent(*written, mode));
-        require(encodeBinaryVerbatim(*written) == exact);
+        REQUIRE(written && document->sameContent(*written, mode));
+        REQUIRE(encodeBinaryVerbatim(*written) == exact);
     }
 
     const auto first = writeXml(*decodeBinary(exact));
     if (!first)
         return 0;
     const auto parsed = parseXml(*first);
-    require(parsed.has_value());
+    REQUIRE(parsed.has_value());
     const auto second = decodeBinary(encodeBinaryCanonical(*parsed, FloatMode::Exact));
-    require(second && writeXml(*second) == first);
+    REQUIRE(second && writeXml(*second) == first);
     return 0;
 }

@@ -1,5 +1,6 @@
 // Splits arbitrary text as a line of a scenario's list of required rolling stock and reads
 // its numbers.
+#include "fuzz/FuzzRequire.h"
 #include "stock/RequirementLine.h"
 #include "util/Windows1252.h"
 
@@ -19,15 +20,6 @@ using namespace Qt::StringLiterals;
 using namespace veltrane;
 
 namespace {
-
-[[noreturn]] void fail(const char* condition, int line)
-{
-    std::fprintf(stderr, "%s:%d: property broken: %s\n", __FILE__, line, condition);
-    std::abort();
-}
-
-// Names the broken property in the report, so that a finding is read without a debugger.
-#define REQUIRE(condition) ((condition) ? void() : fail(#condition, __LINE__))
 
 void checkLamp(double value)
 {

@@ -1,5 +1,6 @@
 // Maps arbitrary Windows-style paths to host paths inside a scratch folder tree that has a
 // Wine prefix with drive C, and checks the shape of every result.
+#include "fuzz/FuzzRequire.h"
 #include "util/HostPath.h"
 #include "util/Windows1252.h"
 
@@ -19,15 +20,6 @@ using namespace Qt::StringLiterals;
 using namespace veltrane;
 
 namespace {
-
-[[noreturn]] void fail(const char* condition, int line)
-{
-    std::fprintf(stderr, "%s:%d: property broken: %s\n", __FILE__, line, condition);
-    std::abort();
-}
-
-// Names the broken property in the report, so that a finding is read without a debugger.
-#define REQUIRE(condition) ((condition) ? void() : fail(#condition, __LINE__))
 
 QTemporaryDir* scratch = nullptr;
 

@@ -1,6 +1,7 @@
 // Runs a chain of GetDetail and PutDetail calls over one document. The input is the
 // document, then NUL-separated steps: "g<tag>" reads, "p<tag>=<value>" writes, "@<n>" moves
 // the position; a capital "G" or "P" starts again at position 1.
+#include "fuzz/FuzzRequire.h"
 #include "util/TaggedText.h"
 
 #include <QByteArray>
@@ -16,15 +17,6 @@ using namespace Qt::StringLiterals;
 using namespace veltrane;
 
 namespace {
-
-[[noreturn]] void fail(const char* condition, int line)
-{
-    std::fprintf(stderr, "%s:%d: property broken: %s\n", __FILE__, line, condition);
-    std::abort();
-}
-
-// Names the broken property in the report, so that a finding is read without a debugger.
-#define REQUIRE(condition) ((condition) ? void() : fail(#condition, __LINE__))
 
 // A successful read leaves the position on the element's closing tag and returns text that
 // stands right before it.
