@@ -16,6 +16,7 @@
 #include "util/UserInterface.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 using namespace Qt::StringLiterals;
 
@@ -142,7 +143,8 @@ InstallStep::Result ScenarioInstaller::readMarkers()
     const QString recordPath = markerPath(u"Scenario.zzz"_s);
     const QString stockPath = markerPath(u"Scenario.qqq"_s);
     for (const QString& path : {keysPath, recordPath, stockPath}) {
-        if (!MyFile::FileExists(path))
+        // One that is there but cannot be read is told by the reader below, with the reason.
+        if (!QFileInfo(HostPath::toHost(path)).isFile())
             return stopWith(path, u"It is missing from the package."_s);
     }
 

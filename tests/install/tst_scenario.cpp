@@ -89,6 +89,7 @@ private Q_SLOTS:
     void unsafeRouteFolderIsRefused();
     void damagedInputChangesNothing_data();
     void damagedInputChangesNothing();
+    void unreadableMarkerIsNamedWithItsReason();
     void backupsAreNumbered();
     void failedConversionBackPutsTheListBack_data();
     void failedConversionBackPutsTheListBack();
@@ -222,6 +223,21 @@ void TestScenario::damagedInputChangesNothing()
     QCOMPARE(f.ui.shown.size(), 1);
     QVERIFY2(f.ui.shown.first().text.contains(named), qPrintable(f.ui.texts()[0]));
     QVERIFY(f.ui.shown.first().text.contains(u"has not been changed"_s));
+    QCOMPARE(f.gameSnapshot(), before);
+}
+
+void TestScenario::unreadableMarkerIsNamedWithItsReason()
+{
+    ScenarioFixture f;
+    QVERIFY(QFile::setPermissions(f.package + u"/Scenario.qqq"_s, QFileDevice::WriteOwner));
+    UnprivilegedScope unprivileged(f.root);
+    if (!unprivileged.unavailableReason().isEmpty())
+        QSKIP(qPrintable(unprivileged.unavailableReason()));
+    const auto before = f.gameSnapshot();
+    QCOMPARE(f.install(2), Outcome::Ended);
+    QCOMPARE(f.ui.shown.size(), 1);
+    const QString text = f.ui.shown.first().text;
+    QVERIFY2(text.contains(u"Scenario.qqq"_s) && !text.contains(u"missing"_s), qPrintable(text));
     QCOMPARE(f.gameSnapshot(), before);
 }
 
