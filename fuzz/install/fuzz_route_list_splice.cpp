@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 using namespace veltrane;
@@ -36,9 +37,10 @@ qsizetype commonSuffix(QStringView a, QStringView b)
 }
 
 // Whether `result` is `list` with one stretch of `removed` characters taken out and
-// `inserted` put in its place; the stretch taken out is returned through `cut`.
+// `inserted` put in its place, for a stretch that `acceptable` agrees to. Where the texts
+// repeat themselves more than one stretch fits; any acceptable one will do.
 bool isOneEdit(const QString& list, const QString& result, const QString& inserted,
-               qsizetype removed, QString* cut)
+               qsizetype removed, const std::function<bool(qsizetype, const QString&)>& acceptable)
 {
     if (result.size() != list.size() - removed + inserted.size() || removed < 0)
         return false;
@@ -47,10 +49,9 @@ bool isOneEdit(const QString& list, const QString& result, const QString& insert
     const qsizetype first = std::max<qsizetype>(0, result.size() - inserted.size() - suffix);
     const qsizetype last = std::min(prefix, result.size() - inserted.size());
     for (qsizetype at = first; at <= last; ++at) {
-        if (QStringView(result).mid(at, inserted.size()) == inserted) {
-            *cut = list.mid(at, removed);
+        if (QStringView(result).mid(at, inserted.size()) == inserted &&
+            acceptable(at, list.mid(at, removed)))
             return true;
-        }
     }
     return false;
 }
@@ -74,26 +75,29 @@ void checkSplice(const QString& list, const QString& marker, const QString& iden
         return;
     }
     REQUIRE(!identifier.isEmpty());
-    QString cut;
     if (!list.contains(identifier, Qt::CaseInsensitive)) {
         // A new route: the marker and one TAB go in, in place of no more than the closing
         // line's indentation, right before the list's closing tag.
         const QString inserted = marker + u'\t';
         const qsizetype removed = list.size() + inserted.size() - spliced.text.size();
-        REQUIRE(isOneEdit(list, spliced.text, inserted, removed, &cut));
-        REQUIRE(!cut.contains(u'>'));
+        REQUIRE(isOneEdit(list, spliced.text, inserted, removed,
+                          [](qsizetype, const QString& cut) { return !cut.contains(u'>'); }));
         REQUIRE(spliced.text.endsWith(
             list.mid(list.lastIndexOf(u"</Record"_s, -1, Qt::CaseInsensitive))));
         return;
     }
-    // A known route: exactly one whole record, the one that names it, makes way.
+    // A known route: exactly one whole record, the one where the identifier first occurs,
+    // makes way. (An identifier may run on past the record's closing tag.)
+    const qsizetype found = list.indexOf(identifier, 0, Qt::CaseInsensitive);
     const qsizetype removed = list.size() + marker.size() - spliced.text.size();
-    REQUIRE(isOneEdit(list, spliced.text, marker, removed, &cut));
-    REQUIRE(cut.contains(identifier, Qt::CaseInsensitive));
-    const QString record = cut.trimmed();
-    REQUIRE(record.startsWith(u"<cRouteProperties"_s, Qt::CaseInsensitive));
-    REQUIRE(record.endsWith(u"</cRouteProperties>"_s, Qt::CaseInsensitive));
-    REQUIRE(record.indexOf(u"</cRouteProperties>"_s, 0, Qt::CaseInsensitive) == record.size() - 19);
+    REQUIRE(isOneEdit(list, spliced.text, marker, removed, [&](qsizetype at, const QString& cut) {
+        const QString record = cut.trimmed();
+        return at <= found && found < at + cut.size() &&
+               record.startsWith(u"<cRouteProperties"_s, Qt::CaseInsensitive) &&
+               record.endsWith(u"</cRouteProperties>"_s, Qt::CaseInsensitive) &&
+               record.indexOf(u"</cRouteProperties>"_s, 0, Qt::CaseInsensitive) ==
+                   record.size() - 19;
+    }));
 }
 
 } // namespace
