@@ -40,6 +40,8 @@ frmVeltrane::frmVeltrane(QString programFolder, QWidget* parent)
     m_text1->installEventFilter(this);
     m_label1->setGeometry(twipsRect(240, 840, 1575, 495));
     m_label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // A fixed-size label wraps its caption, so a wider font never cuts it off.
+    m_label1->setWordWrap(true);
     m_label1->setBuddy(m_text1);
     m_command1->setGeometry(twipsRect(7920, 720, 735, 375));
     m_command1->setFont(QFont(u"MS Sans Serif"_s, 12, QFont::Bold));
