@@ -5,8 +5,6 @@
 
 #include <QStringMatcher>
 #include <algorithm>
-#include <iterator>
-#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -35,18 +33,22 @@ QString shownKey(const QString& key)
     return u'"' + shown + (key.size() > 80 ? u"...\""_s : u"\""_s);
 }
 
-// Each UTF-16 unit folded on its own, so positions in the copy are positions in the text.
+// Each UTF-16 unit folded on its own, so positions in a folded copy are positions in the
+// text.
+char16_t foldedUnit(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u < 0x80)
+        return u >= u'A' && u <= u'Z' ? char16_t(u + 0x20) : u;
+    return c.isSurrogate() ? u : char16_t(QChar::toCaseFolded(u));
+}
+
 QString folded(QStringView text)
 {
     QString out(text.size(), Qt::Uninitialized);
     QChar* to = out.data();
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x80)
-            *to++ = QChar(u >= u'A' && u <= u'Z' ? char16_t(u + 0x20) : u);
-        else
-            *to++ = c.isSurrogate() ? c : QChar(QChar::toCaseFolded(u));
-    }
+    for (const QChar c : text)
+        *to++ = QChar(foldedUnit(c));
     return out;
 }
 
@@ -69,15 +71,15 @@ ScenarioListSplice::Result outsideEveryRecord(const QString& key)
 }
 
 // One byte per character, folded as above, for the quick searches: a character beyond
-// Latin-1 becomes 0, which no key searched for there holds. Empty when a key cannot be
-// searched for this way.
+// Latin-1 becomes 0, which no key searched for this way holds (searchableAsBytes).
 QByteArray foldedBytes(QStringView text)
 {
-    const QString wide = folded(text);
-    QByteArray out(wide.size(), Qt::Uninitialized);
+    QByteArray out(text.size(), Qt::Uninitialized);
     char* to = out.data();
-    for (const QChar c : wide)
-        *to++ = c.unicode() < 0x100 ? char(c.unicode()) : '\0';
+    for (const QChar c : text) {
+        const char16_t unit = foldedUnit(c);
+        *to++ = unit < 0x100 ? char(unit) : '\0';
+    }
     return out;
 }
 
