@@ -59,8 +59,9 @@ void put(QString& text, qint32& position, const QString& tag, const QString& res
     REQUIRE(start >= 1);
 
     // The same element read back from where the write started holds what was written, as
-    // long as the written text cannot itself look like a closing tag.
-    if (response.contains(u'<'))
+    // long as the written text cannot itself look like a closing tag, and the tag name does
+    // not reach past its own ">" into the value the write replaced.
+    if (response.contains(u'<') || tag.contains(u'>'))
         return;
     qint32 again = start;
     QString value;
