@@ -5,6 +5,7 @@
 
 #include <QStringMatcher>
 #include <algorithm>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -122,12 +123,11 @@ ScenarioListSplice::Result ScenarioListSplice::removeRecordsOneByOne(const QStri
 
 namespace {
 
-enum class Removal { Done, Problem, NeedsThePlainWay };
-
 // The searches of the plain way, made in the unchanged text with the removed records
-// skipped: no copy of the list per key.
-Removal removeLive(const QStringList& keys, const QByteArray& lower, LiveText& live,
-                   QString* problemKey)
+// skipped: no copy of the list per key. Nothing when live holds the removals; otherwise the
+// finished result: a problem, or what the plain way gives where this one cannot follow it.
+std::optional<ScenarioListSplice::Result> removeLive(const QString& list, const QStringList& keys,
+                                                     const QByteArray& lower, LiveText& live)
 {
     const QByteArray openTag = foldedBytes(kRecordOpen);
     const QByteArray closeTag = foldedBytes(kRecordClose);
@@ -137,7 +137,7 @@ Removal removeLive(const QStringList& keys, const QByteArray& lower, LiveText& l
     qsizetype longest = qMax(openTag.size(), qMax(closeTag.size(), listClose.size()));
     for (const QString& key : keys) {
         if (!searchableAsBytes(folded(key)))
-            return Removal::NeedsThePlainWay;
+            return ScenarioListSplice::removeRecordsOneByOne(list, keys);
         foldedKeys.append(foldedBytes(key));
         longest = qMax(longest, key.size());
     }
@@ -154,10 +154,8 @@ Removal removeLive(const QStringList& keys, const QByteArray& lower, LiveText& l
         const qsizetype searchFrom = at + 1 - openTag.size();
         const qsizetype start = searchFrom < 0 ? -1 : live.lastStartingBy(openTag, searchFrom);
         const qsizetype end = live.firstFrom(close, at);
-        if (start < 0 || end < 0 || live.firstFrom(close, start) != end) {
-            *problemKey = keys[i];
-            return Removal::Problem;
-        }
+        if (start < 0 || end < 0 || live.firstFrom(close, start) != end)
+            return outsideEveryRecord(keys[i]);
         live.remove(start, end + closeTag.size());
 
         // A name that forms only where the removal joined the text would be found by the
@@ -175,9 +173,9 @@ Removal removeLive(const QStringList& keys, const QByteArray& lower, LiveText& l
         for (qsizetype j = i + 1; j < foldedKeys.size() && !joinMatters; ++j)
             joinMatters = formsAcross(foldedKeys[j]);
         if (joinMatters)
-            return Removal::NeedsThePlainWay;
+            return ScenarioListSplice::removeRecordsOneByOne(list, keys);
     }
-    return Removal::Done;
+    return std::nullopt;
 }
 
 } // namespace
@@ -187,15 +185,8 @@ ScenarioListSplice::Result ScenarioListSplice::removeRecords(const QString& list
 {
     const QByteArray lower = foldedBytes(list);
     LiveText live(lower);
-    QString key;
-    switch (removeLive(keys, lower, live, &key)) {
-    case Removal::Problem:
-        return outsideEveryRecord(key);
-    case Removal::NeedsThePlainWay:
-        return removeRecordsOneByOne(list, keys);
-    case Removal::Done:
-        break;
-    }
+    if (auto finished = removeLive(list, keys, lower, live))
+        return *finished;
     QString text;
     text.reserve(list.size() - live.removedLength());
     live.appendKept(text, list, 0, list.size());
@@ -207,17 +198,8 @@ ScenarioListSplice::Result ScenarioListSplice::edit(const QString& list, const Q
 {
     const QByteArray lower = foldedBytes(list);
     LiveText live(lower);
-    QString key;
-    switch (removeLive(keys, lower, live, &key)) {
-    case Removal::Problem:
-        return outsideEveryRecord(key);
-    case Removal::NeedsThePlainWay: {
-        const Result removed = removeRecordsOneByOne(list, keys);
-        return removed.ok() ? insertRecord(removed.text, record) : removed;
-    }
-    case Removal::Done:
-        break;
-    }
+    if (auto removed = removeLive(list, keys, lower, live))
+        return removed->ok() ? insertRecord(removed->text, record) : *removed;
 
     // The insertion of insertRecord, on the kept characters.
     const qsizetype listEnd = live.lastStartingBy(foldedBytes(kListClose), lower.size() - 1);
