@@ -1,5 +1,7 @@
 #include "serz/Document.h"
 
+#include "serz/LargeMemory.h"
+
 #include <bit>
 #include <cstring>
 
@@ -9,6 +11,7 @@ qsizetype Document::append(const Record& r)
 {
     if (!m_open.empty() && r.kind != RecordKind::Close && r.kind != RecordKind::Unexplained)
         ++m_records[m_open.back()].count;
+    makeRoomForOne(m_records);
     m_records.push_back(r);
     return qsizetype(m_records.size()) - 1;
 }

@@ -1,6 +1,7 @@
 #include "serz/XmlParser.h"
 
 #include "serz/FloatText.h"
+#include "serz/LargeMemory.h"
 #include "serz/Printable.h"
 
 #include <algorithm>
@@ -152,6 +153,7 @@ private:
     {
         if (!m_stack.empty())
             ++m_stack.back().count;
+        makeRoomForOne(document.records());
         document.records().push_back(r);
         return quint32(document.records().size() - 1);
     }
@@ -774,6 +776,7 @@ bool Parser::endTag()
     r.match = frame.record;
     records[frame.record].count = frame.count;
     records[frame.record].match = quint32(records.size());
+    makeRoomForOne(records);
     records.push_back(r);
     m_stack.pop_back();
     if (m_stack.empty())
