@@ -9,7 +9,7 @@ source "$(dirname "$0")/common.sh"
 
 build="$VELTRANE_ROOT/build"
 ensure_packages "${BUILD_PACKAGES[@]}"
-configure_and_build "$build"
+configure_and_build "$build" >&2
 
 benches=()
 if [ $# -gt 0 ]; then
