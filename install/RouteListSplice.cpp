@@ -1,5 +1,7 @@
 #include "RouteListSplice.h"
 
+#include "EmptyRecordList.h"
+
 using namespace Qt::StringLiterals;
 
 namespace veltrane {
@@ -47,6 +49,21 @@ QString joined(std::initializer_list<QStringView> pieces)
     for (const QStringView piece : pieces)
         text.append(piece);
     return text;
+}
+
+// A new route becomes the last record; the closing line keeps a single TAB.
+RouteListSplice::Result appended(const QString& list, const QString& marker)
+{
+    const qsizetype recordEnd = list.lastIndexOf(u"</Record"_s, -1, kCase);
+    if (recordEnd < 0)
+        return problem(u"It has no closing </Record> tag for its list of routes."_s);
+    const qsizetype gt = recordEnd > 0 ? list.lastIndexOf(u'>', recordEnd - 1) : -1;
+    if (gt < 0)
+        return problem(u"Nothing stands before its closing </Record> tag."_s);
+    const qsizetype headEnd = pastLineEnd(list, gt + 1);
+    return {
+        joined({QStringView(list).left(headEnd), marker, u"\t", QStringView(list).mid(recordEnd)}),
+        QString()};
 }
 
 } // namespace
@@ -98,17 +115,9 @@ RouteListSplice::Result RouteListSplice::splice(const QString& list, const QStri
                 QString()};
     }
 
-    // A new route becomes the last record; the closing line keeps a single TAB.
-    const qsizetype recordEnd = list.lastIndexOf(u"</Record"_s, -1, kCase);
-    if (recordEnd < 0)
-        return problem(u"It has no closing </Record> tag for its list of routes."_s);
-    const qsizetype gt = recordEnd > 0 ? list.lastIndexOf(u'>', recordEnd - 1) : -1;
-    if (gt < 0)
-        return problem(u"Nothing stands before its closing </Record> tag."_s);
-    const qsizetype headEnd = pastLineEnd(list, gt + 1);
-    return {
-        joined({QStringView(list).left(headEnd), marker, u"\t", QStringView(list).mid(recordEnd)}),
-        QString()};
+    if (const auto opened = EmptyRecordList::opened(list))
+        return appended(*opened, marker);
+    return appended(list, marker);
 }
 
 } // namespace veltrane

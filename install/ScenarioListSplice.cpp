@@ -1,5 +1,6 @@
 #include "ScenarioListSplice.h"
 
+#include "EmptyRecordList.h"
 #include "KeyOccurrences.h"
 #include "LiveText.h"
 
@@ -203,8 +204,13 @@ ScenarioListSplice::Result ScenarioListSplice::edit(const QString& list, const Q
 
     // The insertion of insertRecord, on the kept characters.
     const qsizetype listEnd = live.lastStartingBy(foldedBytes(kListClose), lower.size() - 1);
-    if (listEnd < 0)
-        return noListClose();
+    if (listEnd < 0) {
+        // No list to insert into as it stands: insertRecord opens an empty one or says so.
+        QString kept;
+        kept.reserve(list.size() - live.removedLength());
+        live.appendKept(kept, list, 0, list.size());
+        return insertRecord(kept, record);
+    }
     const qsizetype lastTagEnd = listEnd > 0 ? live.lastStartingBy(">", listEnd - 1) : -1;
     if (lastTagEnd < 0)
         return nothingBeforeListClose();
@@ -230,6 +236,8 @@ ScenarioListSplice::Result ScenarioListSplice::edit(const QString& list, const Q
 ScenarioListSplice::Result ScenarioListSplice::insertRecord(const QString& list,
                                                             const QString& record)
 {
+    if (const auto opened = EmptyRecordList::opened(list))
+        return insertRecord(*opened, record);
     const qsizetype listEnd = list.lastIndexOf(kListClose, -1, Qt::CaseInsensitive);
     if (listEnd < 0)
         return noListClose();

@@ -1,6 +1,7 @@
 // Reads a route marker and splices it into a route list. The input is the list, a NUL byte
 // and the marker; without a NUL byte the whole input serves as both.
 #include "fuzz/FuzzRequire.h"
+#include "install/EmptyRecordList.h"
 #include "install/RouteListSplice.h"
 
 #include <QByteArray>
@@ -67,6 +68,43 @@ void checkElement(const QString& marker, const QString& tag)
     REQUIRE(marker.contains(value.text + u"</"_s + tag, Qt::CaseInsensitive));
 }
 
+// An empty list's only "<Record/>" becomes an opening tag, a line end, blanks and the
+// closing tag, all in the name's own letter case; nothing else changes.
+QString checkedOpened(const QString& list)
+{
+    const auto opened = EmptyRecordList::opened(list);
+    const QString selfClosing = u"<Record/>"_s;
+    const qsizetype at = list.indexOf(selfClosing, 0, Qt::CaseInsensitive);
+    if (!opened) {
+        REQUIRE(at < 0 || list.indexOf(selfClosing, at + 1, Qt::CaseInsensitive) >= 0 ||
+                list.contains(u"</Record"_s, Qt::CaseInsensitive));
+        return list;
+    }
+    REQUIRE(at >= 0 && !list.contains(u"</Record"_s, Qt::CaseInsensitive));
+    const QString tail = list.mid(at + selfClosing.size());
+    REQUIRE(opened->startsWith(list.left(at)) && opened->endsWith(tail));
+    const QString name = list.mid(at + 1, 6);
+    const QString between = opened->mid(at, opened->size() - at - tail.size());
+    const QString open = u'<' + name + u">\r\n"_s;
+    const QString close = u"</"_s + name + u'>';
+    REQUIRE(between.startsWith(open) && between.endsWith(close));
+    const QString blanks = between.mid(open.size(), between.size() - open.size() - close.size());
+    REQUIRE(std::all_of(blanks.cbegin(), blanks.cend(),
+                        [](QChar c) { return c == u'\t' || c == u' '; }));
+    return *opened;
+}
+
+void appendChecked(const QString& list, const QString& marker,
+                   const RouteListSplice::Result& spliced)
+{
+    const QString inserted = marker + u'\t';
+    const qsizetype removed = list.size() + inserted.size() - spliced.text.size();
+    REQUIRE(isOneEdit(list, spliced.text, inserted, removed,
+                      [](qsizetype, const QString& cut) { return !cut.contains(u'>'); }));
+    const qsizetype close = list.lastIndexOf(u"</Record"_s, -1, Qt::CaseInsensitive);
+    REQUIRE(close >= 0 && spliced.text.endsWith(list.mid(close)));
+}
+
 void checkSplice(const QString& list, const QString& marker, const QString& identifier)
 {
     const RouteListSplice::Result spliced = RouteListSplice::splice(list, marker, identifier);
@@ -77,13 +115,9 @@ void checkSplice(const QString& list, const QString& marker, const QString& iden
     REQUIRE(!identifier.isEmpty());
     if (!list.contains(identifier, Qt::CaseInsensitive)) {
         // A new route: the marker and one TAB go in, in place of no more than the closing
-        // line's indentation, right before the list's closing tag.
-        const QString inserted = marker + u'\t';
-        const qsizetype removed = list.size() + inserted.size() - spliced.text.size();
-        REQUIRE(isOneEdit(list, spliced.text, inserted, removed,
-                          [](qsizetype, const QString& cut) { return !cut.contains(u'>'); }));
-        REQUIRE(spliced.text.endsWith(
-            list.mid(list.lastIndexOf(u"</Record"_s, -1, Qt::CaseInsensitive))));
+        // line's indentation, right before the list's closing tag, once an empty list is
+        // opened.
+        appendChecked(checkedOpened(list), marker, spliced);
         return;
     }
     // A known route: exactly one whole record, the one where the identifier first occurs,

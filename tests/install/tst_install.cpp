@@ -274,7 +274,7 @@ void TestInstall::damagedMarkerOrListStopsBeforeAnyChange_data()
         << QByteArray("<DevString>r2</DevString>") << goodList << false << u"Veltrane.xxx"_s;
     QTest::newRow("missing marker") << QByteArray() << goodList << false << u"Veltrane.xxx"_s;
     QTest::newRow("list without closing Record")
-        << goodMarker << QByteArray("<cRouteList>\r\n\t<Record/>\r\n</cRouteList>\r\n") << true
+        << goodMarker << QByteArray("<cRouteList>\r\n\t<Routes/>\r\n</cRouteList>\r\n") << true
         << u"Routes.xml"_s;
     QTest::newRow("identifier outside any record")
         << InstallFixture::routeRecord(u"cRouteList"_s, u"Two"_s) << goodList << true

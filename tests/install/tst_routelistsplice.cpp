@@ -32,6 +32,7 @@ private Q_SLOTS:
     void markerProblems();
     void newRouteBecomesTheLastRecord();
     void appendReplacesTheClosingIndentationByOneTab();
+    void emptyListTakesItsFirstRoute();
     void knownRouteIsReplacedWhereItStands();
     void identifierMatchesAnywhereIgnoringCase();
     void listProblems_data();
@@ -89,6 +90,18 @@ void TestRouteListSplice::appendReplacesTheClosingIndentationByOneTab()
                           u"\t\tNEW\r\n\t</Record>\r\n</L>\r\n"_s);
 }
 
+void TestRouteListSplice::emptyListTakesItsFirstRoute()
+{
+    const QString marker = record(u"r1"_s, u"One"_s);
+    const QString empty = u"<?xml version=\"1.0\"?>\r\n<cRouteList>\r\n\t<record/>\r\n"
+                          u"</cRouteList>\r\n"_s;
+    const auto result = RouteListSplice::splice(empty, marker, u"r1"_s);
+    QVERIFY2(result.ok(), qPrintable(result.problem));
+    QCOMPARE(result.text, list({marker}).replace(u"Record>"_s, u"record>"_s));
+    // Once opened, the list is spliced as any other: the same route replaces itself.
+    QCOMPARE(RouteListSplice::splice(result.text, marker, u"r1"_s).text, result.text);
+}
+
 void TestRouteListSplice::knownRouteIsReplacedWhereItStands()
 {
     const QString old =
@@ -117,7 +130,11 @@ void TestRouteListSplice::listProblems_data()
     QTest::addColumn<QString>("identifier");
     QTest::addColumn<QString>("mentioned");
     QTest::newRow("no closing Record")
-        << u"<cRouteList>\r\n\t<Record/>\r\n</cRouteList>"_s << u"new"_s << u"</Record>"_s;
+        << u"<cRouteList>\r\n\t<Records/>\r\n</cRouteList>"_s << u"new"_s << u"</Record>"_s;
+    QTest::newRow("two empty lists")
+        << u"<L>\r\n\t<Record/>\r\n\t<Record/>\r\n</L>"_s << u"new"_s << u"</Record>"_s;
+    QTest::newRow("identifier in an empty list")
+        << u"<L>\r\n\t<Record/>new\r\n</L>"_s << u"new"_s << u"outside any"_s;
     QTest::newRow("identifier before any record")
         << u"<L id=\"r1\">\r\n"_s + list({record(u"r2"_s, u"Two"_s)}) << u"r1"_s
         << u"outside any"_s;

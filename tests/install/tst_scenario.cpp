@@ -81,6 +81,7 @@ class TestScenario : public QObject {
 private Q_SLOTS:
     void installsTheRecordAtTheEndOfTheList();
     void sameScenarioTwiceHoldsItOnce();
+    void routeWithoutScenariosTakesItsFirst();
     void keysThatFindNothingRemoveNothing_data();
     void keysThatFindNothingRemoveNothing();
     void missingRouteFolderStops();
@@ -120,6 +121,18 @@ void TestScenario::sameScenarioTwiceHoldsItOnce()
              scenarioList({"OLD-A", "OLD-B", "NEW-1"}));
     // The removed record leaves its indentation and line end; the new one ends the list.
     QVERIFY(f.list().endsWith(record("NEW-1") + "\t\t\r\n\t</Record>\r\n</cScenarioList>\r\n"));
+}
+
+void TestScenario::routeWithoutScenariosTakesItsFirst()
+{
+    ScenarioFixture f;
+    const QByteArray empty = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
+                             "<cScenarioList d:id=\"1\">\r\n\t<Record/>\r\n</cScenarioList>\r\n";
+    f.gameFile(kRoute + u"Scenarios.bin"_s, kMagic + empty);
+    QCOMPARE(f.install(2), Outcome::Completed);
+    QCOMPARE(f.ui.texts(), QStringList{kInstalled});
+    QCOMPARE(f.list(), scenarioList({"NEW-1"}));
+    QCOMPARE(f.readGame(kRoute + u"Scenarios.bak"_s), kMagic + empty);
 }
 
 void TestScenario::keysThatFindNothingRemoveNothing_data()
@@ -197,7 +210,7 @@ void TestScenario::damagedInputChangesNothing_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("named");
     QTest::newRow("no closing Record")
-        << u"Scenarios.bin"_s << QByteArray(kMagic + "<cScenarioList>\r\n\t<Record/>\r\n")
+        << u"Scenarios.bin"_s << QByteArray(kMagic + "<cScenarioList>\r\n</cScenarioList>\r\n")
         << u"Scenarios.xml"_s;
     QTest::newRow("key outside every record")
         << u"Scenario.yyy"_s << QByteArray("R1,cScenarioList\r\n") << u"Scenarios.xml"_s;

@@ -126,7 +126,7 @@ void TestScenarioListSplice::quickRemovalAgreesWithThePlainOne()
             text += some(3);
         }
         if (random.bounded(3) > 0)
-            text += u"\r\n\t</Record>\r\n"_s;
+            text += random.bounded(4) == 0 ? u"\r\n\t<Record/>\r\n"_s : u"\r\n\t</Record>\r\n"_s;
         QStringList keys;
         for (int k = int(random.bounded(5)); k > 0; --k)
             keys.append(random.bounded(8) == 0 ? u"ties<"_s : some(3));
@@ -169,7 +169,13 @@ void TestScenarioListSplice::insertion_data()
         << u"<a>\r\n\t<Record>\r\n\t\t<b/>\r\n\t</Record>\r\n\t<Record>\r\n\t\t<c/>\r\nN\r\n\t</RECORD>"_s;
     QTest::newRow("a tag right before the closing one")
         << u"<Record><b/></Record>"_s << u"N"_s << u"<Record><b/>N</Record>"_s;
-    QTest::newRow("no closing Record") << u"<Record/>\r\n"_s << u"N"_s << QString();
+    QTest::newRow("empty list, opened")
+        << u"<L>\r\n\t<Record/>\r\n</L>\r\n"_s << u"\t\tN\r\n"_s
+        << u"<L>\r\n\t<Record>\r\n\t\tN\r\n\t</Record>\r\n</L>\r\n"_s;
+    QTest::newRow("empty list in other letter case, not on a line of its own")
+        << u"<L><record/></L>"_s << u"N"_s << u"<L><record>\r\nN\r\n</record></L>"_s;
+    QTest::newRow("no closing Record") << u"<Records/>\r\n"_s << u"N"_s << QString();
+    QTest::newRow("two empty lists") << u"<Record/><Record/>"_s << u"N"_s << QString();
     QTest::newRow("nothing before the closing Record") << u"</Record>"_s << u"N"_s << QString();
 }
 
