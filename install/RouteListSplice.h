@@ -24,7 +24,8 @@ public:
     static Result routeIdentifier(const QString& marker);
 
     // Replaces the record that holds the identifier's first occurrence, or appends the
-    // marker as the last record when the identifier does not occur.
+    // marker as the last record when the identifier does not occur (into an empty list's
+    // "<Record/>", opened for it).
     static Result splice(const QString& list, const QString& marker, const QString& identifier);
 };
 

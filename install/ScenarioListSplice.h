@@ -24,7 +24,8 @@ public:
     // yardstick for the quick one.
     static Result removeRecordsOneByOne(const QString& list, const QStringList& keys);
 
-    // Puts the record after the last record of the list, on a line of its own.
+    // Puts the record after the last record of the list, on a line of its own; an empty
+    // list's "<Record/>" is opened for it.
     static Result insertRecord(const QString& list, const QString& record);
 
     // Both: the earlier records removed and the new one put in, with one copy of the list.
