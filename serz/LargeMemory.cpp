@@ -4,7 +4,6 @@
 
 #ifdef Q_OS_LINUX
 #include <sys/mman.h>
-#include <unistd.h>
 #endif
 
 #include <cstdint>
