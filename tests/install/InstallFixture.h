@@ -10,6 +10,8 @@
 
 namespace veltrane::test {
 
+inline const QString kInstalled = QStringLiteral("Your package has been installed.");
+
 // A game folder and a package folder in a temporary folder, and the install run on them as
 // the window runs it. The search path holds only our stand-in serialiser: no Wine, so
 // batch files go through our own interpreter.

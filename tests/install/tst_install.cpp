@@ -21,7 +21,6 @@ using Outcome = InstallOperation::Outcome;
 
 namespace {
 
-const QString kInstalled = u"Your package has been installed."_s;
 const QString kReadOnlyQuestion =
     u"Some folders/files in your copy of Rail Simulator are Read Only and cannot be "
     u"overwritten.\r\nDo you wish them to be changed to Read/Write. Once completed run this "

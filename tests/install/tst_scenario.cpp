@@ -15,9 +15,7 @@ using Icon = UserInterface::Icon;
 
 namespace {
 
-const QString kInstalled = u"Your package has been installed."_s;
 const QString kRoute = u"Content/Routes/R1/"_s;
-const QByteArray kMagic = "VELTSUB1";
 const QString kHeading =
     u"The following items required by this scenario are not installed on your PC:-\r\n\r\n"_s;
 
@@ -59,7 +57,7 @@ class ScenarioFixture : public InstallFixture {
 public:
     ScenarioFixture(const QByteArray& keys = "R1,\"NEW-1\"\r\n", const QByteArray& stock = {})
     {
-        gameFile(kRoute + u"Scenarios.bin"_s, kMagic + scenarioList({"OLD-A", "OLD-B"}));
+        gameFile(kRoute + u"Scenarios.bin"_s, kSubstituteMagic + scenarioList({"OLD-A", "OLD-B"}));
         packageFile(u"Scenario.yyy"_s, keys);
         packageFile(u"Scenario.zzz"_s, record("NEW-1"));
         packageFile(u"Scenario.qqq"_s, stock);
@@ -68,7 +66,7 @@ public:
     QByteArray list() const
     {
         const QByteArray bin = readGame(kRoute + u"Scenarios.bin"_s);
-        return bin.startsWith(kMagic) ? bin.mid(kMagic.size()) : bin;
+        return bin.startsWith(kSubstituteMagic) ? bin.mid(kSubstituteMagic.size()) : bin;
     }
     int count(const QByteArray& id) const { return int(list().count(">" + id + "<")); }
 };
@@ -104,7 +102,8 @@ void TestScenario::installsTheRecordAtTheEndOfTheList()
     QCOMPARE(f.install(2), Outcome::Completed);
     QCOMPARE(f.ui.texts(), QStringList{kInstalled});
     QCOMPARE(f.list(), scenarioList({"OLD-A", "OLD-B", "NEW-1"}));
-    QCOMPARE(f.readGame(kRoute + u"Scenarios.bak"_s), kMagic + scenarioList({"OLD-A", "OLD-B"}));
+    QCOMPARE(f.readGame(kRoute + u"Scenarios.bak"_s),
+             kSubstituteMagic + scenarioList({"OLD-A", "OLD-B"}));
     QVERIFY2(QFile::exists(f.package + u"/Scenarios.xml"_s), "the working copy stays");
     QVERIFY(!QFile::exists(f.package + u"/Tempfiles"_s));
 }
@@ -117,7 +116,7 @@ void TestScenario::sameScenarioTwiceHoldsItOnce()
     QCOMPARE(f.count("NEW-1"), 1);
     QCOMPARE(f.count("OLD-A"), 1);
     QVERIFY(f.gameHas(kRoute + u"Scenarios.bak1"_s));
-    QCOMPARE(f.readGame(kRoute + u"Scenarios.bak1"_s).mid(kMagic.size()),
+    QCOMPARE(f.readGame(kRoute + u"Scenarios.bak1"_s).mid(kSubstituteMagic.size()),
              scenarioList({"OLD-A", "OLD-B", "NEW-1"}));
     // The removed record leaves its indentation and line end; the new one ends the list.
     QVERIFY(f.list().endsWith(record("NEW-1") + "\t\t\r\n\t</Record>\r\n</cScenarioList>\r\n"));
@@ -128,11 +127,11 @@ void TestScenario::routeWithoutScenariosTakesItsFirst()
     ScenarioFixture f;
     const QByteArray empty = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
                              "<cScenarioList d:id=\"1\">\r\n\t<Record/>\r\n</cScenarioList>\r\n";
-    f.gameFile(kRoute + u"Scenarios.bin"_s, kMagic + empty);
+    f.gameFile(kRoute + u"Scenarios.bin"_s, kSubstituteMagic + empty);
     QCOMPARE(f.install(2), Outcome::Completed);
     QCOMPARE(f.ui.texts(), QStringList{kInstalled});
     QCOMPARE(f.list(), scenarioList({"NEW-1"}));
-    QCOMPARE(f.readGame(kRoute + u"Scenarios.bak"_s), kMagic + empty);
+    QCOMPARE(f.readGame(kRoute + u"Scenarios.bak"_s), kSubstituteMagic + empty);
 }
 
 void TestScenario::keysThatFindNothingRemoveNothing_data()
@@ -196,7 +195,7 @@ void TestScenario::unsafeRouteFolderIsRefused()
 {
     QFETCH(QByteArray, keys);
     ScenarioFixture f(keys);
-    f.gameFile(u"Content/Scenarios.bin"_s, kMagic + scenarioList({"OUTSIDE"}));
+    f.gameFile(u"Content/Scenarios.bin"_s, kSubstituteMagic + scenarioList({"OUTSIDE"}));
     const auto before = f.gameSnapshot();
     QCOMPARE(f.install(2), Outcome::Ended);
     QCOMPARE(f.ui.shown.size(), 1);
@@ -210,7 +209,8 @@ void TestScenario::damagedInputChangesNothing_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("named");
     QTest::newRow("no closing Record")
-        << u"Scenarios.bin"_s << QByteArray(kMagic + "<cScenarioList>\r\n</cScenarioList>\r\n")
+        << u"Scenarios.bin"_s
+        << QByteArray(kSubstituteMagic + "<cScenarioList>\r\n</cScenarioList>\r\n")
         << u"Scenarios.xml"_s;
     QTest::newRow("key outside every record")
         << u"Scenario.yyy"_s << QByteArray("R1,cScenarioList\r\n") << u"Scenarios.xml"_s;
@@ -318,14 +318,14 @@ void TestScenario::requiredStockIsCheckedMadeAndReported()
                              "Kuju\\Stock\\NoComma.xml\r\n";
     ScenarioFixture f("R1,NEW-1\r\n", stock);
     f.gameFile(u"Assets/Kuju/Stock/Present.bin"_s, "x");
-    f.gameFile(u"Assets/Kuju/Stock/Coach.bin"_s, kMagic + coachBlueprint());
+    f.gameFile(u"Assets/Kuju/Stock/Coach.bin"_s, kSubstituteMagic + coachBlueprint());
     f.gameFile(u"Content/Routes.bin"_s, "outside the Assets folder");
     f.ui.answerYes();
     QCOMPARE(f.install(2), Outcome::Completed);
 
     QVERIFY2(f.state.ProduceConsent, "the consent question was asked and answered");
     const QByteArray variant = f.readGame(u"Assets/Kuju/Stock/Coach_DO.bin"_s);
-    QVERIFY2(variant.startsWith(kMagic) && variant.contains("Driver1") &&
+    QVERIFY2(variant.startsWith(kSubstituteMagic) && variant.contains("Driver1") &&
                  !variant.contains("Passenger1"),
              variant.constData());
     QCOMPARE(f.ui.reports.size(), 1);

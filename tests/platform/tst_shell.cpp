@@ -150,7 +150,7 @@ void TestShell::pathsWithSpacesReachTheSerialiser()
                         program);
     qunsetenv("VELTRANE_SUBSTITUTE_LOG");
 
-    QVERIFY(readFile(game + u"/Content/Scenarios.bin"_s).startsWith("VELTSUB1"));
+    QVERIFY(readFile(game + u"/Content/Scenarios.bin"_s).startsWith(kSubstituteMagic));
     QCOMPARE(readFile(program + u"/out.xml"_s), QByteArray("<?xml?>\r\n<x/>\r\n"));
     const QList<QByteArray> lines = readFile(log).split('\n');
     QCOMPARE(lines.value(0), QFile::encodeName(program + u"/in.xml"_s));

@@ -10,12 +10,6 @@ using namespace Qt::StringLiterals;
 
 namespace veltrane::test {
 
-namespace {
-
-const QByteArray kSubstituteMagic = "VELTSUB1";
-
-} // namespace
-
 StockFixture::StockFixture()
     : root(m_dir.path()), game(m_dir.path() + u"/Rail Simulator"_s),
       package(m_dir.path() + u"/package"_s),

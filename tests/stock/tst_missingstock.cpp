@@ -196,9 +196,10 @@ void TestMissingStock::pathsLeavingAssetsAreRefused()
     QFETCH(QString, missing);
     StockFixture f;
     // Bases wherever the path could lead: the game folder, Assets, and outside the game.
-    writeFile(f.game + u"/Coach.bin"_s, "VELTSUB1" + blueprintXml(kName, kCrew).toUtf8());
+    writeFile(f.game + u"/Coach.bin"_s, kSubstituteMagic + blueprintXml(kName, kCrew).toUtf8());
     f.blueprint(u"Coach.bin"_s, blueprintXml(kName, kCrew));
-    writeFile(f.root + u"/outside/Coach.bin"_s, "VELTSUB1" + blueprintXml(kName, kCrew).toUtf8());
+    writeFile(f.root + u"/outside/Coach.bin"_s,
+              kSubstituteMagic + blueprintXml(kName, kCrew).toUtf8());
 #ifdef Q_OS_UNIX
     QVERIFY(QFile::link(f.root + u"/outside"_s, f.game + u"/Assets/Linked"_s));
 #endif

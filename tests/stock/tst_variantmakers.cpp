@@ -71,6 +71,19 @@ QString filledCopy(const QString& lamp, const QString& direction, const QString&
                  u"x;y;z,w;"_s + direction + u';' + codes);
 }
 
+// Each way the serialiser can fail (a failSerialiser mode, or "missing" for none at all),
+// with the second column true for an empty blueprint only when emptyBlueprint is.
+void serialiserFailureRows(bool emptyBlueprint)
+{
+    const std::pair<const char*, const char*> failures[] = {
+        {"serialiser missing", "missing"}, {"no XML", "xml:none"},
+        {"empty XML", "xml:empty"},        {"crash to XML", "xml:crash"},
+        {"no blueprint", "bin:none"},      {"crash to blueprint", "bin:crash"}};
+    for (const auto& [name, mode] : failures)
+        QTest::newRow(name) << QByteArray(mode) << !emptyBlueprint;
+    QTest::newRow("empty blueprint") << QByteArray("bin:empty") << emptyBlueprint;
+}
+
 } // namespace
 
 class TestVariantMakers : public QObject {
@@ -195,13 +208,7 @@ void TestVariantMakers::crewSerialiserFailures_data()
 {
     QTest::addColumn<QByteArray>("mode"); // "missing": no serialiser at all
     QTest::addColumn<bool>("reportsAnError");
-    QTest::newRow("serialiser missing") << QByteArray("missing") << true;
-    QTest::newRow("no XML") << QByteArray("xml:none") << true;
-    QTest::newRow("empty XML") << QByteArray("xml:empty") << true;
-    QTest::newRow("crash to XML") << QByteArray("xml:crash") << true;
-    QTest::newRow("no blueprint") << QByteArray("bin:none") << true;
-    QTest::newRow("crash to blueprint") << QByteArray("bin:crash") << true;
-    QTest::newRow("empty blueprint") << QByteArray("bin:empty") << false;
+    serialiserFailureRows(false);
 }
 
 void TestVariantMakers::crewSerialiserFailures()
@@ -255,7 +262,8 @@ void TestVariantMakers::anEarlierBaseCopyNeverStandsInForThisBase()
     StockFixture f;
     f.blueprint(u"Coach.bin"_s, blueprintXml(kName, kCrew));
     // Left by a run on a base of the same name in another folder, and not writable.
-    f.packageFile(u"Tempfiles/Coach.bin"_s, "VELTSUB1" + blueprintXml(u"Other"_s, {}).toUtf8());
+    f.packageFile(u"Tempfiles/Coach.bin"_s,
+                  kSubstituteMagic + blueprintXml(u"Other"_s, {}).toUtf8());
     QVERIFY(QFile::setPermissions(f.package + u"/Tempfiles/Coach.bin"_s, QFile::ReadOwner));
     UnprivilegedScope unprivileged(f.root);
     if (!unprivileged.unavailableReason().isEmpty())
@@ -380,13 +388,7 @@ void TestVariantMakers::numberSerialiserFailures_data()
 {
     QTest::addColumn<QByteArray>("mode");
     QTest::addColumn<bool>("conversionMessage"); // else the error message
-    QTest::newRow("serialiser missing") << QByteArray("missing") << false;
-    QTest::newRow("no XML") << QByteArray("xml:none") << false;
-    QTest::newRow("empty XML") << QByteArray("xml:empty") << false;
-    QTest::newRow("crash to XML") << QByteArray("xml:crash") << false;
-    QTest::newRow("no blueprint") << QByteArray("bin:none") << false;
-    QTest::newRow("crash to blueprint") << QByteArray("bin:crash") << false;
-    QTest::newRow("empty blueprint") << QByteArray("bin:empty") << true;
+    serialiserFailureRows(true);
 }
 
 void TestVariantMakers::numberSerialiserFailures()

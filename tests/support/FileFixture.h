@@ -6,6 +6,9 @@
 
 namespace veltrane::test {
 
+// What the stand-in serialiser (tools/serz-substitute) puts before the XML it "serialises".
+inline const QByteArray kSubstituteMagic = "VELTSUB1";
+
 // Small helpers for trees built in a QTemporaryDir; paths are host paths.
 void writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
