@@ -49,6 +49,14 @@ QStringList textLines(const QString& text)
     return lines;
 }
 
+// Whether anything, readable or not, already has that name: a backup this program cannot
+// read is still a backup and must not be replaced by the rename.
+bool nameTaken(const QString& path)
+{
+    const QFileInfo entry(HostPath::toHost(path));
+    return entry.exists() || entry.isSymLink();
+}
+
 } // namespace
 
 QString ScenarioInstaller::markerPath(const QString& name) const
@@ -88,11 +96,11 @@ QString ScenarioInstaller::routeFolderProblem(const QString& routeFolder)
 
 QString ScenarioInstaller::backupName(const QString& routeFolder)
 {
-    if (!MyFile::FileExists(routeFolder + u"\\Scenarios.bak"_s))
+    if (!nameTaken(routeFolder + u"\\Scenarios.bak"_s))
         return u"Scenarios.bak"_s;
     for (int n = 1; n <= kNumberedBackups; ++n) {
         const QString name = u"Scenarios.bak"_s + QString::number(n);
-        if (!MyFile::FileExists(routeFolder + u'\\' + name))
+        if (!nameTaken(routeFolder + u'\\' + name))
             return name;
     }
     return {};
@@ -233,32 +241,21 @@ InstallStep::Result ScenarioInstaller::replaceList()
         return Result::EndInstall;
 
     const QString backup = backupName(routePath());
-    QByteArray kept;
-    if (backup.isEmpty()) {
-        // Every backup name is taken: the list is held here while the serialiser writes a
-        // new one, so that a conversion that writes nothing is noticed and undone.
-        QFile list(HostPath::toHost(listPath()));
-        if (!list.open(QIODevice::ReadOnly))
-            return stopWith(listPath(), list.errorString());
-        kept = list.readAll();
-        if (list.error() != QFileDevice::NoError)
-            return stopWith(listPath(), list.errorString());
-        list.close();
-        FileOps::removeFile(listPath());
-    } else {
-        try {
-            FileOps::renameFile(listPath(), routePath() + u'\\' + backup);
-        } catch (const FileError& error) {
-            ui.showMessage(u"The scenario list "_s + HostPath::display(listPath()) +
-                               u" could not be renamed to "_s + backup + u":\r\n"_s +
-                               error.description() +
-                               u"\r\nIt has been left as it was and the scenario has not been "
-                               u"added to it."_s,
-                           Icon::Exclamation);
-            if (error.permissionDenied())
-                throw;
-            return Result::EndInstall;
-        }
+    // With every backup name taken no backup is made; the list still moves aside under a
+    // passing name until the new one is there, so that a failed conversion can be undone.
+    const QString aside = backup.isEmpty() ? passingName() : backup;
+    try {
+        FileOps::renameFile(listPath(), routePath() + u'\\' + aside);
+    } catch (const FileError& error) {
+        ui.showMessage(u"The scenario list "_s + HostPath::display(listPath()) +
+                           u" could not be renamed to "_s + aside + u":\r\n"_s +
+                           error.description() +
+                           u"\r\nIt has been left as it was and the scenario has not been "
+                           u"added to it."_s,
+                       Icon::Exclamation);
+        if (error.permissionDenied())
+            throw;
+        return Result::EndInstall;
     }
     ui.processEvents();
 
@@ -271,35 +268,48 @@ InstallStep::Result ScenarioInstaller::replaceList()
     } catch (const FileError&) {
         converted = false;
     }
-    if (converted)
-        return Result::Next;
-    return putBackAfterFailedConversion(backup, kept);
+    if (!converted)
+        return putBackAfterFailedConversion(aside, !backup.isEmpty());
+    if (backup.isEmpty()) {
+        try {
+            FileOps::removeFile(routePath() + u'\\' + aside);
+        } catch (const FileError& error) {
+            ui.showMessage(u"The scenario has been added, but the earlier list could not be "
+                           u"removed from "_s +
+                               HostPath::display(routePath() + u'\\' + aside) + u":\r\n"_s +
+                               error.description(),
+                           Icon::Exclamation);
+        }
+    }
+    return Result::Next;
 }
 
-InstallStep::Result ScenarioInstaller::putBackAfterFailedConversion(const QString& backup,
-                                                                    const QByteArray& kept)
+QString ScenarioInstaller::passingName() const
+{
+    QString name = u"Scenarios.bin.old"_s;
+    for (int n = 1; nameTaken(routePath() + u'\\' + name); ++n)
+        name = u"Scenarios.bin.old"_s + QString::number(n);
+    return name;
+}
+
+InstallStep::Result ScenarioInstaller::putBackAfterFailedConversion(const QString& aside,
+                                                                    bool isBackup)
 {
     UserInterface& ui = m_context.ui;
     const QString failed = u"The new scenario list could not be converted into "_s +
                            HostPath::display(listPath()) + u".\r\n"_s;
+    const QString from = isBackup ? u" from its backup "_s + aside : QString();
     try {
-        if (backup.isEmpty()) {
-            FileOps::writeWhole(listPath(), kept);
-            ui.showMessage(failed + u"The earlier list has been put back. The scenario has not "
-                                    u"been installed."_s,
-                           Icon::Exclamation);
-        } else {
-            if (QFile::exists(HostPath::toHost(listPath())))
-                FileOps::removeFile(listPath());
-            FileOps::renameFile(routePath() + u'\\' + backup, listPath());
-            ui.showMessage(failed + u"The earlier list has been put back from its backup "_s +
-                               backup + u". The scenario has not been installed."_s,
-                           Icon::Exclamation);
-        }
+        if (QFile::exists(HostPath::toHost(listPath())))
+            FileOps::removeFile(listPath());
+        FileOps::renameFile(routePath() + u'\\' + aside, listPath());
+        ui.showMessage(failed + u"The earlier list has been put back"_s + from +
+                           u". The scenario has not been installed."_s,
+                       Icon::Exclamation);
     } catch (const FileError& error) {
         ui.showMessage(failed + u"The earlier list could not be put back ("_s +
                            error.description() + u"). It is kept as "_s +
-                           HostPath::display(routePath() + u'\\' + backup) +
+                           HostPath::display(routePath() + u'\\' + aside) +
                            u": rename it to Scenarios.bin to restore it."_s,
                        Icon::Exclamation);
     }

@@ -46,7 +46,10 @@ private:
     InstallStep::Result convertToXml();
     InstallStep::Result editList();
     InstallStep::Result replaceList();
-    InstallStep::Result putBackAfterFailedConversion(const QString& backup, const QByteArray& kept);
+    // A free name in the route folder for the list while no backup can be made.
+    QString passingName() const;
+    // aside: where the earlier list lies, a backup or a passing name.
+    InstallStep::Result putBackAfterFailedConversion(const QString& aside, bool isBackup);
     InstallStep::Result reportMissingStock();
 
     EngineContext& m_context;
