@@ -160,11 +160,11 @@ private:
     static constexpr qsizetype kPiece = 1 << 20;
     static constexpr qsizetype kPieceSlack = 64 * 1024;
 
-    bool drainIfFull(qsizetype record)
+    bool drainIfFull()
     {
         if (!m_drain || m_out.size() < kPiece || m_out.drainInto(*m_drain))
             return true;
-        return fail(record, u"the output cannot be written"_s);
+        return fail(-1, u"the output cannot be written"_s);
     }
 
     const Document& m_doc;
@@ -375,7 +375,7 @@ bool Writer::run()
     int depth = 0;
     for (qsizetype i = 0; i < m_doc.size(); ++i) {
         const Record& r = m_doc.record(i);
-        if (!drainIfFull(i))
+        if (!drainIfFull())
             return false;
         if (r.kind == RecordKind::Unexplained)
             continue;

@@ -64,6 +64,7 @@ private Q_SLOTS:
     void badXml_data();
     void badXml();
     void writerRefusesUnwritableNames();
+    void streamedWritingMatchesTheWholeAndStopsOnAFailedOutput();
 };
 
 void TestSerzCodec::manyHeadsAndStringsRoundTrip()
@@ -321,6 +322,35 @@ void TestSerzCodec::writerRefusesUnwritableNames()
     QCOMPARE(warnings.size(), size_t(1));
     QCOMPARE(warnings.front().record, 1);
     QVERIFY(warnings.front().message.startsWith(u"2 string(s) are not valid UTF-8"_s));
+}
+
+void TestSerzCodec::streamedWritingMatchesTheWholeAndStopsOnAFailedOutput()
+{
+    // Large enough for several pieces of output.
+    Document document;
+    document.openContainer("R");
+    for (int i = 0; i < 100000; ++i)
+        document.addString("Item", "value number " + QByteArray::number(i));
+    document.closeContainer();
+    const auto whole = XmlWriter::write(document);
+    QVERIFY(whole);
+
+    QByteArray streamed;
+    int pieces = 0;
+    QVERIFY(XmlWriter::write(document, [&](QByteArrayView piece) {
+        streamed += piece;
+        ++pieces;
+        return true;
+    }));
+    QVERIFY2(pieces > 1, qPrintable(QString::number(pieces)));
+    QCOMPARE(streamed, *whole);
+
+    // A failed output is no fault of any record.
+    WriteIssue issue;
+    QVERIFY(!XmlWriter::write(
+        document, [](QByteArrayView) { return false; }, &issue));
+    QCOMPARE(issue.record, qsizetype(-1));
+    QCOMPARE(issue.message, u"the output cannot be written"_s);
 }
 
 QTEST_GUILESS_MAIN(TestSerzCodec)
