@@ -77,8 +77,8 @@ QString HostPath::toHost(const QString& path)
         if (!whole.isEmpty() && !whole.endsWith(u'/'))
             whole += u'/';
         whole += tail;
-        if (!tail.isEmpty() && !tail.startsWith(u'/') && !tail.contains(u"//"_s) &&
-            entryExists(whole))
+        if (!tail.isEmpty() && !tail.startsWith(u'/') && !tail.endsWith(u'/') &&
+            !tail.contains(u"//"_s) && entryExists(whole))
             return whole;
     }
     const QStringList parts = rest.split(u'/', Qt::SkipEmptyParts);

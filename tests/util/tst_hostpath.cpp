@@ -66,6 +66,9 @@ void TestHostPath::exactNameWinsOverOtherCase()
     makeFolder(root + u"/content"_s);
     QCOMPARE(HostPath::toHost(root + u"\\content"_s), root + u"/content"_s);
     QCOMPARE(HostPath::toHost(root + u"\\Content"_s), root + u"/Content"_s);
+    // A trailing separator goes, whether the folder exists or not.
+    QCOMPARE(HostPath::toHost(root + u"\\Content\\"_s), root + u"/Content"_s);
+    QCOMPARE(HostPath::toHost(root + u"\\Absent\\"_s), root + u"/Absent"_s);
 }
 
 void TestHostPath::missingTailKeepsItsLetters()
