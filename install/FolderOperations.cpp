@@ -96,11 +96,8 @@ public:
             const fs::path destination = names.entryFor(HostPath::fromFs(source.filename()));
             if (isFolder) {
                 std::error_code error;
-                if (!fs::is_directory(destination, error)) {
-                    fs::create_directory(destination, error);
-                    if (error)
-                        fail(error, destination);
-                }
+                if (!fs::is_directory(destination, error))
+                    FileOps::makeFolder(destination);
                 chain.push_back(source);
                 copy(source, destination, chain);
                 chain.pop_back();
@@ -163,10 +160,7 @@ private:
             fail(std::make_error_code(std::errc::is_a_directory), destination);
         // Both paths are host paths already, their names matched while walking: mapping
         // them again for every file cost more than the copy of a small file.
-        std::error_code copyError;
-        fs::copy_file(source, destination, fs::copy_options::overwrite_existing, copyError);
-        if (copyError)
-            fail(copyError, destination);
+        FileOps::copyFile(source, destination);
     }
 
     UserInterface& m_ui;
@@ -191,11 +185,8 @@ void FolderOperations::CopyDir(const QString& Source, const QString& Dest, bool 
         throw FileError(FileError::Kind::Other,
                         u"Path not found ("_s + HostPath::display(Source) + u')');
     const fs::path target = HostPath::toFs(HostPath::toHost(Dest));
-    if (!fs::is_directory(target, error)) {
-        fs::create_directory(target, error);
-        if (error)
-            fail(error, target);
-    }
+    if (!fs::is_directory(target, error))
+        FileOps::makeFolder(target);
 
     TreeCopy tree(m_ui, source, OverWrite);
     std::vector<fs::path> chain{source};

@@ -630,12 +630,14 @@ void BatchExecutor::rename(const BatchLine& line)
             fail(BatchPathGuard::refusal(to));
             continue;
         }
-        // Not FileOps::renameFile: it would map the new name onto the old one when only the
-        // letter case changes.
-        std::error_code error;
-        fs::rename(HostPath::toFs(item.host), HostPath::toFs(hostFolder + u'/' + newName), error);
-        if (error)
-            fail(FileError::fromSystem(error, shown(item.path)).description());
+        // Host paths: mapping the new name would find the old one when only the letter
+        // case changes.
+        try {
+            FileOps::renameFile(HostPath::toFs(item.host),
+                                HostPath::toFs(hostFolder + u'/' + newName));
+        } catch (const FileError& error) {
+            fail(error.description());
+        }
         m_ui.processEvents();
     }
 }
@@ -706,10 +708,11 @@ void BatchExecutor::removeFolders(const BatchLine& line)
                 continue;
             FileOps::removeTree(path);
         } else {
-            std::error_code error;
-            fs::remove(HostPath::toFs(entry.host), error);
-            if (error)
-                fail(FileError::fromSystem(error, shown(path)).description());
+            try {
+                FileOps::removeEntry(HostPath::toFs(entry.host));
+            } catch (const FileError& error) {
+                fail(error.description());
+            }
         }
         m_ui.processEvents();
     }

@@ -24,6 +24,11 @@ fs::path hostFs(const QString& path)
     throw FileError::fromSystem(error, HostPath::display(path));
 }
 
+[[noreturn]] void fail(const std::error_code& error, const fs::path& hostPath)
+{
+    throw FileError::fromSystem(error, HostPath::fromFs(hostPath));
+}
+
 } // namespace
 
 void FileOps::copyFile(const QString& from, const QString& to)
@@ -32,7 +37,13 @@ void FileOps::copyFile(const QString& from, const QString& to)
     const fs::path source = hostFs(from);
     if (!fs::is_regular_file(source, error))
         fail(error ? error : std::make_error_code(std::errc::no_such_file_or_directory), from);
-    fs::copy_file(source, hostFs(to), fs::copy_options::overwrite_existing, error);
+    copyFile(source, hostFs(to));
+}
+
+void FileOps::copyFile(const fs::path& from, const fs::path& to)
+{
+    std::error_code error;
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
     if (error)
         fail(error, to);
 }
@@ -43,6 +54,31 @@ void FileOps::renameFile(const QString& from, const QString& to)
     fs::rename(hostFs(from), hostFs(to), error);
     if (error)
         fail(error, from);
+}
+
+void FileOps::renameFile(const fs::path& from, const fs::path& to)
+{
+    std::error_code error;
+    fs::rename(from, to, error);
+    if (error)
+        fail(error, from);
+}
+
+void FileOps::removeEntry(const fs::path& path)
+{
+    std::error_code error;
+    fs::remove(path, error);
+    if (error)
+        fail(error, path);
+}
+
+void FileOps::makeFolder(const fs::path& path)
+{
+    std::error_code error;
+    if (!fs::create_directory(path, error) && !error && !fs::is_directory(path, error))
+        error = std::make_error_code(std::errc::file_exists);
+    if (error)
+        fail(error, path);
 }
 
 void FileOps::removeFile(const QString& path)
@@ -59,12 +95,7 @@ void FileOps::removeFile(const QString& path)
 
 void FileOps::makeFolder(const QString& path)
 {
-    std::error_code error;
-    const fs::path target = hostFs(path);
-    if (!fs::create_directory(target, error) && !error && !fs::is_directory(target, error))
-        error = std::make_error_code(std::errc::file_exists);
-    if (error)
-        fail(error, path);
+    makeFolder(hostFs(path));
 }
 
 void FileOps::removeTree(const QString& path)

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <filesystem>
 
 namespace veltrane {
 
@@ -23,6 +24,13 @@ public:
     static qint64 fileSize(const QString& path);
     // Replaces the file by a complete new one, or leaves it as it was.
     static void writeWhole(const QString& path, const QByteArray& bytes);
+
+    // The same for paths already on the host, for walks that matched each name on the way.
+    static void copyFile(const std::filesystem::path& from, const std::filesystem::path& to);
+    static void renameFile(const std::filesystem::path& from, const std::filesystem::path& to);
+    // An empty folder, or a file.
+    static void removeEntry(const std::filesystem::path& path);
+    static void makeFolder(const std::filesystem::path& path);
 };
 
 } // namespace veltrane
