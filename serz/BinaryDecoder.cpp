@@ -361,15 +361,13 @@ bool Reader::run()
     }
     m_pos = qint64(kHeader.size());
     auto& records = document.records();
-    records.reserve(size_t(m_size / 4));
-    adviseLargeBlock(records.data(), records.capacity() * sizeof(Record));
+    reserveLarge(records, size_t(m_size / 4));
     while (m_pos < m_size) {
         const qint64 start = m_pos;
         Record r;
         if (!readHead(r, start) || !place(r, start) || !readTail(r))
             return false;
-        makeRoomForOne(records);
-        records.push_back(r);
+        document.pushRecord(r);
         if (m_offsets)
             m_offsets->push_back(start);
     }

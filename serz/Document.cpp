@@ -2,6 +2,7 @@
 
 #include "serz/LargeMemory.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -11,9 +12,15 @@ qsizetype Document::append(const Record& r)
 {
     if (!m_open.empty() && r.kind != RecordKind::Close && r.kind != RecordKind::Unexplained)
         ++m_records[m_open.back()].count;
-    makeRoomForOne(m_records);
-    m_records.push_back(r);
+    pushRecord(r);
     return qsizetype(m_records.size()) - 1;
+}
+
+void Document::pushRecord(const Record& r)
+{
+    if (m_records.size() == m_records.capacity())
+        reserveLarge(m_records, std::max<std::size_t>(4096, m_records.capacity() * 2));
+    m_records.push_back(r);
 }
 
 qsizetype Document::addNamed(RecordKind kind, QByteArrayView name)

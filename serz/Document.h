@@ -65,6 +65,10 @@ public:
     bool sameContent(const Document& other, FloatMode mode,
                      qsizetype* firstDifference = nullptr) const;
 
+    // A record as the readers build it, with no bookkeeping of open containers. The list
+    // grows in advised blocks (reserveLarge).
+    void pushRecord(const Record& r);
+
     // Direct access for the readers and writers.
     std::vector<Record>& records() { return m_records; }
     const std::vector<Record>& records() const { return m_records; }

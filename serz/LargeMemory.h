@@ -1,7 +1,7 @@
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
+#include <iterator>
 #include <vector>
 
 namespace veltrane::serz {
@@ -9,16 +9,22 @@ namespace veltrane::serz {
 // Asks the system to back a large, not yet touched block with huge pages. A file of
 // tens of megabytes decodes into a record list several times its size, and on Linux
 // faulting that in 4 KiB pages costs more than the decoding itself. Advice only: where
-// it is not available nothing changes.
+// it is not available nothing changes. The serialiser links no other layer of the program,
+// so this one platform difference of its own lives here.
 void adviseLargeBlock(void* start, std::size_t bytes);
 
-// Room for one more element; a new block is advised before anything is copied into it.
-template <typename T> void makeRoomForOne(std::vector<T>& list)
+// Room for at least capacity elements in an advised block. The elements move into it only
+// after the advice, since touching the block first would fault it in the small way.
+template <typename T> void reserveLarge(std::vector<T>& list, std::size_t capacity)
 {
-    if (list.size() < list.capacity())
+    if (capacity <= list.capacity())
         return;
-    list.reserve(std::max<std::size_t>(4096, list.capacity() * 2));
-    adviseLargeBlock(list.data(), list.capacity() * sizeof(T));
+    std::vector<T> larger;
+    larger.reserve(capacity);
+    adviseLargeBlock(larger.data(), larger.capacity() * sizeof(T));
+    larger.insert(larger.end(), std::make_move_iterator(list.begin()),
+                  std::make_move_iterator(list.end()));
+    list.swap(larger);
 }
 
 } // namespace veltrane::serz

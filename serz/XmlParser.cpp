@@ -1,7 +1,6 @@
 #include "serz/XmlParser.h"
 
 #include "serz/FloatText.h"
-#include "serz/LargeMemory.h"
 #include "serz/Printable.h"
 
 #include <algorithm>
@@ -153,8 +152,7 @@ private:
     {
         if (!m_stack.empty())
             ++m_stack.back().count;
-        makeRoomForOne(document.records());
-        document.records().push_back(r);
+        document.pushRecord(r);
         return quint32(document.records().size() - 1);
     }
     bool value(const char* tagStart, QByteArrayView name, bool selfClosing, ValueType type);
@@ -776,8 +774,7 @@ bool Parser::endTag()
     r.match = frame.record;
     records[frame.record].count = frame.count;
     records[frame.record].match = quint32(records.size());
-    makeRoomForOne(records);
-    records.push_back(r);
+    document.pushRecord(r);
     m_stack.pop_back();
     if (m_stack.empty())
         m_rootDone = true;
