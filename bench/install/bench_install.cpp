@@ -120,9 +120,10 @@ void copyBenchmark(const QString& root, int files, qint64 bigBytes)
             return;
         }
         flushToDisk();
+        bool cpFailed = false;
         const auto runCp = [&] {
             const double ms = timeMs([&] {
-                QProcess::execute(u"cp"_s, {u"-r"_s, source + u"/."_s, cpGame});
+                cpFailed = QProcess::execute(u"cp"_s, {u"-r"_s, source + u"/."_s, cpGame}) != 0;
             });
             cpBest = cpBest == 0 ? ms : qMin(cpBest, ms);
             flushToDisk();
@@ -141,6 +142,10 @@ void copyBenchmark(const QString& root, int files, qint64 bigBytes)
         } else {
             runOurs();
             runCp();
+        }
+        if (cpFailed) {
+            std::printf("copy: cp -r failed, so there is no baseline\n");
+            return;
         }
         QDir(cpGame).removeRecursively();
         QDir(ourGame).removeRecursively();

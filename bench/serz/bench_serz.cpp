@@ -1,22 +1,22 @@
 // Conversion speed of a generated scenario list of about 20 MB, each direction against one
 // plain read and write of the same file in the same run, and peak memory per direction
 // measured in a child process of its own.
+#include "BenchTiming.h"
 #include "serz/BinaryEncoder.h"
 #include "serz/Converter.h"
 #include "serz/Document.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <algorithm>
 #include <cstdio>
-#include <functional>
+#include <tuple>
 
 using namespace Qt::StringLiterals;
 using namespace veltrane::serz;
+using namespace veltrane::bench;
 
 namespace {
 
@@ -115,49 +115,13 @@ QByteArray contents(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-double bestMs(const std::function<void()>& work)
-{
-    double best = 1e300;
-    for (int i = 0; i < kRepeats; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        best = std::min(best, double(timer.nsecsElapsed()) / 1e6);
-    }
-    return best;
-}
-
-// The goal applies to the comparison with reading the input and writing the output.
-void report(const char* name, double baseline, double measured, int goal = 0)
-{
-    std::printf("%s: %.2fx (baseline %.1f ms, measured %.1f ms", name, measured / baseline,
-                baseline, measured);
-    if (goal > 0)
-        std::printf(", goal <= %dx)%s\n", goal, measured / baseline > goal ? " MISSED" : "");
-    else
-        std::printf(")\n");
-    std::fflush(stdout);
-}
-
-qint64 peakKiB()
-{
-    QFile status(u"/proc/self/status"_s);
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
 // Child mode: one conversion, then the peak resident size on standard output.
 int measurePeak(const QStringList& args)
 {
     const bool toXml = args.value(0) == u"xml"_s;
     const Converter::Outcome outcome = toXml ? Converter::binaryToXml(args.value(1), args.value(2))
                                              : Converter::xmlToBinary(args.value(1), args.value(2));
-    std::printf("%lld\n", outcome.ok ? peakKiB() : -1LL);
+    std::printf("%ld\n", outcome.ok ? peakRssKb() : -1L);
     return 0;
 }
 
@@ -181,25 +145,25 @@ int main(int argc, char** argv)
         return 0;
     }
     bool ok = true;
-    const double toXml = bestMs([&] { ok = ok && Converter::binaryToXml(bin, xml).ok; });
-    const double toBin = bestMs([&] { ok = ok && Converter::xmlToBinary(xml, back).ok; });
+    const double toXml = bestMs(kRepeats, [&] { ok = ok && Converter::binaryToXml(bin, xml).ok; });
+    const double toBin = bestMs(kRepeats, [&] { ok = ok && Converter::xmlToBinary(xml, back).ok; });
     const QByteArray xmlBytes = contents(xml);
     if (!ok || contents(back) != binary)
         std::printf("conversion failed or did not round-trip\n");
     // Two baselines each: a copy of the input file, and reading the input plus writing
     // the output the conversion writes.
-    const double binCopy = bestMs([&] { readThenWrite(bin, copy, binary); });
-    const double binIo = bestMs([&] { readThenWrite(bin, copy, xmlBytes); });
-    const double xmlCopy = bestMs([&] { readThenWrite(xml, copy, xmlBytes); });
-    const double xmlIo = bestMs([&] { readThenWrite(xml, copy, binary); });
+    const double binCopy = bestMs(kRepeats, [&] { readThenWrite(bin, copy, binary); });
+    const double binIo = bestMs(kRepeats, [&] { readThenWrite(bin, copy, xmlBytes); });
+    const double xmlCopy = bestMs(kRepeats, [&] { readThenWrite(xml, copy, xmlBytes); });
+    const double xmlIo = bestMs(kRepeats, [&] { readThenWrite(xml, copy, binary); });
 
     const qint64 xmlSize = xmlBytes.size();
     std::printf("binary %.1f MB, XML %.1f MB\n", double(binary.size()) / 1e6,
                 double(xmlSize) / 1e6);
-    report("serz bin to xml vs copy of the input", binCopy, toXml);
-    report("serz bin to xml vs read input, write output", binIo, toXml, 10);
-    report("serz xml to bin vs copy of the input", xmlCopy, toBin);
-    report("serz xml to bin vs read input, write output", xmlIo, toBin, 10);
+    report(u"serz bin to xml vs copy of the input"_s, binCopy, toXml);
+    report(u"serz bin to xml vs read input, write output"_s, binIo, toXml, 10);
+    report(u"serz xml to bin vs copy of the input"_s, xmlCopy, toBin);
+    report(u"serz xml to bin vs read input, write output"_s, xmlIo, toBin, 10);
 
     for (const auto& [name, kind, from, to] :
          {std::tuple{"serz bin to xml peak memory", u"xml"_s, bin, xml},

@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
@@ -164,6 +165,7 @@ void walkBenchmark()
     QList<int> sizes = {1, 2, 4, 8};
     if (!sizes.contains(largest))
         sizes.append(largest);
+    std::sort(sizes.begin(), sizes.end());
     double separateAtLargest = 0;
     double wholeAtLargest = 0;
     for (int mb : sizes) {

@@ -27,8 +27,9 @@ std::pair<double, double> bestCpuMsInTurn(int runs, const std::function<void()>&
 // program that does the work once does: every large buffer faulted in afresh. Untimed.
 void releaseFreeMemory();
 
-// Prints "name: <ratio>x (baseline <ms> ms, measured <ms> ms, goal <= <goal>x)".
-void report(const QString& name, double baselineMs, double measuredMs, double goal);
+// Prints "name: <ratio>x (baseline <ms> ms, measured <ms> ms, goal <= <goal>x)", without
+// the goal when there is none (0).
+void report(const QString& name, double baselineMs, double measuredMs, double goal = 0);
 
 // The process's peak resident memory so far, in KiB (0 where the system does not say).
 long peakRssKb();
