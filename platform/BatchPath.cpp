@@ -1,6 +1,7 @@
 #include "BatchPath.h"
 
 #include "BatchWildcard.h"
+#include "util/HostPath.h"
 
 using namespace Qt::StringLiterals;
 
@@ -11,11 +12,6 @@ namespace {
 bool isSeparator(QChar c)
 {
     return c == u'\\' || c == u'/';
-}
-
-bool startsWithDrive(QStringView path)
-{
-    return path.size() >= 2 && path[1] == u':' && path[0].unicode() < 0x80 && path[0].isLetter();
 }
 
 struct Parts {
@@ -37,7 +33,7 @@ Parts split(const QString& path)
 {
     Parts parts;
     QStringView rest = path;
-    if (startsWithDrive(rest)) {
+    if (HostPath::startsWithDrive(rest)) {
         parts.root = QString(rest[0].toUpper()) + u":\\"_s;
         rest = rest.mid(2);
     } else if (!rest.isEmpty() && isSeparator(rest[0])) {
@@ -76,7 +72,7 @@ QString BatchPath::resolve(const QString& current, const QString& path, QString*
     const Parts here = split(current);
     Parts parts;
     QStringView rest = path;
-    if (startsWithDrive(rest)) {
+    if (HostPath::startsWithDrive(rest)) {
         const QString root = QString(rest[0].toUpper()) + u":\\"_s;
         if (rest.size() > 2 && isSeparator(rest[2])) {
             parts.root = root;
@@ -174,8 +170,8 @@ QStringList BatchPath::ancestors(const QString& path)
 
 bool BatchPath::sameDrive(const QString& a, const QString& b)
 {
-    const bool driveA = startsWithDrive(a);
-    const bool driveB = startsWithDrive(b);
+    const bool driveA = HostPath::startsWithDrive(a);
+    const bool driveB = HostPath::startsWithDrive(b);
     if (driveA != driveB)
         return false;
     return !driveA || a[0].toUpper() == b[0].toUpper();

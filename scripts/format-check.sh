@@ -13,7 +13,9 @@ if [ "${1:-}" = "--fix" ]; then
     exit 0
 fi
 if ! report=$(clang-format --dry-run --Werror "${files[@]}" 2>&1); then
-    grep -o '^[^:]*\.\(cpp\|h\)' <<<"$report" | sort -u | sed 's/^/not formatted: /'
+    # File names when the formatting differs; clang-format's own words otherwise.
+    grep -o '^[^:]*\.\(cpp\|h\)' <<<"$report" | sort -u | sed 's/^/not formatted: /' ||
+        echo "$report" >&2
     echo "Run scripts/format-check.sh --fix" >&2
     exit 1
 fi

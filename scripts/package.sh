@@ -8,11 +8,9 @@ build="$VELTRANE_ROOT/build-pkg"
 
 # dpkg-shlibdeps works out the package's library dependencies.
 ensure_packages "${BUILD_PACKAGES[@]}" dpkg-dev file
-if [ ! -f "$build/build.ninja" ]; then
-    cmake -S "$VELTRANE_ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DVELTRANE_BUILD_TESTS=OFF -DVELTRANE_BUILD_BENCH=OFF
-fi
-cmake --build "$build" --parallel "$(nproc)"
+# The later CMAKE_BUILD_TYPE wins over configure_and_build's own.
+configure_and_build "$build" -DCMAKE_BUILD_TYPE=Release -DVELTRANE_BUILD_TESTS=OFF \
+    -DVELTRANE_BUILD_BENCH=OFF
 (cd "$build" && cpack -G DEB)
 
 deb=$(ls -t "$build"/veltrane_*.deb | head -n 1)

@@ -10,11 +10,6 @@ namespace veltrane {
 
 namespace {
 
-bool startsWithDrive(const QString& path)
-{
-    return path.size() >= 2 && path[1] == u':' && path[0].isLetter() && path[0].unicode() < 0x80;
-}
-
 bool entryExists(const QString& hostPath)
 {
     // One lstat; a dangling symbolic link is still a name that is taken.
@@ -52,6 +47,11 @@ QString HostPath::matchEntry(const QString& hostFolder, const QString& name)
             return candidate;
     }
     return {};
+}
+
+bool HostPath::startsWithDrive(QStringView path)
+{
+    return path.size() >= 2 && path[1] == u':' && path[0].unicode() < 0x80 && path[0].isLetter();
 }
 
 QString HostPath::toHost(const QString& path)

@@ -14,6 +14,9 @@ class HostPath {
 public:
     static QString toHost(const QString& path);
 
+    // Whether the path begins with an ASCII drive letter and a colon ("c:").
+    static bool startsWithDrive(QStringView path);
+
     // The form in which a path is shown to the user.
     static QString display(const QString& path);
 

@@ -26,11 +26,6 @@ namespace {
 
 constexpr int kPathRole = Qt::UserRole;
 
-bool startsWithDriveLetter(const QString& text)
-{
-    return text.size() >= 2 && text[1] == u':' && text[0].isLetter() && text[0].unicode() < 0x80;
-}
-
 // The drive that stands for the host's file-system root; its paths keep the host's form.
 const QString& rootDrive()
 {
@@ -205,7 +200,7 @@ std::optional<frmFolder2::Location> frmFolder2::parse(const QString& text) const
 {
     Location location;
     QString rest;
-    if (startsWithDriveLetter(text)) {
+    if (HostPath::startsWithDrive(text)) {
         location.drive = text.left(2);
         rest = text.mid(2);
         // "c:" and "c:Games" start from the folder last opened on that drive.
@@ -256,7 +251,7 @@ bool frmFolder2::exists(const Location& location) const
 
 const frmFolder2::Drive* frmFolder2::findDrive(const QString& name) const
 {
-    const QString key = startsWithDriveLetter(name) ? name.left(2) : name;
+    const QString key = HostPath::startsWithDrive(name) ? name.left(2) : name;
     for (const Drive& drive : m_drives) {
         if (drive.name.compare(key, Qt::CaseInsensitive) == 0)
             return &drive;
@@ -288,7 +283,7 @@ void frmFolder2::fillDrives()
         devices.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
     names.sort(Qt::CaseInsensitive);
     for (const QString& entry : names) {
-        if (entry.size() != 2 || !startsWithDriveLetter(entry))
+        if (entry.size() != 2 || !HostPath::startsWithDrive(entry))
             continue;
         const QString name = entry.toLower();
         if (findDrive(name))
