@@ -54,9 +54,10 @@ void dlgReport::keyPressEvent(QKeyEvent* event)
 
 void dlgReport::showEvent(QShowEvent* event)
 {
-    // A fixed place on the screen, pulled in where the screen is too small for it.
+    // A fixed place on the main window's screen, pulled in where that screen is too small.
     QRect wanted(twips(2760), twips(3750), width(), height());
     if (const QScreen* screen = this->screen()) {
+        wanted.translate(screen->geometry().topLeft());
         const QRect available = screen->availableGeometry();
         wanted.moveRight(qMin(wanted.right(), available.right()));
         wanted.moveBottom(qMin(wanted.bottom(), available.bottom()));
