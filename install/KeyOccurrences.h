@@ -22,7 +22,9 @@ public:
 
 private:
     static constexpr int kAlphabet = 256;
-    static constexpr qsizetype kMostStates = 1 << 16;
+    // Each state takes a kilobyte: 8 MB at most, whatever the keys file holds. Keys that do
+    // not fit any more are left out like those that occur too often.
+    static constexpr qsizetype kMostStates = 1 << 13;
 
     int stateCount() const { return int(m_next.size() / kAlphabet); }
     int& next(int state, uchar c) { return m_next[std::size_t(state) * kAlphabet + c]; }

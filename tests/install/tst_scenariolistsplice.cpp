@@ -60,6 +60,12 @@ void TestScenarioListSplice::removal_data()
     QTest::newRow("tags in other case")
         << u"<R>\r\n\t<CSCENARIOPROPERTIES>k</cscenarioproperties>\r\n</Record>"_s
         << QStringList{u"K"_s} << u"<R>\r\n\t\r\n</Record>"_s;
+    // Keys too long for the one-pass search together are searched one by one.
+    const QString longKey = u"L"_s.repeated(6000);
+    QTest::newRow("keys longer than the one-pass search holds")
+        << list({u"ID-A"_s, longKey + u'1', longKey + u'2'})
+        << QStringList{longKey + u'2', longKey + u'1'}
+        << list({u"ID-A"_s}).replace(u"\t</Record>"_s, gap + gap + u"\t</Record>"_s);
     QTest::newRow("the key in the record's attributes")
         << u"<cScenarioProperties id=\"k7\">x</cScenarioProperties>;"_s << QStringList{u"K7"_s}
         << u";"_s;
