@@ -57,6 +57,37 @@ bool nameTaken(const QString& path)
     return entry.exists() || entry.isSymLink();
 }
 
+// What a route folder named in "\Scenario.yyy" may not be: empty, absolute, with a drive,
+// a separator, "..", or a double quote. Empty when the name is fine.
+QString routeFolderProblem(const QString& routeFolder)
+{
+    if (routeFolder.trimmed().isEmpty())
+        return u"It names no route folder."_s;
+    if (routeFolder.contains(u'"'))
+        return u"The route folder's name holds a double quote."_s;
+    if (routeFolder.contains(u'\\') || routeFolder.contains(u'/') || routeFolder.contains(u':'))
+        return u"The route folder \""_s + routeFolder +
+               u"\" is a path, not the name of a folder in Content\\Routes."_s;
+    if (!PathGuard::isContainedRelative(routeFolder))
+        return u"The route folder \""_s + routeFolder +
+               u"\" is not the name of a folder in Content\\Routes."_s;
+    return {};
+}
+
+// The first free backup name for Scenarios.bin in the folder, or empty when all fifty
+// numbered names are taken.
+QString backupName(const QString& routeFolder)
+{
+    if (!nameTaken(routeFolder + u"\\Scenarios.bak"_s))
+        return u"Scenarios.bak"_s;
+    for (int n = 1; n <= kNumberedBackups; ++n) {
+        const QString name = u"Scenarios.bak"_s + QString::number(n);
+        if (!nameTaken(routeFolder + u'\\' + name))
+            return name;
+    }
+    return {};
+}
+
 } // namespace
 
 QString ScenarioInstaller::markerPath(const QString& name) const
@@ -77,33 +108,6 @@ QString ScenarioInstaller::listPath() const
 QString ScenarioInstaller::workingCopy() const
 {
     return m_context.programFolder + u"\\Scenarios.xml"_s;
-}
-
-QString ScenarioInstaller::routeFolderProblem(const QString& routeFolder)
-{
-    if (routeFolder.trimmed().isEmpty())
-        return u"It names no route folder."_s;
-    if (routeFolder.contains(u'"'))
-        return u"The route folder's name holds a double quote."_s;
-    if (routeFolder.contains(u'\\') || routeFolder.contains(u'/') || routeFolder.contains(u':'))
-        return u"The route folder \""_s + routeFolder +
-               u"\" is a path, not the name of a folder in Content\\Routes."_s;
-    if (!PathGuard::isContainedRelative(routeFolder))
-        return u"The route folder \""_s + routeFolder +
-               u"\" is not the name of a folder in Content\\Routes."_s;
-    return {};
-}
-
-QString ScenarioInstaller::backupName(const QString& routeFolder)
-{
-    if (!nameTaken(routeFolder + u"\\Scenarios.bak"_s))
-        return u"Scenarios.bak"_s;
-    for (int n = 1; n <= kNumberedBackups; ++n) {
-        const QString name = u"Scenarios.bak"_s + QString::number(n);
-        if (!nameTaken(routeFolder + u'\\' + name))
-            return name;
-    }
-    return {};
 }
 
 InstallStep::Result ScenarioInstaller::stopWith(const QString& file, const QString& problem)

@@ -24,17 +24,10 @@ public:
     // The required blueprint being checked, relative to the game's Assets folder.
     QString StockPath;
 
-    // The text a route folder from "\Scenario.yyy" may not be: empty, absolute, with a
-    // drive, a separator, "..", or a double quote. Empty when the name is fine.
-    static QString routeFolderProblem(const QString& routeFolder);
     // Checks each required blueprint of the lines, hands the absent ones to the missing-stock
     // engine, and returns the missing-items text: the paths it did not make, each ending in
     // CR LF, in the order of the lines.
     QString checkRequiredStock(const QStringList& requirementLines);
-
-    // The name of the first free backup of Scenarios.bin in folder, or empty when all
-    // fifty numbered names are taken.
-    static QString backupName(const QString& routeFolder);
 
 private:
     QString markerPath(const QString& name) const;
