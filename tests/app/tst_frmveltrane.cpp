@@ -2,6 +2,7 @@
 #include "app/frmVeltrane.h"
 #include "windows/frmFolder2.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
@@ -39,7 +40,11 @@ private:
         QWidget* modal = QApplication::activeModalWidget();
         if (auto* box = qobject_cast<QMessageBox*>(modal); box && box->isVisible()) {
             messages.append(box->text());
-            box->button(QMessageBox::Ok)->click();
+            // A question, which no case here expects, is closed and shows in the texts.
+            if (QAbstractButton* ok = box->button(QMessageBox::Ok))
+                ok->click();
+            else
+                box->reject();
         } else if (auto* picker = qobject_cast<frmFolder2*>(modal); picker && picker->isVisible()) {
             ++pickersSeen;
             m_onPicker(*picker);
