@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -186,6 +187,10 @@ void TestFrmVeltrane::layoutFollowsTheDesign()
     QCOMPARE(window.Command1()->text(), u"....."_s);
     QVERIFY(window.Command1()->font().bold());
     QCOMPARE(window.Command1()->font().pointSize(), 12);
+    QCOMPARE(window.Command1()->font().family(), u"MS Sans Serif"_s);
+    const auto* label = window.findChild<QLabel*>();
+    QVERIFY(label);
+    QCOMPARE(label->text(), u"Rail Simulator Path"_s);
 }
 
 void TestFrmVeltrane::browseOkTakesThePickedTextUnchanged()
