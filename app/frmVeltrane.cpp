@@ -2,7 +2,7 @@
 
 #include "Version.h"
 #include "install/InstallOperation.h"
-#include "util/MyFile.h"
+#include "util/TextFile.h"
 #include "windows/MessageBox.h"
 #include "windows/Twips.h"
 #include "windows/dlgReport.h"
@@ -69,14 +69,15 @@ void frmVeltrane::Form_Load()
     setWindowTitle(windowTitle() + u"  Version "_s + QString::number(kVersionMajor) + u'.' +
                    QString::number(kVersionMinor) + u'.' + QString::number(kVersionRevision));
 
-    if (m_state.GamePath.isEmpty() && MyFile::FileExists(kDefaultGamePath + u"\\RailSim.exe"_s))
+    if (m_state.GamePath.isEmpty() &&
+        fileExists(HostPath::fromProgramPath(kDefaultGamePath + u"\\RailSim.exe"_s)))
         m_state.GamePath = kDefaultGamePath;
     m_text1->setText(m_state.GamePath);
 
-    if (MyFile::FileExists(m_programFolder + u"\\Veltrane.xxx"_s)) {
+    if (fileExists(HostPath::fromProgramPath(m_programFolder + u"\\Veltrane.xxx"_s))) {
         m_packageKind = 1;
         m_command2->setText(u"Install Route"_s);
-    } else if (MyFile::FileExists(m_programFolder + u"\\Scenario.zzz"_s)) {
+    } else if (fileExists(HostPath::fromProgramPath(m_programFolder + u"\\Scenario.zzz"_s))) {
         m_packageKind = 2;
         m_command2->setText(u"Install Scenario"_s);
     } else {
@@ -120,7 +121,8 @@ void frmVeltrane::Command2_Click()
         return;
     m_installing = true;
     InstallOperation install(m_state, *this, m_programFolder);
-    const auto outcome = install.run(m_packageKind, m_text1->text());
+    const auto outcome =
+        install.run(static_cast<veltrane::PackageKind>(m_packageKind), m_text1->text());
     m_installing = false;
     if (outcome == InstallOperation::Outcome::Completed || m_closeRequested)
         close();

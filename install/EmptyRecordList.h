@@ -9,11 +9,12 @@ namespace veltrane {
 // "<Record/>", which has no closing tag for a new entry to go before. Opened, it takes the
 // form a list with entries has: "<Record>", a line end, the same indentation and
 // "</Record>".
-class EmptyRecordList {
-public:
-    // The list with its "<Record/>" opened when it has no "</Record" and exactly one
-    // "<Record/>" (any letter case); otherwise nothing, and the list is used as it is.
-    static std::optional<QString> opened(const QString& list);
-};
+namespace EmptyRecordList {
+
+// The list with its "<Record/>" opened when it has no "</Record" and exactly one
+// "<Record/>" (any letter case); otherwise nothing, and the list is used as it is.
+std::optional<QString> opened(const QString& list);
+
+} // namespace EmptyRecordList
 
 } // namespace veltrane

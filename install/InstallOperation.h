@@ -1,6 +1,7 @@
 #pragma once
 
 #include "InstallStep.h"
+#include "util/PackageKind.h"
 
 #include <QList>
 #include <QString>
@@ -8,8 +9,6 @@
 namespace veltrane {
 
 struct AppState;
-struct EngineContext;
-class FolderOperations;
 class UserInterface;
 
 // The whole install behind the install button: the branch of the package's kind, then the
@@ -24,14 +23,13 @@ public:
 
     InstallOperation(AppState& state, UserInterface& ui, QString programFolder);
 
-    // Runs everything for a package of the given kind (1 route, 2 scenario, 3 assets);
     // gameFolderText is the text of the path box, which becomes GamePath.
-    Outcome run(qint16 packageKind, const QString& gameFolderText);
+    Outcome run(PackageKind kind, const QString& gameFolderText);
 
 private:
-    static QList<InstallStep> completionSteps(EngineContext& context, FolderOperations& folders);
+    QList<InstallStep> completionSteps();
     // The trap; returns false when the install must end.
-    static bool handleFailure(EngineContext& context, bool permissionDenied);
+    bool handleFailure(bool permissionDenied);
 
     AppState& m_state;
     UserInterface& m_ui;

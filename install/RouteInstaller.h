@@ -1,8 +1,11 @@
 #pragma once
 
+#include "FlowStop.h"
 #include "InstallStep.h"
+#include "util/HostPath.h"
 
 #include <QList>
+#include <QString>
 
 namespace veltrane {
 
@@ -11,17 +14,23 @@ struct EngineContext;
 // The route branch: confirmation, backup and rewrite of the game's route list.
 class RouteInstaller {
 public:
-    explicit RouteInstaller(EngineContext& context) : m_context(context) {}
+    explicit RouteInstaller(EngineContext& context);
 
     QList<InstallStep> steps();
 
 private:
-    QString listPath() const;
-    QString backupPath() const;
-    InstallStep::Result stopWith(const QString& file, const QString& problem);
+    InstallStep::Result findList();
+    InstallStep::Result readMarker();
+    InstallStep::Result confirm();
+    InstallStep::Result editList();
+    InstallStep::Result removeOldBackup();
     InstallStep::Result replaceList();
 
     EngineContext& m_context;
+    FlowStop m_stop;
+    HostPath m_markerPath;
+    HostPath m_listPath;
+    HostPath m_backupPath;
     QString m_marker;
     QString m_identifier;
     QString m_newList;

@@ -1,18 +1,18 @@
 #include "ScenarioInstaller.h"
 
-#include "FolderOperations.h"
+#include "FolderCopy.h"
 #include "FreeFormatReader.h"
+#include "ListReplacement.h"
 #include "ScenarioListSplice.h"
-#include "platform/EngineContext.h"
-#include "platform/SerzConversion.h"
+#include "stock/EngineContext.h"
 #include "stock/MissingStockResolver.h"
 #include "stock/RequirementLine.h"
+#include "stock/SerzConversion.h"
 #include "util/AppState.h"
 #include "util/FileError.h"
 #include "util/FileOps.h"
-#include "util/HostPath.h"
-#include "util/MyFile.h"
 #include "util/PathGuard.h"
+#include "util/TextFile.h"
 #include "util/UserInterface.h"
 
 #include <QFile>
@@ -53,7 +53,7 @@ QStringList textLines(const QString& text)
 // read is still a backup and must not be replaced by the rename.
 bool nameTaken(const QString& path)
 {
-    const QFileInfo entry(HostPath::toHost(path));
+    const QFileInfo entry(HostPath::fromProgramPath(path).toString());
     return entry.exists() || entry.isSymLink();
 }
 
@@ -90,9 +90,15 @@ QString backupName(const QString& routeFolder)
 
 } // namespace
 
-QString ScenarioInstaller::markerPath(const QString& name) const
+ScenarioInstaller::ScenarioInstaller(EngineContext& context)
+    : m_context(context),
+      m_stop(context.ui, u"scenario"_s, u"The route's scenario list has not been changed."_s)
 {
-    return m_context.programFolder + u'\\' + name;
+}
+
+HostPath ScenarioInstaller::marker(const QString& name) const
+{
+    return HostPath::fromProgramPath(m_context.programFolder + u'\\' + name);
 }
 
 QString ScenarioInstaller::routePath() const
@@ -100,117 +106,89 @@ QString ScenarioInstaller::routePath() const
     return m_context.state.GamePath + u"\\Content\\Routes\\"_s + m_routeFolder;
 }
 
-QString ScenarioInstaller::listPath() const
-{
-    return routePath() + u"\\Scenarios.bin"_s;
-}
-
-QString ScenarioInstaller::workingCopy() const
-{
-    return m_context.programFolder + u"\\Scenarios.xml"_s;
-}
-
-InstallStep::Result ScenarioInstaller::stopWith(const QString& file, const QString& problem)
-{
-    m_context.ui.showMessage(u"The scenario could not be installed, because the file "_s +
-                                 HostPath::display(file) + u" cannot be used:\r\n"_s + problem +
-                                 u"\r\nThe route's scenario list has not been changed."_s,
-                             Icon::Exclamation);
-    return Result::EndInstall;
-}
-
 QList<InstallStep> ScenarioInstaller::steps()
 {
-    QList<InstallStep> steps;
-    // All three markers are read and checked before anything in the game folder changes.
-    steps.append({u"read the scenario markers"_s, [this] { return readMarkers(); }});
-    steps.append({u"find the route folder"_s, [this] {
-                      if (MyFile::DirExists(routePath()))
-                          return Result::Next;
-                      m_context.ui.showMessage(u"The Route Folder "_s + m_routeFolder +
-                                                   u"\r\ndoes not exist, could not add "
-                                                   u"scenarios."_s,
-                                               Icon::Exclamation);
-                      return Result::EndInstall;
-                  }});
-    steps.append({u"convert the scenario list to XML"_s, [this] { return convertToXml(); }});
-    steps.append({u"edit the scenario list"_s, [this] { return editList(); }});
-    // One step from writing the working copy to checking the converted list, so that the
-    // install never ends with the route's list moved aside.
-    steps.append({u"replace the scenario list"_s, [this] { return replaceList(); }});
-    steps.append({u"check the required rolling stock"_s, [this] { return reportMissingStock(); }});
-    steps.append({u"remove the work folder"_s, [this] {
-                      FolderOperations(m_context.ui)
-                          .DelAll(SerzConversion::workFolder(m_context.programFolder));
-                      return Result::Next;
-                  }});
-    return steps;
+    return {
+        // All three markers are read and checked before anything in the game folder changes.
+        {u"read the scenario markers"_s, [this] { return readMarkers(); }},
+        {u"find the route folder"_s, [this] { return findRouteFolder(); }},
+        {u"convert the scenario list to XML"_s, [this] { return convertToXml(); }},
+        {u"edit the scenario list"_s, [this] { return editList(); }},
+        // One step from writing the working copy to checking the converted list, so that the
+        // install never ends with the route's list moved aside.
+        {u"replace the scenario list"_s, [this] { return replaceList(); }},
+        {u"check the required rolling stock"_s, [this] { return reportMissingStock(); }},
+        {u"remove the work folder"_s, [this] { return removeWorkFolder(); }},
+    };
 }
 
 InstallStep::Result ScenarioInstaller::readMarkers()
 {
     UserInterface& ui = m_context.ui;
-    ScenarioIds.clear();
-    const QString keysPath = markerPath(u"Scenario.yyy"_s);
-    const QString recordPath = markerPath(u"Scenario.zzz"_s);
-    const QString stockPath = markerPath(u"Scenario.qqq"_s);
-    for (const QString& path : {keysPath, recordPath, stockPath}) {
+    m_scenarioKeys.clear();
+    const HostPath keysPath = marker(u"Scenario.yyy"_s);
+    const HostPath recordPath = marker(u"Scenario.zzz"_s);
+    const HostPath stockPath = marker(u"Scenario.qqq"_s);
+    for (const HostPath& path : {keysPath, recordPath, stockPath}) {
         // One that is there but cannot be read is told by the reader below, with the reason.
-        if (!QFileInfo(HostPath::toHost(path)).isFile())
-            return stopWith(path, u"It is missing from the package."_s);
+        if (!QFileInfo(path.toString()).isFile())
+            return m_stop.stop(path, u"It is missing from the package."_s);
     }
 
-    QString keys;
-    try {
-        MyFile::ReadUniFile(ui, keysPath, keys);
-    } catch (const FileError& error) {
-        return stopWith(keysPath, error.description());
-    }
-    const QStringList items = FreeFormatReader::items(keys);
+    const std::optional<QString> keys = m_stop.read(keysPath);
+    if (!keys)
+        return Result::EndInstall;
+    const QStringList items = FreeFormatReader::items(*keys);
     m_routeFolder = items.value(0);
     const QString problem = routeFolderProblem(m_routeFolder);
     if (!problem.isEmpty())
-        return stopWith(keysPath, problem);
-    ScenarioIds = items.mid(1);
+        return m_stop.stop(keysPath, problem);
+    m_scenarioKeys = items.mid(1);
     ui.processEvents();
 
-    m_record.clear();
-    try {
-        MyFile::ReadUniFile(ui, recordPath, m_record);
-    } catch (const FileError& error) {
-        return stopWith(recordPath, error.description());
-    }
-    if (m_record.trimmed().isEmpty())
-        return stopWith(recordPath, u"It holds no scenario record."_s);
+    const std::optional<QString> record = m_stop.read(recordPath);
+    if (!record)
+        return Result::EndInstall;
+    if (record->trimmed().isEmpty())
+        return m_stop.stop(recordPath, u"It holds no scenario record."_s);
+    m_record = *record;
     ui.processEvents();
 
-    QString stock;
-    try {
-        MyFile::ReadUniFile(ui, stockPath, stock);
-    } catch (const FileError& error) {
-        return stopWith(stockPath, error.description());
-    }
-    m_requiredStock = textLines(stock);
+    const std::optional<QString> stock = m_stop.read(stockPath);
+    if (!stock)
+        return Result::EndInstall;
+    m_requiredStock = textLines(*stock);
     ui.processEvents();
     return Result::Next;
+}
+
+InstallStep::Result ScenarioInstaller::findRouteFolder()
+{
+    if (folderExists(HostPath::fromProgramPath(routePath()))) {
+        m_listPath = HostPath::fromProgramPath(routePath() + u"\\Scenarios.bin"_s);
+        m_workingCopy = marker(u"Scenarios.xml"_s);
+        return Result::Next;
+    }
+    m_context.ui.showMessage(u"The Route Folder "_s + m_routeFolder +
+                                 u"\r\ndoes not exist, could not add scenarios."_s,
+                             Icon::Exclamation);
+    return Result::EndInstall;
 }
 
 InstallStep::Result ScenarioInstaller::convertToXml()
 {
     // A working copy left by an earlier run would pass for this route's list.
-    if (QFile::exists(HostPath::toHost(workingCopy()))) {
+    if (QFile::exists(m_workingCopy.toString())) {
         try {
-            FileOps::removeFile(workingCopy());
+            FileOps::removeFile(m_workingCopy);
         } catch (const FileError& error) {
-            return stopWith(workingCopy(),
-                            u"It is left from an earlier install and cannot be removed: "_s +
-                                error.description());
+            return m_stop.stop(m_workingCopy,
+                               u"It is left from an earlier install and cannot be removed: "_s +
+                                   error.description());
         }
     }
-    SerzConversion::run(m_context.shell, m_context.ui,
-                        SerzConversion::toXmlCommand(listPath(), workingCopy()),
-                        m_context.programFolder);
-    if (MyFile::FileExists(workingCopy()))
+    SerzConversion::toXml(m_context, m_listPath, m_workingCopy);
+    if (fileExists(m_workingCopy))
         return Result::Next;
     m_context.ui.showMessage(
         u"The installer failed to create Scenarios.xml in the installer folder. This could be "
@@ -223,15 +201,12 @@ InstallStep::Result ScenarioInstaller::convertToXml()
 
 InstallStep::Result ScenarioInstaller::editList()
 {
-    QString list;
-    try {
-        MyFile::ReadUniFile(m_context.ui, workingCopy(), list);
-    } catch (const FileError& error) {
-        return stopWith(workingCopy(), error.description());
-    }
-    const auto edited = ScenarioListSplice::edit(list, ScenarioIds, m_record);
+    const std::optional<QString> list = m_stop.read(m_workingCopy);
+    if (!list)
+        return Result::EndInstall;
+    const auto edited = ScenarioListSplice::edit(*list, m_scenarioKeys, m_record);
     if (!edited.ok())
-        return stopWith(workingCopy(), edited.problem);
+        return m_stop.stop(m_workingCopy, edited.problem);
     m_newList = edited.text;
     return Result::Next;
 }
@@ -241,47 +216,62 @@ InstallStep::Result ScenarioInstaller::replaceList()
     UserInterface& ui = m_context.ui;
     // A working copy that cannot be written would turn the old list back into itself and
     // the install would claim a scenario it never added.
-    if (!MyFile::WriteUniFile(ui, workingCopy(), m_newList))
+    if (!writeTextFile(ui, m_workingCopy, m_newList))
         return Result::EndInstall;
 
     const QString backup = backupName(routePath());
     // With every backup name taken no backup is made; the list still moves aside under a
     // passing name until the new one is there, so that a failed conversion can be undone.
-    const QString aside = backup.isEmpty() ? passingName() : backup;
-    try {
-        FileOps::renameFile(listPath(), routePath() + u'\\' + aside);
-    } catch (const FileError& error) {
-        ui.showMessage(u"The scenario list "_s + HostPath::display(listPath()) +
-                           u" could not be renamed to "_s + aside + u":\r\n"_s +
-                           error.description() +
+    const QString asideName = backup.isEmpty() ? passingName() : backup;
+    const HostPath aside = HostPath::fromProgramPath(routePath() + u'\\' + asideName);
+    ListReplacement replacement(ui, m_listPath, aside);
+    const auto outcome = replacement.replace([&] {
+        SerzConversion::toBin(m_context, m_workingCopy, m_listPath);
+        try {
+            return fileExists(m_listPath) && FileOps::fileSize(m_listPath) > 0;
+        } catch (const FileError&) {
+            return false;
+        }
+    });
+
+    using Kind = ListReplacement::Outcome::Kind;
+    switch (outcome.kind) {
+    case Kind::Replaced:
+        break;
+    case Kind::NotMovedAside:
+        ui.showMessage(u"The scenario list "_s + m_listPath.display() +
+                           u" could not be renamed to "_s + asideName + u":\r\n"_s +
+                           outcome.error->description() +
                            u"\r\nIt has been left as it was and the scenario has not been "
                            u"added to it."_s,
                        Icon::Exclamation);
-        if (error.permissionDenied())
-            throw;
+        if (outcome.error->permissionDenied())
+            throw *outcome.error;
+        return Result::EndInstall;
+    case Kind::NotMade: {
+        const QString failed = u"The new scenario list could not be converted into "_s +
+                               m_listPath.display() + u".\r\n"_s;
+        if (outcome.putBack) {
+            const QString from = backup.isEmpty() ? QString() : u" from its backup "_s + asideName;
+            ui.showMessage(failed + u"The earlier list has been put back"_s + from +
+                               u". The scenario has not been installed."_s,
+                           Icon::Exclamation);
+        } else {
+            ui.showMessage(failed + u"The earlier list could not be put back ("_s +
+                               outcome.error->description() + u"). It is kept as "_s +
+                               aside.display() + u": rename it to Scenarios.bin to restore it."_s,
+                           Icon::Exclamation);
+        }
         return Result::EndInstall;
     }
-    ui.processEvents();
-
-    SerzConversion::run(m_context.shell, ui,
-                        SerzConversion::toBinCommand(workingCopy(), listPath()),
-                        m_context.programFolder);
-    bool converted = false;
-    try {
-        converted = MyFile::FileExists(listPath()) && FileOps::fileSize(listPath()) > 0;
-    } catch (const FileError&) {
-        converted = false;
     }
-    if (!converted)
-        return putBackAfterFailedConversion(aside, !backup.isEmpty());
     if (backup.isEmpty()) {
         try {
-            FileOps::removeFile(routePath() + u'\\' + aside);
+            FileOps::removeFile(aside);
         } catch (const FileError& error) {
             ui.showMessage(u"The scenario has been added, but the earlier list could not be "
                            u"removed from "_s +
-                               HostPath::display(routePath() + u'\\' + aside) + u":\r\n"_s +
-                               error.description(),
+                               aside.display() + u":\r\n"_s + error.description(),
                            Icon::Exclamation);
         }
     }
@@ -296,53 +286,25 @@ QString ScenarioInstaller::passingName() const
     return name;
 }
 
-InstallStep::Result ScenarioInstaller::putBackAfterFailedConversion(const QString& aside,
-                                                                    bool isBackup)
-{
-    UserInterface& ui = m_context.ui;
-    const QString failed = u"The new scenario list could not be converted into "_s +
-                           HostPath::display(listPath()) + u".\r\n"_s;
-    const QString from = isBackup ? u" from its backup "_s + aside : QString();
-    try {
-        if (QFile::exists(HostPath::toHost(listPath())))
-            FileOps::removeFile(listPath());
-        FileOps::renameFile(routePath() + u'\\' + aside, listPath());
-        ui.showMessage(failed + u"The earlier list has been put back"_s + from +
-                           u". The scenario has not been installed."_s,
-                       Icon::Exclamation);
-    } catch (const FileError& error) {
-        ui.showMessage(failed + u"The earlier list could not be put back ("_s +
-                           error.description() + u"). It is kept as "_s +
-                           HostPath::display(routePath() + u'\\' + aside) +
-                           u": rename it to Scenarios.bin to restore it."_s,
-                       Icon::Exclamation);
-    }
-    return Result::EndInstall;
-}
-
 QString ScenarioInstaller::checkRequiredStock(const QStringList& requirementLines)
 {
     UserInterface& ui = m_context.ui;
     MissingStockResolver resolver(m_context);
     const QString assets = m_context.state.GamePath + u"\\Assets\\"_s;
     QString missing;
-    bool produced = false;
     for (const QString& line : requirementLines) {
         ui.processEvents();
         if (line.trimmed().isEmpty())
             continue;
-        StockPath = RequirementLine::stockPath(line);
+        const QString stockPath = RequirementLine::stockPath(line);
         // A path that would leave the Assets folder is neither looked at nor made.
-        if (!PathGuard::isContainedRelative(StockPath)) {
-            missing += StockPath + u"\r\n"_s;
+        if (!PathGuard::isContainedRelative(stockPath)) {
+            missing += stockPath + u"\r\n"_s;
             continue;
         }
-        if (!MyFile::FileExists(assets + StockPath)) {
-            resolver.ResolveMissingStock(assets + StockPath, produced, line);
-            if (!produced)
-                missing += StockPath + u"\r\n"_s;
-        }
-        produced = false;
+        const QString required = assets + stockPath;
+        if (!fileExists(HostPath::fromProgramPath(required)) && !resolver.resolve(required, line))
+            missing += stockPath + u"\r\n"_s;
     }
     return missing;
 }
@@ -355,6 +317,14 @@ InstallStep::Result ScenarioInstaller::reportMissingStock()
                                 u"installed on your PC:-\r\n\r\n"_s +
                                 missing);
     }
+    return Result::Next;
+}
+
+InstallStep::Result ScenarioInstaller::removeWorkFolder()
+{
+    FolderCopy(m_context.ui)
+        .removeFolder(
+            HostPath::fromProgramPath(SerzConversion::workFolder(m_context.programFolder)));
     return Result::Next;
 }
 

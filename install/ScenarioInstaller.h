@@ -1,6 +1,8 @@
 #pragma once
 
+#include "FlowStop.h"
 #include "InstallStep.h"
+#include "util/HostPath.h"
 
 #include <QList>
 #include <QString>
@@ -15,14 +17,9 @@ struct EngineContext;
 // rolling stock the scenario needs checked, made where possible, or reported.
 class ScenarioInstaller {
 public:
-    explicit ScenarioInstaller(EngineContext& context) : m_context(context) {}
+    explicit ScenarioInstaller(EngineContext& context);
 
     QList<InstallStep> steps();
-
-    // The scenario keys of the last install, in file order.
-    QStringList ScenarioIds;
-    // The required blueprint being checked, relative to the game's Assets folder.
-    QString StockPath;
 
     // Checks each required blueprint of the lines, hands the absent ones to the missing-stock
     // engine, and returns the missing-items text: the paths it did not make, each ending in
@@ -30,25 +27,27 @@ public:
     QString checkRequiredStock(const QStringList& requirementLines);
 
 private:
-    QString markerPath(const QString& name) const;
+    HostPath marker(const QString& name) const;
     QString routePath() const;
-    QString listPath() const;
-    QString workingCopy() const;
-    InstallStep::Result stopWith(const QString& file, const QString& problem);
     InstallStep::Result readMarkers();
+    InstallStep::Result findRouteFolder();
     InstallStep::Result convertToXml();
     InstallStep::Result editList();
     InstallStep::Result replaceList();
     // A free name in the route folder for the list while no backup can be made.
     QString passingName() const;
-    // aside: where the earlier list lies, a backup or a passing name.
-    InstallStep::Result putBackAfterFailedConversion(const QString& aside, bool isBackup);
     InstallStep::Result reportMissingStock();
+    InstallStep::Result removeWorkFolder();
 
     EngineContext& m_context;
+    FlowStop m_stop;
     QString m_routeFolder;
+    // The texts that tell earlier records of this scenario, in file order.
+    QStringList m_scenarioKeys;
     QString m_record;
     QStringList m_requiredStock;
+    HostPath m_listPath;
+    HostPath m_workingCopy;
     QString m_newList;
 };
 

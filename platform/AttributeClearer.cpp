@@ -1,8 +1,10 @@
 #include "AttributeClearer.h"
 
-#include "util/HostPath.h"
+#include "ProcessRunner.h"
 
 #include <filesystem>
+
+using namespace Qt::StringLiterals;
 
 namespace fs = std::filesystem;
 
@@ -10,6 +12,7 @@ namespace veltrane {
 
 namespace {
 
+#ifndef Q_OS_WIN
 bool addOwnerWrite(const fs::path& path)
 {
     std::error_code error;
@@ -23,12 +26,20 @@ bool addOwnerWrite(const fs::path& path)
                     fs::perm_options::add, error);
     return !error;
 }
+#endif
 
 } // namespace
 
-bool AttributeClearer::makeWritable(const QString& hostFolder)
+bool AttributeClearer::makeWritable(const HostPath& folder, const RunOptions& options,
+                                    UserInterface& ui)
 {
-    const fs::path root = HostPath::toFs(hostFolder);
+#ifdef Q_OS_WIN
+    const QStringList arguments{u"-h"_s, u"-r"_s, u"-s"_s, folder.display() + u"\\*.*"_s,
+                                u"/s"_s, u"/d"_s};
+    return ProcessRunner::run(HostPath::fromHost(u"attrib.exe"_s), arguments, folder, options, ui)
+        .succeeded();
+#else
+    const fs::path& root = folder.fs();
     bool complete = addOwnerWrite(root);
     std::error_code error;
     // Folders become writable before the walk goes into them.
@@ -36,7 +47,9 @@ bool AttributeClearer::makeWritable(const QString& hostFolder)
          !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
         complete = addOwnerWrite(it->path()) && complete;
     }
+    ProcessRunner::waitStep(options, ui);
     return complete && !error;
+#endif
 }
 
 } // namespace veltrane

@@ -1,15 +1,19 @@
 #pragma once
 
-#include <QString>
+#include "util/HostPath.h"
 
 namespace veltrane {
 
-// What "ATTRIB -h -r -s <folder>\*.* /s /d" achieves where there is no ATTRIB: the owner
-// may write every file and folder below the folder, the folder included.
-class AttributeClearer {
-public:
-    // hostFolder: a host path. Returns false when some entry could not be changed.
-    static bool makeWritable(const QString& hostFolder);
-};
+class UserInterface;
+struct RunOptions;
+
+// What "ATTRIB -h -r -s <folder>\*.* /s /d" achieves: on Windows that command itself;
+// elsewhere the owner may write every file and folder below the folder, the folder included.
+namespace AttributeClearer {
+
+// Returns false when some entry could not be changed.
+bool makeWritable(const HostPath& folder, const RunOptions& options, UserInterface& ui);
+
+} // namespace AttributeClearer
 
 } // namespace veltrane

@@ -1,7 +1,6 @@
 #include "ProgramSearch.h"
 
 #include "Wine.h"
-#include "util/HostPath.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,41 +28,45 @@ QStringList candidateNames(const QString& name)
     return names;
 }
 
-QStringList pathFolders()
+QList<HostPath> pathFolders()
 {
-    return qEnvironmentVariable("PATH").split(QDir::listSeparator(), Qt::SkipEmptyParts);
+    QList<HostPath> folders;
+    for (const QString& folder :
+         qEnvironmentVariable("PATH").split(QDir::listSeparator(), Qt::SkipEmptyParts))
+        folders.append(HostPath::fromHost(folder));
+    return folders;
 }
 
-std::optional<ProgramSearch::Program> usable(const QString& hostPath)
+std::optional<Program> usable(const HostPath& path)
 {
-    const QFileInfo info(hostPath);
+    const QFileInfo info(path.toString());
     if (!info.isFile())
         return std::nullopt;
 #ifdef Q_OS_WIN
-    return ProgramSearch::Program{hostPath, false};
+    return Program{path, false};
 #else
-    if (ProgramSearch::isWindowsProgram(hostPath)) {
+    if (ProgramSearch::isWindowsProgram(path)) {
         if (!Wine::isInstalled())
             return std::nullopt;
-        return ProgramSearch::Program{hostPath, true};
+        return Program{path, true};
     }
     // A batch file is read by an interpreter and needs no execute permission.
     const QString suffix = info.suffix().toLower();
     if (!info.isExecutable() && suffix != u"bat"_s && suffix != u"cmd"_s)
         return std::nullopt;
-    return ProgramSearch::Program{hostPath, false};
+    return Program{path, false};
 #endif
 }
 
-std::optional<ProgramSearch::Program> findIn(const QString& folder, const QStringList& names)
+std::optional<Program> findIn(const HostPath& folder, const QStringList& names)
 {
-    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+    if (folder.isEmpty() || !QFileInfo(folder.toString()).isDir())
         return std::nullopt;
     for (const QString& name : names) {
-        const QString entry = HostPath::matchEntry(folder, name);
+        const QString entry = folder.matchEntry(name);
         if (entry.isEmpty())
             continue;
-        if (auto program = usable(QDir(folder).filePath(entry)))
+        if (auto program = usable(folder.child(entry)))
             return program;
     }
     return std::nullopt;
@@ -71,14 +74,13 @@ std::optional<ProgramSearch::Program> findIn(const QString& folder, const QStrin
 
 } // namespace
 
-bool ProgramSearch::isWindowsProgram(const QString& hostPath)
+bool ProgramSearch::isWindowsProgram(const HostPath& path)
 {
-    QFile file(hostPath);
+    QFile file(path.toString());
     return file.open(QIODevice::ReadOnly) && file.read(2) == "MZ";
 }
 
-std::optional<ProgramSearch::Program> ProgramSearch::find(const QString& name,
-                                                          const QString& currentFolder)
+std::optional<Program> ProgramSearch::find(const QString& name, const HostPath& currentFolder)
 {
     if (name.isEmpty())
         return std::nullopt;
@@ -87,10 +89,10 @@ std::optional<ProgramSearch::Program> ProgramSearch::find(const QString& name,
     // A name with a folder in it is looked up there only.
     if (name.contains(u'\\') || name.contains(u'/')) {
         for (const QString& candidate : names) {
-            QString host = HostPath::toHost(candidate);
-            if (QFileInfo(host).isRelative())
-                host = QDir(currentFolder).filePath(host);
-            if (auto program = usable(host))
+            HostPath path = HostPath::fromProgramPath(candidate);
+            if (path.fs().is_relative())
+                path = HostPath::fromFs(currentFolder.fs() / path.fs());
+            if (auto program = usable(path))
                 return program;
         }
         return std::nullopt;
@@ -104,16 +106,16 @@ std::optional<ProgramSearch::Program> ProgramSearch::find(const QString& name,
             return program;
     }
 #endif
-    for (const QString& folder : pathFolders()) {
+    for (const HostPath& folder : pathFolders()) {
         if (auto program = findIn(folder, names))
             return program;
     }
     return std::nullopt;
 }
 
-std::optional<ProgramSearch::Program> ProgramSearch::findOnPath(const QString& name)
+std::optional<Program> ProgramSearch::findOnPath(const QString& name)
 {
-    for (const QString& folder : pathFolders()) {
+    for (const HostPath& folder : pathFolders()) {
         if (auto program = findIn(folder, {name}))
             return program;
     }

@@ -1,7 +1,5 @@
 #include "Wine.h"
 
-#include "util/HostPath.h"
-
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -10,24 +8,25 @@ using namespace Qt::StringLiterals;
 
 namespace veltrane {
 
-QString Wine::program()
+HostPath Wine::program()
 {
 #ifdef Q_OS_WIN
     return {};
 #else
-    return QStandardPaths::findExecutable(u"wine"_s);
+    const QString found = QStandardPaths::findExecutable(u"wine"_s);
+    return found.isEmpty() ? HostPath() : HostPath::fromHost(found);
 #endif
 }
 
-QString Wine::systemFolder()
+HostPath Wine::systemFolder()
 {
-    return HostPath::toHost(u"C:\\windows\\system32"_s);
+    return HostPath::fromProgramPath(u"C:\\windows\\system32"_s);
 }
 
-QString Wine::toWindowsPath(const QString& hostPath)
+QString Wine::toWindowsPath(const HostPath& path)
 {
-    const QString absolute = QDir::cleanPath(QFileInfo(hostPath).absoluteFilePath());
-    const QString prefix = HostPath::winePrefix();
+    const QString absolute = QDir::cleanPath(QFileInfo(path.toString()).absoluteFilePath());
+    const QString prefix = HostPath::winePrefix().toString();
     const auto windowsForm = [](QChar drive, QString rest) {
         rest.replace(u'/', u'\\');
         if (!rest.startsWith(u'\\'))

@@ -87,7 +87,7 @@ void BlueprintText::childNames(const QString& doc, QStringList& names)
             return;
         qint32 position = qint32(found + 1);
         QString name;
-        TaggedText::GetDetail(doc, position, u"ChildName"_s, name);
+        TaggedText::readValue(doc, position, u"ChildName"_s, name);
         names.append(name);
         from = qsizetype(position) - 1 + 10;
     }
@@ -150,7 +150,7 @@ QString BlueprintText::displayName(const QString& doc)
 {
     qint32 position = qint32(doc.indexOf(u"<Name"_s, 0, kCase) + 1);
     QString name;
-    TaggedText::GetDetail(doc, position, u"Name"_s, name);
+    TaggedText::readValue(doc, position, u"Name"_s, name);
     return name;
 }
 
@@ -159,7 +159,7 @@ void BlueprintText::setDisplayName(QString& doc, const QString& name)
     qint32 position = qint32(doc.indexOf(u"<Name "_s, 0, kCase) + 1);
     for (const QString& tag :
          {u"Name"_s, u"English"_s, u"French"_s, u"Italian"_s, u"German"_s, u"Spanish"_s})
-        TaggedText::PutDetail(doc, position, tag, name);
+        TaggedText::replaceValue(doc, position, tag, name);
 }
 
 } // namespace veltrane

@@ -1,8 +1,8 @@
 #include "CrewVariantMaker.h"
 
 #include "BlueprintText.h"
+#include "EngineContext.h"
 #include "VariantConversion.h"
-#include "platform/EngineContext.h"
 #include "util/AppState.h"
 #include "util/UserInterface.h"
 
@@ -10,8 +10,7 @@
 
 namespace veltrane {
 
-void CrewVariantMaker::MakeCrewVariant(const QString& folder, const QString& baseName,
-                                       const QString& suffix, bool& produced)
+bool CrewVariantMaker::make(const QString& folder, const QString& baseName, const QString& suffix)
 {
     VariantConversion conversion(m_context, folder, baseName);
     const auto step = [&](auto&& work) {
@@ -56,11 +55,11 @@ void CrewVariantMaker::MakeCrewVariant(const QString& folder, const QString& bas
     qint64 length = 0;
     if (doc.isEmpty() || !step([&] { length = conversion.convertVariant(); }) || length == 0) {
         conversion.reportConversionFailure();
-        return;
+        return false;
     }
-    if (step([&] { conversion.installVariant(); }))
-        produced = true;
+    const bool produced = step([&] { conversion.installVariant(); });
     m_context.ui.processEvents();
+    return produced;
 }
 
 } // namespace veltrane

@@ -13,9 +13,8 @@ class CrewVariantMaker {
 public:
     explicit CrewVariantMaker(EngineContext& context) : m_context(context) {}
 
-    // produced becomes true only when the variant has been placed beside its base.
-    void MakeCrewVariant(const QString& folder, const QString& baseName, const QString& suffix,
-                         bool& produced);
+    // True only when the variant has been placed beside its base. folder ends in "\".
+    bool make(const QString& folder, const QString& baseName, const QString& suffix);
 
 private:
     EngineContext& m_context;

@@ -16,13 +16,10 @@ class MissingStockResolver {
 public:
     explicit MissingStockResolver(EngineContext& context);
 
-    // missingPath: GamePath & "\Assets\" & the required path, ending in ".bin". produced
-    // comes back true only when a variant has been placed beside its base. A path that
-    // would leave the game's Assets folder is never read from or written to.
-    void ResolveMissingStock(const QString& missingPath, bool& produced,
-                             const QString& requirementLine);
-
-    NumberVariantMaker& numberMaker() { return m_number; }
+    // missingPath: GamePath & "\Assets\" & the required path, ending in ".bin". True only
+    // when a variant has been placed beside its base. A path that would leave the game's
+    // Assets folder is never read from or written to.
+    bool resolve(const QString& missingPath, const QString& requirementLine);
 
 private:
     bool insideAssets(const QString& missingPath, const QString& basePath) const;

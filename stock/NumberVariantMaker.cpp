@@ -2,11 +2,11 @@
 
 #include "BlueprintText.h"
 #include "CodeTemplate.h"
+#include "EngineContext.h"
 #include "RequirementLine.h"
 #include "VariantConversion.h"
-#include "platform/EngineContext.h"
 #include "util/AppState.h"
-#include "util/MyFile.h"
+#include "util/TextFile.h"
 #include "util/UserInterface.h"
 
 #include <exception>
@@ -15,27 +15,17 @@ using namespace Qt::StringLiterals;
 
 namespace veltrane {
 
-void NumberVariantMaker::MakeNumberVariant(const QString& folder, const QString& baseName,
-                                           const QString& suffix, bool& produced,
-                                           const QString& requirementLine)
+bool NumberVariantMaker::make(const QString& folder, const QString& baseName, const QString& suffix,
+                              const QString& requirementLine)
 {
     VariantConversion conversion(m_context, folder, baseName);
     UserInterface& ui = m_context.ui;
     try {
         conversion.prepareWorkFolder();
         QString codeTemplate;
-        MyFile::ReadUniFile(ui, m_context.programFolder + u"\\UKCode.txt"_s, codeTemplate);
-
+        readTextFile(ui, HostPath::fromProgramPath(m_context.programFolder + u"\\UKCode.txt"_s),
+                     codeTemplate);
         const RequirementLine line(requirementLine);
-        StockPath = RequirementLine::stockPath(requirementLine);
-        LampNumber1 = line.lampNumber1();
-        LampNumber2 = line.lampNumber2();
-        CodeText1 = line.field(4);
-        CodeText2 = line.field(5);
-        CodeText3 = line.field(6);
-        CodeText4 = line.field(7);
-        CodeText5 = line.field(8);
-        CodeText6 = line.field(9);
 
         conversion.copyBase();
         QString doc = conversion.convertBase();
@@ -51,14 +41,15 @@ void NumberVariantMaker::MakeNumberVariant(const QString& folder, const QString&
         conversion.writeVariantXml(doc);
         if (conversion.convertVariant() == 0) {
             conversion.reportConversionFailure();
-            return;
+            return false;
         }
         conversion.installVariant();
-        produced = true;
         ui.processEvents();
+        return true;
     } catch (const std::exception& error) {
         conversion.reportError(error, suffix);
     }
+    return false;
 }
 
 } // namespace veltrane

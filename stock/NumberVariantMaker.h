@@ -13,15 +13,9 @@ class NumberVariantMaker {
 public:
     explicit NumberVariantMaker(EngineContext& context) : m_context(context) {}
 
-    // produced becomes true only when the variant has been placed beside its base.
-    void MakeNumberVariant(const QString& folder, const QString& baseName, const QString& suffix,
-                           bool& produced, const QString& requirementLine);
-
-    // What the last requirement line held.
-    QString StockPath;
-    qint16 LampNumber1 = 0;
-    qint16 LampNumber2 = 0;
-    QString CodeText1, CodeText2, CodeText3, CodeText4, CodeText5, CodeText6;
+    // True only when the variant has been placed beside its base. folder ends in "\".
+    bool make(const QString& folder, const QString& baseName, const QString& suffix,
+              const QString& requirementLine);
 
 private:
     EngineContext& m_context;

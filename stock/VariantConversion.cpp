@@ -1,11 +1,11 @@
 #include "VariantConversion.h"
 
-#include "platform/EngineContext.h"
-#include "platform/SerzConversion.h"
+#include "EngineContext.h"
+#include "SerzConversion.h"
 #include "util/AppState.h"
 #include "util/FileError.h"
 #include "util/FileOps.h"
-#include "util/MyFile.h"
+#include "util/TextFile.h"
 #include "util/UserInterface.h"
 
 using namespace Qt::StringLiterals;
@@ -17,9 +17,9 @@ VariantConversion::VariantConversion(EngineContext& context, QString folder, QSt
 {
 }
 
-QString VariantConversion::workFile(const QString& name) const
+HostPath VariantConversion::workFile(const QString& name) const
 {
-    return SerzConversion::workFile(m_context.programFolder, name);
+    return HostPath::fromProgramPath(SerzConversion::workFile(m_context.programFolder, name));
 }
 
 QString VariantConversion::variantName() const
@@ -27,9 +27,9 @@ QString VariantConversion::variantName() const
     return m_context.state.VariantName;
 }
 
-void VariantConversion::removeStale(const QString& path)
+void VariantConversion::removeStale(const HostPath& path)
 {
-    if (MyFile::FileExists(path))
+    if (fileExists(path))
         FileOps::removeFile(path);
 }
 
@@ -40,45 +40,42 @@ void VariantConversion::prepareWorkFolder()
 
 void VariantConversion::copyBase()
 {
+    const HostPath copy = workFile(m_baseName + u".bin"_s);
     // A copy that cannot be replaced in place must not be converted instead of this base.
-    removeStale(workFile(m_baseName + u".bin"_s));
-    FileOps::copyFile(m_folder + m_baseName + u".bin"_s, workFile(m_baseName + u".bin"_s));
+    removeStale(copy);
+    FileOps::copyFile(HostPath::fromProgramPath(m_folder + m_baseName + u".bin"_s), copy);
     m_context.ui.processEvents();
 }
 
 QString VariantConversion::convertBase()
 {
-    const QString xml = workFile(m_baseName + u".xml"_s);
+    const HostPath xml = workFile(m_baseName + u".xml"_s);
     removeStale(xml);
-    SerzConversion::run(m_context.shell, m_context.ui,
-                        SerzConversion::toXmlCommand(workFile(m_baseName + u".bin"_s), xml),
-                        m_context.programFolder);
+    SerzConversion::toXml(m_context, workFile(m_baseName + u".bin"_s), xml);
     QString doc;
-    MyFile::ReadUniFile(m_context.ui, xml, doc);
+    readTextFile(m_context.ui, xml, doc);
     return doc;
 }
 
 void VariantConversion::writeVariantXml(const QString& doc)
 {
-    MyFile::WriteUniFile(m_context.ui, workFile(variantName() + u".xml"_s), doc);
+    writeTextFile(m_context.ui, workFile(variantName() + u".xml"_s), doc);
     m_context.ui.processEvents();
 }
 
 qint64 VariantConversion::convertVariant()
 {
-    const QString bin = workFile(variantName() + u".bin"_s);
+    const HostPath bin = workFile(variantName() + u".bin"_s);
     removeStale(bin);
-    SerzConversion::run(m_context.shell, m_context.ui,
-                        SerzConversion::toBinCommand(workFile(variantName() + u".xml"_s), bin),
-                        m_context.programFolder);
+    SerzConversion::toBin(m_context, workFile(variantName() + u".xml"_s), bin);
     return FileOps::fileSize(bin);
 }
 
 void VariantConversion::installVariant()
 {
     m_context.ui.processEvents();
-    const QString target = m_folder + variantName() + u".bin"_s;
-    if (MyFile::FileExists(target)) {
+    const HostPath target = HostPath::fromProgramPath(m_folder + variantName() + u".bin"_s);
+    if (fileExists(target)) {
         FileOps::removeFile(target);
         m_context.ui.processEvents();
     }

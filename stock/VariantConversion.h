@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/HostPath.h"
+
 #include <QString>
 #include <exception>
 
@@ -30,12 +32,11 @@ public:
     // The serialiser produced an empty file.
     void reportConversionFailure();
 
-    QString variantName() const;
-
 private:
-    QString workFile(const QString& name) const;
+    QString variantName() const;
+    HostPath workFile(const QString& name) const;
     // A conversion result left by an earlier run must never pass for this run's.
-    void removeStale(const QString& path);
+    static void removeStale(const HostPath& path);
 
     EngineContext& m_context;
     QString m_folder;

@@ -1,42 +1,48 @@
 #include "HostPath.h"
 
+#include "WindowsPath.h"
+
 #include <QDir>
 #include <QDirIterator>
-#include <QFileInfo>
+#include <QFile>
 
 using namespace Qt::StringLiterals;
+
+namespace fs = std::filesystem;
 
 namespace veltrane {
 
 namespace {
 
+fs::path fsPathOf(const QString& hostPath)
+{
+#ifdef Q_OS_WIN
+    return fs::path(hostPath.toStdWString());
+#else
+    return fs::path(QFile::encodeName(hostPath).toStdString());
+#endif
+}
+
+QString textOf(const fs::path& path)
+{
+#ifdef Q_OS_WIN
+    return QString::fromStdWString(path.native());
+#else
+    return QFile::decodeName(QByteArray::fromStdString(path.native()));
+#endif
+}
+
 bool entryExists(const QString& hostPath)
 {
     // One lstat; a dangling symbolic link is still a name that is taken.
     std::error_code error;
-    return std::filesystem::exists(
-        std::filesystem::symlink_status(HostPath::toFs(hostPath), error));
+    return fs::exists(fs::symlink_status(fsPathOf(hostPath), error));
 }
 
-} // namespace
-
-QString HostPath::winePrefix()
+QString matchIn(const QString& hostFolder, const QString& name)
 {
-    const QString prefix = qEnvironmentVariable("WINEPREFIX");
-    if (!prefix.isEmpty())
-        return QDir::cleanPath(prefix);
-    return QDir::homePath() + u"/.wine"_s;
-}
-
-QString HostPath::driveFolder(QChar letter)
-{
-    return winePrefix() + u"/dosdevices/"_s + letter.toLower() + u':';
-}
-
-QString HostPath::matchEntry(const QString& hostFolder, const QString& name)
-{
-    const QString folder = hostFolder.isEmpty() ? QStringLiteral(".") : hostFolder;
-    const QString sep = folder.endsWith(u'/') ? QString() : QStringLiteral("/");
+    const QString folder = hostFolder.isEmpty() ? u"."_s : hostFolder;
+    const QString sep = folder.endsWith(u'/') ? QString() : u"/"_s;
     if (entryExists(folder + sep + name))
         return name;
     QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
@@ -49,24 +55,17 @@ QString HostPath::matchEntry(const QString& hostFolder, const QString& name)
     return {};
 }
 
-bool HostPath::startsWithDrive(QStringView path)
+#ifndef Q_OS_WIN
+QString mapped(const QString& path)
 {
-    return path.size() >= 2 && path[1] == u':' && path[0].unicode() < 0x80 && path[0].isLetter();
-}
-
-QString HostPath::toHost(const QString& path)
-{
-#ifdef Q_OS_WIN
-    return path;
-#else
     QString rest = path;
     rest.replace(u'\\', u'/');
     QString resolved;
-    if (startsWithDrive(rest)) {
-        resolved = driveFolder(rest[0]);
+    if (WindowsPath::startsWithDrive(rest)) {
+        resolved = HostPath::driveFolder(rest[0]).toString();
         rest = rest.mid(2);
     } else if (rest.startsWith(u'/')) {
-        resolved = QStringLiteral("/");
+        resolved = u"/"_s;
     }
     // Most paths are spelt as they are on disk: one lstat then answers for every name.
     {
@@ -86,7 +85,7 @@ QString HostPath::toHost(const QString& path)
     for (const QString& part : parts) {
         QString name = part;
         if (!missing && part != u"."_s && part != u".."_s) {
-            const QString match = matchEntry(resolved.isEmpty() ? QString() : resolved, part);
+            const QString match = matchIn(resolved, part);
             if (match.isEmpty())
                 missing = true; // nothing below a missing name can exist
             else
@@ -97,35 +96,86 @@ QString HostPath::toHost(const QString& path)
         resolved += name;
     }
     if (resolved.isEmpty())
-        resolved = path.isEmpty() ? QString() : QStringLiteral(".");
+        resolved = path.isEmpty() ? QString() : u"."_s;
     return resolved;
+}
+#endif
+
+} // namespace
+
+HostPath HostPath::fromProgramPath(const QString& programPath)
+{
+#ifdef Q_OS_WIN
+    return HostPath(fsPathOf(programPath));
+#else
+    return HostPath(fsPathOf(mapped(programPath)));
 #endif
 }
 
-QString HostPath::display(const QString& path)
+HostPath HostPath::fromHost(const QString& hostPath)
+{
+    return HostPath(fsPathOf(hostPath));
+}
+
+QString HostPath::toString() const
+{
+    return textOf(m_path);
+}
+
+QString HostPath::display() const
+{
+    return QDir::toNativeSeparators(toString());
+}
+
+HostPath HostPath::child(const QString& name) const
+{
+    return HostPath(m_path / fsPathOf(name));
+}
+
+HostPath HostPath::mappedChild(const QString& name) const
 {
 #ifdef Q_OS_WIN
-    return QDir::toNativeSeparators(path);
+    return child(name);
 #else
-    return toHost(path);
+    const QString match = matchEntry(name);
+    return child(match.isEmpty() ? name : match);
 #endif
 }
 
-std::filesystem::path HostPath::toFs(const QString& hostPath)
+HostPath HostPath::parent() const
 {
-#ifdef Q_OS_WIN
-    return std::filesystem::path(hostPath.toStdWString());
-#else
-    return std::filesystem::path(QFile::encodeName(hostPath).toStdString());
-#endif
+    return HostPath(m_path.parent_path());
 }
 
-QString HostPath::fromFs(const std::filesystem::path& path)
+QString HostPath::fileName() const
+{
+    return textOf(m_path.filename());
+}
+
+QString HostPath::matchEntry(const QString& name) const
+{
+    return matchIn(toString(), name);
+}
+
+HostPath HostPath::winePrefix()
+{
+    const QString prefix = qEnvironmentVariable("WINEPREFIX");
+    if (!prefix.isEmpty())
+        return fromHost(QDir::cleanPath(prefix));
+    return fromHost(QDir::homePath() + u"/.wine"_s);
+}
+
+HostPath HostPath::driveFolder(QChar letter)
+{
+    return winePrefix().child(u"dosdevices"_s).child(QString(letter.toLower()) + u':');
+}
+
+QString shownPath(const QString& programPath)
 {
 #ifdef Q_OS_WIN
-    return QString::fromStdWString(path.wstring());
+    return QDir::toNativeSeparators(programPath);
 #else
-    return QFile::decodeName(QByteArray::fromStdString(path.native()));
+    return HostPath::fromProgramPath(programPath).toString();
 #endif
 }
 

@@ -5,34 +5,54 @@
 
 namespace veltrane {
 
-// The program builds paths the Windows way: text joined with "\" pieces, perhaps with a
-// drive letter. This is the one place where such a path becomes a path of the host.
-// On Windows it stays as it is. Elsewhere "\" becomes "/", a drive letter is looked up in
-// the Wine prefix, and each component that exists is matched without regard to letter case,
-// as Windows and Wine do; components that do not exist yet keep their letters.
+// A path of this host's file system. The program builds its paths the Windows way: text
+// joined with "\" pieces, perhaps with a drive letter. fromProgramPath() is the one place
+// where such a path becomes a path of the host; the result is carried on from there, so
+// that no path is looked up twice. On Windows the text stays as it is. Elsewhere "\" becomes
+// "/", a drive letter is looked up in the Wine prefix, and each component that exists is
+// matched without regard to letter case, as Windows and Wine do; components that do not
+// exist yet keep their letters.
 class HostPath {
 public:
-    static QString toHost(const QString& path);
+    HostPath() = default;
 
-    // Whether the path begins with an ASCII drive letter and a colon ("c:").
-    static bool startsWithDrive(QStringView path);
+    static HostPath fromProgramPath(const QString& programPath);
+    // A path the host gave us as it is: the program's own folder, an entry of a listing.
+    static HostPath fromHost(const QString& hostPath);
+    static HostPath fromFs(std::filesystem::path path) { return HostPath(std::move(path)); }
 
-    // The form in which a path is shown to the user.
-    static QString display(const QString& path);
+    bool isEmpty() const { return m_path.empty(); }
+    const std::filesystem::path& fs() const { return m_path; }
+    QString toString() const;
+    // The form in which the path is shown to the user.
+    QString display() const;
 
-    // The Wine prefix: $WINEPREFIX, else ~/.wine. Meaningful on non-Windows hosts only.
-    static QString winePrefix();
+    // The entry of that name in this folder, as written.
+    HostPath child(const QString& name) const;
+    // The entry of that name in this folder, its letters matched the way fromProgramPath()
+    // matches each component: the rest of a mapping, one name further.
+    HostPath mappedChild(const QString& name) const;
+    HostPath parent() const;
+    QString fileName() const;
 
-    // Folder that stands for a drive letter ("c" -> "<prefix>/dosdevices/c:").
-    static QString driveFolder(QChar letter);
+    // The name of an entry of this folder that matches name without regard to letter case;
+    // the exact name wins. Empty when nothing matches.
+    QString matchEntry(const QString& name) const;
 
-    // A host path for the standard library's file operations.
-    static std::filesystem::path toFs(const QString& hostPath);
-    static QString fromFs(const std::filesystem::path& path);
+    friend bool operator==(const HostPath& a, const HostPath& b) { return a.m_path == b.m_path; }
 
-    // Case-insensitive lookup of one name inside an existing host folder; the exact name
-    // wins. Empty when nothing matches.
-    static QString matchEntry(const QString& hostFolder, const QString& name);
+    // The Wine prefix: $WINEPREFIX, else ~/.wine. Meaningful on hosts that are not Windows.
+    static HostPath winePrefix();
+    // The folder that stands for a drive letter: <prefix>/dosdevices/c:.
+    static HostPath driveFolder(QChar letter);
+
+private:
+    explicit HostPath(std::filesystem::path path) : m_path(std::move(path)) {}
+
+    std::filesystem::path m_path;
 };
+
+// A path of the program's form as the user is shown it: the host path it stands for.
+QString shownPath(const QString& programPath);
 
 } // namespace veltrane

@@ -34,7 +34,7 @@ Found locate(const QString& text, qint32 position, const QString& tag, Element& 
 
 } // namespace
 
-void TaggedText::GetDetail(const QString& text, qint32& position, const QString& tag,
+void TaggedText::readValue(const QString& text, qint32& position, const QString& tag,
                            QString& value)
 {
     if (position < 1)
@@ -53,17 +53,17 @@ void TaggedText::GetDetail(const QString& text, qint32& position, const QString&
     position = qint32(element.close + 1);
 }
 
-void TaggedText::PutDetail(QString& strCheck, qint32& xx, const QString& strPrefix,
-                           const QString& strResponse)
+void TaggedText::replaceValue(QString& text, qint32& position, const QString& tag,
+                              const QString& value)
 {
     Element element;
-    if (xx < 1 || locate(strCheck, xx, strPrefix, element) != Found::Element) {
-        xx = 0;
+    if (position < 1 || locate(text, position, tag, element) != Found::Element) {
+        position = 0;
         return;
     }
     // In place: a chain of six calls on a large blueprint must not copy it six times.
-    strCheck.replace(element.valueStart, element.close - element.valueStart, strResponse);
-    xx = qint32(element.close + 1);
+    text.replace(element.valueStart, element.close - element.valueStart, value);
+    position = qint32(element.close + 1);
 }
 
 } // namespace veltrane

@@ -3,6 +3,7 @@
 #include "MessageBox.h"
 #include "Twips.h"
 #include "util/HostPath.h"
+#include "util/WindowsPath.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -200,7 +201,7 @@ std::optional<frmFolder2::Location> frmFolder2::parse(const QString& text) const
 {
     Location location;
     QString rest;
-    if (HostPath::startsWithDrive(text)) {
+    if (WindowsPath::startsWithDrive(text)) {
         location.drive = text.left(2);
         rest = text.mid(2);
         // "c:" and "c:Games" start from the folder last opened on that drive.
@@ -241,7 +242,7 @@ QString frmFolder2::text(const Location& location) const
 
 QString frmFolder2::hostFolder(const Location& location) const
 {
-    return HostPath::toHost(text(location));
+    return HostPath::fromProgramPath(text(location)).toString();
 }
 
 bool frmFolder2::exists(const Location& location) const
@@ -251,7 +252,7 @@ bool frmFolder2::exists(const Location& location) const
 
 const frmFolder2::Drive* frmFolder2::findDrive(const QString& name) const
 {
-    const QString key = HostPath::startsWithDrive(name) ? name.left(2) : name;
+    const QString key = WindowsPath::startsWithDrive(name) ? name.left(2) : name;
     for (const Drive& drive : m_drives) {
         if (drive.name.compare(key, Qt::CaseInsensitive) == 0)
             return &drive;
@@ -278,17 +279,17 @@ void frmFolder2::fillDrives()
     }
 #else
     // Wine's drive letters are the "x:" entries of dosdevices; "x::" entries are raw devices.
-    const QDir devices(HostPath::winePrefix() + u"/dosdevices"_s);
+    const QDir devices(HostPath::winePrefix().toString() + u"/dosdevices"_s);
     QStringList names =
         devices.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
     names.sort(Qt::CaseInsensitive);
     for (const QString& entry : names) {
-        if (entry.size() != 2 || !HostPath::startsWithDrive(entry))
+        if (entry.size() != 2 || !WindowsPath::startsWithDrive(entry))
             continue;
         const QString name = entry.toLower();
         if (findDrive(name))
             continue;
-        const QString folder = HostPath::driveFolder(entry[0]);
+        const QString folder = HostPath::driveFolder(entry[0]).toString();
         m_drives.append({name, folder});
         const QString target = QFileInfo(folder).symLinkTarget();
         labels.append(name + u" ["_s + (target.isEmpty() ? folder : target) + u']');

@@ -7,9 +7,9 @@
 
 #include "BenchTiming.h"
 #include "BenchUserInterface.h"
-#include "install/FolderOperations.h"
+#include "install/FolderCopy.h"
 #include "install/RouteListSplice.h"
-#include "util/MyFile.h"
+#include "util/TextFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -105,7 +105,7 @@ void copyBenchmark(const QString& root, int files, qint64 bigBytes)
         return;
     }
     BenchUserInterface ui;
-    FolderOperations folders(ui);
+    FolderCopy folders(ui);
     double cpBest = 0;
     double oursBest = 0;
     long rssBefore = 0;
@@ -131,7 +131,10 @@ void copyBenchmark(const QString& root, int files, qint64 bigBytes)
         const auto runOurs = [&] {
             if (rssBefore == 0)
                 rssBefore = peakRssKb();
-            const double ms = timeMs([&] { folders.CopyDir(source, ourGame, true); });
+            const double ms = timeMs([&] {
+                folders.copyFolder(HostPath::fromProgramPath(source),
+                                   HostPath::fromProgramPath(ourGame), true);
+            });
             rssAfter = peakRssKb();
             oursBest = oursBest == 0 ? ms : qMin(oursBest, ms);
             flushToDisk();
@@ -186,12 +189,12 @@ void spliceBenchmark(const QString& root)
     list += u"\t</Record>\r\n</cRouteList>\r\n"_s;
     const QString listPath = root + u"/Routes.xml"_s;
     const QString outPath = root + u"/Routes.new.xml"_s;
-    MyFile::WriteUniFile(ui, listPath, list);
+    writeTextFile(ui, HostPath::fromProgramPath(listPath), list);
 
     const auto readAndWrite = [&] {
         QString text;
-        MyFile::ReadUniFile(ui, listPath, text);
-        MyFile::WriteUniFile(ui, outPath, text);
+        readTextFile(ui, HostPath::fromProgramPath(listPath), text);
+        writeTextFile(ui, HostPath::fromProgramPath(outPath), text);
     };
     const struct {
         const char* name;
@@ -202,18 +205,18 @@ void spliceBenchmark(const QString& root)
     };
     for (const auto& c : cases) {
         const QString markerPath = root + u"/Veltrane.xxx"_s;
-        MyFile::WriteUniFile(ui, markerPath, c.marker);
+        writeTextFile(ui, HostPath::fromProgramPath(markerPath), c.marker);
         bool spliced = true;
         const auto [baseline, measured] = bestCpuMsInTurn(30, readAndWrite, [&] {
             QString marker;
             QString text;
-            MyFile::ReadUniFile(ui, markerPath, marker);
+            readTextFile(ui, HostPath::fromProgramPath(markerPath), marker);
             const auto name = RouteListSplice::routeName(marker);
             const auto id = RouteListSplice::routeIdentifier(marker);
-            MyFile::ReadUniFile(ui, listPath, text);
+            readTextFile(ui, HostPath::fromProgramPath(listPath), text);
             const auto result = RouteListSplice::splice(text, marker, id.text);
             spliced = spliced && name.ok() && id.ok() && result.ok();
-            MyFile::WriteUniFile(ui, outPath, result.text);
+            writeTextFile(ui, HostPath::fromProgramPath(outPath), result.text);
         });
         if (!spliced)
             std::printf("%s: the splice failed\n", c.name);

@@ -8,10 +8,9 @@
 #include "BenchUserInterface.h"
 #include "install/ScenarioInstaller.h"
 #include "install/ScenarioListSplice.h"
-#include "platform/EngineContext.h"
-#include "platform/Shell.h"
+#include "stock/EngineContext.h"
 #include "util/AppState.h"
-#include "util/MyFile.h"
+#include "util/TextFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -75,7 +74,7 @@ void textWork(const QString& folder)
     bench::BenchUserInterface ui;
     const QString input = folder + u"/Scenarios.xml"_s;
     const QString output = folder + u"/copy.xml"_s;
-    MyFile::WriteUniFile(ui, input, list);
+    writeTextFile(ui, HostPath::fromProgramPath(input), list);
     const qint64 size = QFileInfo(input).size();
 
     // The reading and writing the step cannot do without: the list decoded and encoded
@@ -92,16 +91,16 @@ void textWork(const QString& folder)
         5,
         [&] {
             QString text;
-            MyFile::ReadUniFile(ui, input, text);
-            MyFile::WriteUniFile(ui, output, text);
+            readTextFile(ui, HostPath::fromProgramPath(input), text);
+            writeTextFile(ui, HostPath::fromProgramPath(output), text);
         },
         [&] {
             QString text;
-            MyFile::ReadUniFile(ui, input, text);
+            readTextFile(ui, HostPath::fromProgramPath(input), text);
             const auto edited = ScenarioListSplice::edit(text, keys, record);
             if (!edited.ok())
                 std::fprintf(stderr, "problem: %s\n", qPrintable(edited.problem));
-            MyFile::WriteUniFile(ui, output, edited.text);
+            writeTextFile(ui, HostPath::fromProgramPath(output), edited.text);
         });
     std::printf("scenario list: %d records, %d keys, %.1f MB\n", kRecords, kKeys, size / 1e6);
     bench::report(u"scenario text work"_s, baseline, measured, 3);
@@ -127,8 +126,7 @@ void stockCheck(const QString& folder)
     bench::BenchUserInterface ui;
     AppState state;
     state.GamePath = game;
-    Shell shell(ui, {});
-    EngineContext context{state, ui, shell, folder};
+    EngineContext context{state, ui, folder};
     ScenarioInstaller installer(context);
 
     const double plainStat = bench::bestMs(5, [&] {
@@ -141,7 +139,7 @@ void stockCheck(const QString& folder)
     const double existenceTests = bench::bestMs(5, [&] {
         int present = 0;
         for (const QString& path : paths)
-            present += MyFile::FileExists(path);
+            present += fileExists(HostPath::fromProgramPath(path));
         if (present != kLines)
             std::fprintf(stderr, "only %d present\n", present);
     });

@@ -6,8 +6,8 @@
 #include "stock/BlueprintText.h"
 #include "stock/CodeTemplate.h"
 #include "stock/RequirementLine.h"
-#include "util/MyFile.h"
 #include "util/TaggedText.h"
+#include "util/TextFile.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -109,30 +109,30 @@ void makerBenchmarks(const QString& folder)
     BenchUserInterface ui;
     const QString base = folder + u"/Base.xml"_s;
     const QString out = folder + u"/Variant.xml"_s;
-    if (!MyFile::WriteUniFile(ui, base, blueprint(100)))
+    if (!writeTextFile(ui, HostPath::fromProgramPath(base), blueprint(100)))
         return;
     const int runs = int(envNumber("VELTRANE_BENCH_RUNS", 300));
 
     const auto readAndWrite = [&] {
         QString doc;
-        MyFile::ReadUniFile(ui, base, doc);
-        MyFile::WriteUniFile(ui, out, doc);
+        readTextFile(ui, HostPath::fromProgramPath(base), doc);
+        writeTextFile(ui, HostPath::fromProgramPath(out), doc);
     };
     for (const QString& suffix : {u"_MT"_s, u"_ND"_s, u"_DF"_s, u"_Dead"_s}) {
         const auto [baseline, measured] = bestCpuMsInTurn(runs, readAndWrite, [&] {
             QString doc;
-            MyFile::ReadUniFile(ui, base, doc);
+            readTextFile(ui, HostPath::fromProgramPath(base), doc);
             crewText(doc, suffix);
-            MyFile::WriteUniFile(ui, out, doc);
+            writeTextFile(ui, HostPath::fromProgramPath(out), doc);
         });
         report(u"crew_variant_text"_s + suffix + u"_100_children"_s, baseline, measured, 3);
     }
     const QString line = u"Kuju\\Loco_4567.bin,1,2,A1,A2,A3,B1,B2,B3,x,y,z"_s;
     const auto [baseline, measured] = bestCpuMsInTurn(runs, readAndWrite, [&] {
         QString doc;
-        MyFile::ReadUniFile(ui, base, doc);
+        readTextFile(ui, HostPath::fromProgramPath(base), doc);
         numberText(doc, u"_4567"_s, line);
-        MyFile::WriteUniFile(ui, out, doc);
+        writeTextFile(ui, HostPath::fromProgramPath(out), doc);
     });
     report(u"number_variant_text_100_children"_s, baseline, measured, 3);
 }
@@ -151,7 +151,7 @@ void walkBenchmark()
         QString value;
         qsizetype count = 0;
         for (;;) {
-            TaggedText::GetDetail(doc, position, u"ChildName"_s, value);
+            TaggedText::readValue(doc, position, u"ChildName"_s, value);
             if (position == 0)
                 break;
             ++count;

@@ -36,8 +36,9 @@ void makeTree()
     QFile file(root + u"/work/Assets/Blueprints.PAK"_s);
     REQUIRE(file.open(QIODevice::WriteOnly));
     file.close();
-    std::filesystem::create_directory_symlink(HostPath::toFs(root + u"/drive_c"_s),
-                                              HostPath::toFs(root + u"/prefix/dosdevices/c:"_s));
+    std::filesystem::create_directory_symlink(
+        HostPath::fromHost(root + u"/drive_c"_s).fs(),
+        HostPath::fromHost(root + u"/prefix/dosdevices/c:"_s).fs());
     qputenv("WINEPREFIX", QFile::encodeName(root + u"/prefix"_s));
     REQUIRE(QDir::setCurrent(root + u"/work"_s));
 }
@@ -49,8 +50,8 @@ bool hasDrive(const QString& path)
 
 void checkHost(const QString& path)
 {
-    const QString host = HostPath::toHost(path);
-    REQUIRE(HostPath::display(path) == host);
+    const QString host = HostPath::fromProgramPath(path).toString();
+    REQUIRE(shownPath(path) == host);
     if (path.isEmpty()) {
         REQUIRE(host.isEmpty());
         return;
@@ -63,7 +64,7 @@ void checkHost(const QString& path)
     rest.replace(u'\\', u'/');
     QString base;
     if (hasDrive(rest)) {
-        base = HostPath::driveFolder(rest[0]);
+        base = HostPath::driveFolder(rest[0]).toString();
         rest = rest.mid(2);
     } else if (rest.startsWith(u'/')) {
         base = u"/"_s;
@@ -80,7 +81,7 @@ void checkHost(const QString& path)
     }
 
     // A host path is already in its final form.
-    REQUIRE(HostPath::toHost(host) == host);
+    REQUIRE(HostPath::fromProgramPath(host).toString() == host);
 }
 
 } // namespace
@@ -100,10 +101,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Text that survives the trip through the host's encoding comes back unchanged.
     const QString unicode = QString::fromUtf8(bytes);
     if (QFile::decodeName(QFile::encodeName(unicode)) == unicode)
-        REQUIRE(HostPath::fromFs(HostPath::toFs(unicode)) == unicode);
+        REQUIRE(HostPath::fromFs(HostPath::fromHost(unicode).fs()).toString() == unicode);
 
     if (!path.isEmpty() && path[0].unicode() < 0x80 && path[0].isLetter())
-        REQUIRE(HostPath::driveFolder(path[0]) ==
-                HostPath::winePrefix() + u"/dosdevices/"_s + path[0].toLower() + u':');
+        REQUIRE(HostPath::driveFolder(path[0]).toString() ==
+                HostPath::winePrefix().toString() + u"/dosdevices/"_s + path[0].toLower() + u':');
     return 0;
 }

@@ -34,7 +34,7 @@ void get(const QString& text, qint32& position, const QString& tag, QString& val
     const qint32 before = position;
     const QString oldValue = value;
     try {
-        TaggedText::GetDetail(text, position, tag, value);
+        TaggedText::readValue(text, position, tag, value);
     } catch (const std::invalid_argument&) {
         REQUIRE(position == before && value == oldValue);
         return;
@@ -51,7 +51,7 @@ void put(QString& text, qint32& position, const QString& tag, const QString& res
 {
     const QString original = text;
     const qint32 start = position;
-    TaggedText::PutDetail(text, position, tag, response);
+    TaggedText::replaceValue(text, position, tag, response);
     if (position == 0) {
         REQUIRE(text == original);
         return;
@@ -65,7 +65,7 @@ void put(QString& text, qint32& position, const QString& tag, const QString& res
         return;
     qint32 again = start;
     QString value;
-    TaggedText::GetDetail(text, again, tag, value);
+    TaggedText::readValue(text, again, tag, value);
     REQUIRE(value == response);
     REQUIRE(again - position == qint32(text.size() - original.size()));
 
@@ -73,7 +73,7 @@ void put(QString& text, qint32& position, const QString& tag, const QString& res
     // untouched document.
     qint32 before = start;
     QString oldValue;
-    TaggedText::GetDetail(original, before, tag, oldValue);
+    TaggedText::readValue(original, before, tag, oldValue);
     REQUIRE(before == position);
     REQUIRE(text ==
             original.left(before - 1 - oldValue.size()) + response + original.mid(before - 1));

@@ -74,15 +74,15 @@ QByteArray InstallFixture::routeList(const QStringList& identifiers)
     return list + "\t</Record>\r\n</cRouteList>\r\n";
 }
 
-InstallOperation::Outcome InstallFixture::install(qint16 packageKind)
+InstallOperation::Outcome InstallFixture::install(PackageKind kind)
 {
-    return install(packageKind, game);
+    return install(kind, game);
 }
 
-InstallOperation::Outcome InstallFixture::install(qint16 packageKind, const QString& gameFolderText)
+InstallOperation::Outcome InstallFixture::install(PackageKind kind, const QString& gameFolderText)
 {
     InstallOperation operation(state, ui, package);
-    return operation.run(packageKind, gameFolderText);
+    return operation.run(kind, gameFolderText);
 }
 
 } // namespace veltrane::test

@@ -38,8 +38,8 @@ public:
     static QByteArray routeList(const QStringList& identifiers);
     static QByteArray routeRecord(const QString& identifier, const QString& name);
 
-    InstallOperation::Outcome install(qint16 packageKind);
-    InstallOperation::Outcome install(qint16 packageKind, const QString& gameFolderText);
+    InstallOperation::Outcome install(PackageKind kind);
+    InstallOperation::Outcome install(PackageKind kind, const QString& gameFolderText);
 
 private:
     QByteArray m_savedPath;

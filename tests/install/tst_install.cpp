@@ -1,6 +1,6 @@
 #include "FileFixture.h"
 #include "InstallFixture.h"
-#include "install/FolderOperations.h"
+#include "install/FolderCopy.h"
 #include "util/FileError.h"
 
 #include <QDir>
@@ -87,7 +87,7 @@ void TestInstall::assetPackageInstallsEndToEnd()
                   "COPY Assets\\DemoWorks\\Tank.bin Assets\\DemoWorks\\Docs\\Tank.txt\r\n");
     f.packageFile(u"AssetSetup.ggg"_s, "\"Tank\",1\r\n");
 
-    QCOMPARE(f.install(3), Outcome::Completed);
+    QCOMPARE(f.install(PackageKind::Assets), Outcome::Completed);
     QCOMPARE(f.ui.texts(), QStringList{kInstalled});
     QCOMPARE(f.ui.shown.first().icon, Icon::Information);
     QCOMPARE(f.readGame(u"Assets/DemoWorks/Tank.bin"_s), QByteArray("tank"));
@@ -108,7 +108,7 @@ void TestInstall::packageWithoutRailSimulatorFolderStillCompletes()
 {
     InstallFixture f;
     f.gameFile(u"Assets/Kuju/Blueprints.pak"_s, "cache");
-    QCOMPARE(f.install(3), Outcome::Completed);
+    QCOMPARE(f.install(PackageKind::Assets), Outcome::Completed);
     QCOMPARE(f.ui.texts(), QStringList{kInstalled});
     QVERIFY(!f.gameHas(u"Assets/Kuju/Blueprints.pak"_s));
     QVERIFY(!f.gameHas(u"Assets/del_blueprints.bat"_s));
@@ -120,8 +120,9 @@ void TestInstall::copyMergesWhateverTheLetterCase()
     f.gameFile(u"Assets/Kuju/Coach.bin"_s, "old");
     f.packageFile(u"Rail Simulator/ASSETS/kuju/COACH.BIN"_s, "new");
     f.packageFile(u"Rail Simulator/assets/Kuju/New/Wagon.bin"_s, "wagon");
-    FolderOperations folders(f.ui);
-    folders.CopyDir(f.package + u"\\Rail Simulator"_s, f.game, true);
+    FolderCopy folders(f.ui);
+    folders.copyFolder(HostPath::fromProgramPath(f.package + u"\\Rail Simulator"_s),
+                       HostPath::fromProgramPath(f.game), true);
     QCOMPARE(QDir(f.game).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{u"Assets"_s});
     QCOMPARE(QDir(f.game + u"/Assets"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
              QStringList{u"Kuju"_s});
@@ -142,8 +143,9 @@ void TestInstall::copyDoesNotLeaveThePackageThroughLinks()
     QVERIFY(QFile::link(source + u"/Real.bin"_s, source + u"/Alias.bin"_s));
     QVERIFY(QFile::link(f.package + u"/Rail Simulator"_s, source + u"/Loop"_s));
 
-    FolderOperations folders(f.ui);
-    folders.CopyDir(f.package + u"\\Rail Simulator"_s, f.game, true);
+    FolderCopy folders(f.ui);
+    folders.copyFolder(HostPath::fromProgramPath(f.package + u"\\Rail Simulator"_s),
+                       HostPath::fromProgramPath(f.game), true);
     QCOMPARE(f.readGame(u"Assets/Real.bin"_s), QByteArray("real"));
     QCOMPARE(f.readGame(u"Assets/Alias.bin"_s), QByteArray("real"));
     QVERIFY(!QFileInfo::exists(f.game + u"/Assets/Stolen.txt"_s));
@@ -159,21 +161,24 @@ void TestInstall::copyWithoutOverwriteRefusesExistingFiles()
     InstallFixture f;
     f.gameFile(u"Assets/Coach.bin"_s, "old");
     f.packageFile(u"Rail Simulator/Assets/Coach.bin"_s, "new");
-    FolderOperations folders(f.ui);
-    QVERIFY_THROWS_EXCEPTION(FileError,
-                             folders.CopyDir(f.package + u"\\Rail Simulator"_s, f.game, false));
+    FolderCopy folders(f.ui);
+    QVERIFY_THROWS_EXCEPTION(
+        FileError, folders.copyFolder(HostPath::fromProgramPath(f.package + u"\\Rail Simulator"_s),
+                                      HostPath::fromProgramPath(f.game), false));
     QCOMPARE(f.readGame(u"Assets/Coach.bin"_s), QByteArray("old"));
-    QVERIFY_THROWS_EXCEPTION(FileError, folders.CopyDir(f.package + u"\\Missing"_s, f.game, true));
+    QVERIFY_THROWS_EXCEPTION(
+        FileError, folders.copyFolder(HostPath::fromProgramPath(f.package + u"\\Missing"_s),
+                                      HostPath::fromProgramPath(f.game), true));
 }
 
 void TestInstall::delAllIgnoresFailures()
 {
     InstallFixture f;
-    FolderOperations folders(f.ui);
-    folders.DelAll(f.package + u"\\Tempfiles"_s);
+    FolderCopy folders(f.ui);
+    folders.removeFolder(HostPath::fromProgramPath(f.package + u"\\Tempfiles"_s));
     f.packageFile(u"Tempfiles/a/b.xml"_s, "x");
     chmodHost(f.package + u"/Tempfiles/a"_s, 0555);
-    folders.DelAll(f.package + u"\\Tempfiles"_s);
+    folders.removeFolder(HostPath::fromProgramPath(f.package + u"\\Tempfiles"_s));
     QVERIFY(!QFileInfo::exists(f.package + u"/Tempfiles"_s));
     QVERIFY(f.ui.shown.isEmpty());
 }
@@ -187,7 +192,7 @@ void TestInstall::sameRouteTwiceReplacesItsRecord()
     routePackage(f, u"r9"_s, u"Riverside Branch"_s);
 
     f.ui.answerYes();
-    QCOMPARE(f.install(1), Outcome::Completed);
+    QCOMPARE(f.install(PackageKind::Route), Outcome::Completed);
     const QByteArray afterFirst = f.readGame(u"Content/Routes.xml"_s);
     QCOMPARE(afterFirst, InstallFixture::routeList({u"r1"_s, u"r2"_s})
                              .replace("\t</Record>",
@@ -200,7 +205,7 @@ void TestInstall::sameRouteTwiceReplacesItsRecord()
     InstallFixture::routeRecord(u"r9"_s, u"Riverside Branch"_s);
     f.packageFile(u"Veltrane.xxx"_s, InstallFixture::routeRecord(u"R9"_s, u"Riverside 2"_s));
     f.ui.answerYes();
-    QCOMPARE(f.install(1), Outcome::Completed);
+    QCOMPARE(f.install(PackageKind::Route), Outcome::Completed);
     const QByteArray afterSecond = f.readGame(u"Content/Routes.xml"_s);
     QCOMPARE(afterSecond.count("<cRouteProperties"), 3);
     QVERIFY(afterSecond.contains("Riverside 2"));
@@ -218,7 +223,7 @@ void TestInstall::newRouteLandsBeforeTheClosingLine()
                   "\t\t<cRouteProperties><DevString>n</DevString><English>N</English>"
                   "</cRouteProperties>\r\n");
     f.ui.answerYes();
-    QCOMPARE(f.install(1), Outcome::Completed);
+    QCOMPARE(f.install(PackageKind::Route), Outcome::Completed);
     QCOMPARE(f.readGame(u"Content/Routes.xml"_s),
              QByteArray("<cRouteList>\r\n\t<Record>\r\n\t\t<cRouteProperties>r1</cRouteProperties>"
                         "\r\n\t\t<cRouteProperties><DevString>n</DevString><English>N</English>"
@@ -230,7 +235,7 @@ void TestInstall::missingRouteListStops()
     InstallFixture f;
     routePackage(f, u"r9"_s, u"R"_s);
     const auto before = f.gameSnapshot();
-    QCOMPARE(f.install(1), Outcome::Ended);
+    QCOMPARE(f.install(PackageKind::Route), Outcome::Ended);
     QCOMPARE(f.ui.shown.size(), 1);
     QCOMPARE(f.ui.shown.first().icon, Icon::Critical);
     QCOMPARE(f.ui.shown.first().text,
@@ -251,7 +256,7 @@ void TestInstall::declinedConfirmationChangesNothing()
     f.packageFile(u"Rail Simulator/Content/Routes/r2/x.xml"_s, "x");
     const auto before = f.gameSnapshot();
     f.ui.answerNo();
-    QCOMPARE(f.install(1), Outcome::Ended);
+    QCOMPARE(f.install(PackageKind::Route), Outcome::Ended);
     QCOMPARE(f.ui.texts(), QStringList{confirmation(QString())});
     QCOMPARE(f.gameSnapshot(), before);
 }
@@ -294,7 +299,7 @@ void TestInstall::damagedMarkerOrListStopsBeforeAnyChange()
     if (asked)
         f.ui.answerYes();
     const auto before = f.gameSnapshot();
-    QCOMPARE(f.install(1), Outcome::Ended);
+    QCOMPARE(f.install(PackageKind::Route), Outcome::Ended);
     QCOMPARE(f.gameSnapshot(), before);
     const QString last = f.ui.shown.last().text;
     QVERIFY2(last.contains(problem) && last.contains(u"Nothing has been changed."_s),
@@ -324,7 +329,7 @@ void TestInstall::readOnlyFileOffersRecovery()
 
     f.ui.answer(yes);
     if (yes) {
-        QCOMPARE(f.install(3), Outcome::Completed);
+        QCOMPARE(f.install(PackageKind::Assets), Outcome::Completed);
         QCOMPARE(f.ui.texts(),
                  (QStringList{kReadOnlyQuestion, u"All files are now Read/Write"_s, kInstalled}));
         QCOMPARE(f.ui.shown[1].icon, Icon::Exclamation);
@@ -333,7 +338,7 @@ void TestInstall::readOnlyFileOffersRecovery()
         QVERIFY(!f.gameHas(u"Assets/Kuju/Blueprints.pak"_s));
         QVERIFY(QFileInfo(f.game + u"/Assets/Kuju/Coach.bin"_s).isWritable());
     } else {
-        QCOMPARE(f.install(3), Outcome::Ended);
+        QCOMPARE(f.install(PackageKind::Assets), Outcome::Ended);
         QCOMPARE(f.ui.texts(), QStringList{kReadOnlyQuestion});
         QVERIFY2(f.gameHas(u"Assets/Kuju/Blueprints.pak"_s), "no completion step ran");
     }
@@ -361,7 +366,7 @@ void TestInstall::refusedRenameKeepsTheList()
 
     f.ui.answerYes();
     f.ui.answer(yes);
-    f.install(1);
+    f.install(PackageKind::Route);
     QCOMPARE(f.readGame(u"Content/Routes.xml"_s), list);
     QVERIFY(!f.gameHas(u"Content/Routes.xml.bak"_s));
     const QStringList texts = f.ui.texts();
@@ -389,7 +394,7 @@ void TestInstall::failedWritePutsTheBackupBack()
     small.rlim_cur = rlim_t(list.size() / 2);
     setrlimit(RLIMIT_FSIZE, &small);
     f.ui.answerYes();
-    const Outcome outcome = f.install(1);
+    const Outcome outcome = f.install(PackageKind::Route);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
 
@@ -414,7 +419,7 @@ void TestInstall::closingWaitsForTheEndOfAStep()
     f.ui.answerYes();
     // The user closes the window at the first chance the install gives.
     f.ui.onProcessEvents = [&f] { f.ui.requestClose(); };
-    QCOMPARE(f.install(1), Outcome::Ended);
+    QCOMPARE(f.install(PackageKind::Route), Outcome::Ended);
     QVERIFY2(f.gameHas(u"Content/Routes.xml"_s), "the list is never left moved aside");
     QVERIFY(!f.gameHas(u"Content/Routes/r2/RouteProperties.xml"_s));
     QVERIFY(!f.ui.texts().contains(kInstalled));

@@ -100,7 +100,7 @@ private Q_SLOTS:
 void TestScenario::installsTheRecordAtTheEndOfTheList()
 {
     ScenarioFixture f;
-    QCOMPARE(f.install(2), Outcome::Completed);
+    QCOMPARE(f.install(PackageKind::Scenario), Outcome::Completed);
     QCOMPARE(f.ui.texts(), QStringList{kInstalled});
     QCOMPARE(f.list(), scenarioList({"OLD-A", "OLD-B", "NEW-1"}));
     QCOMPARE(f.readGame(kRoute + u"Scenarios.bak"_s),
@@ -111,8 +111,8 @@ void TestScenario::installsTheRecordAtTheEndOfTheList()
 void TestScenario::sameScenarioTwiceHoldsItOnce()
 {
     ScenarioFixture f;
-    QCOMPARE(f.install(2), Outcome::Completed);
-    QCOMPARE(f.install(2), Outcome::Completed);
+    QCOMPARE(f.install(PackageKind::Scenario), Outcome::Completed);
+    QCOMPARE(f.install(PackageKind::Scenario), Outcome::Completed);
     QCOMPARE(f.count("NEW-1"), 1);
     QCOMPARE(f.count("OLD-A"), 1);
     QVERIFY(f.gameHas(kRoute + u"Scenarios.bak1"_s));
@@ -128,7 +128,7 @@ void TestScenario::routeWithoutScenariosTakesItsFirst()
     const QByteArray empty = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
                              "<cScenarioList d:id=\"1\">\r\n\t<Record/>\r\n</cScenarioList>\r\n";
     f.gameFile(kRoute + u"Scenarios.bin"_s, kSubstituteMagic + empty);
-    QCOMPARE(f.install(2), Outcome::Completed);
+    QCOMPARE(f.install(PackageKind::Scenario), Outcome::Completed);
     QCOMPARE(f.ui.texts(), QStringList{kInstalled});
     QCOMPARE(f.list(), scenarioList({"NEW-1"}));
     QCOMPARE(f.readGame(kRoute + u"Scenarios.bak"_s), kSubstituteMagic + empty);
@@ -146,7 +146,7 @@ void TestScenario::keysThatFindNothingRemoveNothing()
 {
     QFETCH(QByteArray, keys);
     ScenarioFixture f(keys);
-    QCOMPARE(f.install(2), Outcome::Completed);
+    QCOMPARE(f.install(PackageKind::Scenario), Outcome::Completed);
     QCOMPARE(f.list(), scenarioList({"OLD-A", "OLD-B", "NEW-1"}));
 }
 
@@ -155,7 +155,7 @@ void TestScenario::missingRouteFolderStops()
     ScenarioFixture f("Elsewhere,NEW-1\r\n");
     f.packageFile(u"Rail Simulator/Assets/x.bin"_s, "x");
     const auto before = f.gameSnapshot();
-    QCOMPARE(f.install(2), Outcome::Ended);
+    QCOMPARE(f.install(PackageKind::Scenario), Outcome::Ended);
     QCOMPARE(
         f.ui.texts(),
         QStringList{u"The Route Folder Elsewhere\r\ndoes not exist, could not add scenarios."_s});
@@ -170,7 +170,7 @@ void TestScenario::missingListStopsEvenWithAStaleWorkingCopy()
     // Another route's list from an earlier run must not pass for this route's.
     f.packageFile(u"Scenarios.xml"_s, scenarioList({"OTHER-ROUTE"}));
     const auto before = f.gameSnapshot();
-    QCOMPARE(f.install(2), Outcome::Ended);
+    QCOMPARE(f.install(PackageKind::Scenario), Outcome::Ended);
     QCOMPARE(f.ui.shown.size(), 1);
     QCOMPARE(f.ui.shown.first().icon, Icon::Critical);
     QCOMPARE(f.ui.shown.first().text,
@@ -198,7 +198,7 @@ void TestScenario::unsafeRouteFolderIsRefused()
     ScenarioFixture f(keys);
     f.gameFile(u"Content/Scenarios.bin"_s, kSubstituteMagic + scenarioList({"OUTSIDE"}));
     const auto before = f.gameSnapshot();
-    QCOMPARE(f.install(2), Outcome::Ended);
+    QCOMPARE(f.install(PackageKind::Scenario), Outcome::Ended);
     QCOMPARE(f.ui.shown.size(), 1);
     QVERIFY2(f.ui.shown.first().text.contains(u"Scenario.yyy"_s), qPrintable(f.ui.texts()[0]));
     QCOMPARE(f.gameSnapshot(), before);
@@ -233,7 +233,7 @@ void TestScenario::damagedInputChangesNothing()
     else
         f.packageFile(file, bytes);
     const auto before = f.gameSnapshot();
-    QCOMPARE(f.install(2), Outcome::Ended);
+    QCOMPARE(f.install(PackageKind::Scenario), Outcome::Ended);
     QCOMPARE(f.ui.shown.size(), 1);
     QVERIFY2(f.ui.shown.first().text.contains(named), qPrintable(f.ui.texts()[0]));
     QVERIFY(f.ui.shown.first().text.contains(u"has not been changed"_s));
@@ -248,7 +248,7 @@ void TestScenario::unreadableMarkerIsNamedWithItsReason()
     if (!unprivileged.unavailableReason().isEmpty())
         QSKIP(qPrintable(unprivileged.unavailableReason()));
     const auto before = f.gameSnapshot();
-    QCOMPARE(f.install(2), Outcome::Ended);
+    QCOMPARE(f.install(PackageKind::Scenario), Outcome::Ended);
     QCOMPARE(f.ui.shown.size(), 1);
     const QString text = f.ui.shown.first().text;
     QVERIFY2(text.contains(u"Scenario.qqq"_s) && !text.contains(u"missing"_s), qPrintable(text));
@@ -260,7 +260,7 @@ void TestScenario::backupsAreNumbered()
     ScenarioFixture f;
     f.gameFile(kRoute + u"Scenarios.bak"_s, "0");
     f.gameFile(kRoute + u"Scenarios.bak2"_s, "2");
-    QCOMPARE(f.install(2), Outcome::Completed);
+    QCOMPARE(f.install(PackageKind::Scenario), Outcome::Completed);
     QVERIFY2(f.gameHas(kRoute + u"Scenarios.bak1"_s), "the first free number");
     QCOMPARE(f.readGame(kRoute + u"Scenarios.bak2"_s), QByteArray("2"));
 
@@ -268,7 +268,7 @@ void TestScenario::backupsAreNumbered()
         f.gameFile(kRoute + u"Scenarios.bak"_s + QString::number(n), QByteArray::number(n));
     const auto backups = f.gameSnapshot();
     f.packageFile(u"Scenario.zzz"_s, record("NEW-2"));
-    QCOMPARE(f.install(2), Outcome::Completed);
+    QCOMPARE(f.install(PackageKind::Scenario), Outcome::Completed);
     QCOMPARE(f.count("NEW-2"), 1);
     const auto after = f.gameSnapshot();
     for (auto it = backups.begin(); it != backups.end(); ++it) {
@@ -289,7 +289,7 @@ void TestScenario::unreadableBackupIsNotReplaced()
     UnprivilegedScope unprivileged(f.root);
     if (!unprivileged.unavailableReason().isEmpty())
         QSKIP(qPrintable(unprivileged.unavailableReason()));
-    QCOMPARE(f.install(2), Outcome::Completed);
+    QCOMPARE(f.install(PackageKind::Scenario), Outcome::Completed);
     QCOMPARE(f.readGame(kRoute + u"Scenarios.bak1"_s),
              kSubstituteMagic + scenarioList({"OLD-A", "OLD-B"}));
     QVERIFY(QFile::setPermissions(f.game + u'/' + kRoute + u"Scenarios.bak"_s,
@@ -318,7 +318,7 @@ void TestScenario::failedConversionBackPutsTheListBack()
     }
     const auto before = f.gameSnapshot();
     qputenv("VELTRANE_SUBSTITUTE_FAIL", failure);
-    const Outcome outcome = f.install(2);
+    const Outcome outcome = f.install(PackageKind::Scenario);
     qunsetenv("VELTRANE_SUBSTITUTE_FAIL");
     QCOMPARE(outcome, Outcome::Ended);
     QCOMPARE(f.gameSnapshot(), before);
@@ -341,7 +341,7 @@ void TestScenario::requiredStockIsCheckedMadeAndReported()
     f.gameFile(u"Assets/Kuju/Stock/Coach.bin"_s, kSubstituteMagic + coachBlueprint());
     f.gameFile(u"Content/Routes.bin"_s, "outside the Assets folder");
     f.ui.answerYes();
-    QCOMPARE(f.install(2), Outcome::Completed);
+    QCOMPARE(f.install(PackageKind::Scenario), Outcome::Completed);
 
     QVERIFY2(f.state.ProduceConsent, "the consent question was asked and answered");
     const QByteArray variant = f.readGame(u"Assets/Kuju/Stock/Coach_DO.bin"_s);
@@ -360,7 +360,7 @@ void TestScenario::nothingMissingShowsNoReport()
 {
     ScenarioFixture f("R1\r\n", "Kuju\\Stock\\Present.xml,0,0,,,,,,,,,\r\n");
     f.gameFile(u"Assets/kuju/STOCK/present.BIN"_s, "x");
-    QCOMPARE(f.install(2), Outcome::Completed);
+    QCOMPARE(f.install(PackageKind::Scenario), Outcome::Completed);
     QVERIFY(f.ui.reports.isEmpty());
     QCOMPARE(f.ui.texts(), QStringList{kInstalled});
 }

@@ -6,7 +6,7 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-using veltrane::ScenarioListSplice;
+using namespace veltrane;
 
 namespace {
 

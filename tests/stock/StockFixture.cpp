@@ -12,8 +12,7 @@ namespace veltrane::test {
 
 StockFixture::StockFixture()
     : root(m_dir.path()), game(m_dir.path() + u"/Rail Simulator"_s),
-      package(m_dir.path() + u"/package"_s),
-      shell(ui, {game, package}), context{state, ui, shell, package},
+      package(m_dir.path() + u"/package"_s), context{state, ui, package},
       m_log(m_dir.path() + u"/serz.log"_s)
 {
     makeFolder(game + u"/Assets"_s);

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "ScriptedUserInterface.h"
-#include "platform/EngineContext.h"
-#include "platform/Shell.h"
+#include "stock/EngineContext.h"
 #include "util/AppState.h"
 
 #include <QByteArray>
@@ -27,7 +26,6 @@ public:
     QString package; // the program's folder
     AppState state;
     ScriptedUserInterface ui;
-    Shell shell;
     EngineContext context;
 
     // The program's form of a path below the game's Assets folder ("Kuju\Coach_DF.bin").

@@ -25,14 +25,11 @@ QString question(const QString& missingName, const QString& baseName)
            u"possible?"_s;
 }
 
-// Resolves one missing path below Assets; produced starts true so that a path that never
-// reaches a maker must set it false itself.
+// Resolves one missing path below Assets.
 bool resolve(StockFixture& f, MissingStockResolver& resolver, const QString& relative,
              const QString& line = kLine)
 {
-    bool produced = true;
-    resolver.ResolveMissingStock(f.assets(relative), produced, line);
-    return produced;
+    return resolver.resolve(f.assets(relative), line);
 }
 
 } // namespace
@@ -207,9 +204,7 @@ void TestMissingStock::pathsLeavingAssetsAreRefused()
     const auto before = snapshot(f.root);
     MissingStockResolver resolver(f.context);
 
-    bool produced = true;
-    resolver.ResolveMissingStock(f.state.GamePath + missing, produced, kLine);
-    QVERIFY(!produced);
+    QVERIFY(!resolver.resolve(f.state.GamePath + missing, kLine));
     QCOMPARE(f.ui.texts(), QStringList());
     QCOMPARE(f.serialiserRuns().size(), 0);
     QCOMPARE(snapshot(f.root), before);

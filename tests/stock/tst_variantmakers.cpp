@@ -132,8 +132,7 @@ void TestVariantMakers::crewRemovals()
     const QString base = blueprintXml(kName, kCrew);
     f.blueprint(u"Kuju/Stock/Coach.bin"_s, base);
     CrewVariantMaker maker(f.context);
-    bool produced = false;
-    maker.MakeCrewVariant(f.assetsFolder(u"Kuju/Stock/x"_s), u"Coach"_s, suffix, produced);
+    bool produced = maker.make(f.assetsFolder(u"Kuju/Stock/x"_s), u"Coach"_s, suffix);
 
     QCOMPARE(f.messages(), QStringList());
     QVERIFY(produced);
@@ -160,8 +159,7 @@ void TestVariantMakers::crewBaseWithoutChildrenKeepsItsChildren()
     base.replace(u"\t\t\t<Mass"_s, childEntry(u"Driver1 Passenger"_s) + u"\t\t\t<Mass"_s);
     f.blueprint(u"Coach.bin"_s, base);
     CrewVariantMaker maker(f.context);
-    bool produced = false;
-    maker.MakeCrewVariant(f.assetsFolder(u"Coach.bin"_s), u"Coach"_s, suffix, produced);
+    bool produced = maker.make(f.assetsFolder(u"Coach.bin"_s), u"Coach"_s, suffix);
 
     QCOMPARE(f.messages(), QStringList());
     QVERIFY(produced);
@@ -175,8 +173,7 @@ void TestVariantMakers::crewRunsTheSerialiserInBothDirections()
     const QString base = blueprintXml(kName, kCrew);
     f.blueprint(u"Kuju/Coach.bin"_s, base);
     CrewVariantMaker maker(f.context);
-    bool produced = false;
-    maker.MakeCrewVariant(f.assetsFolder(u"Kuju/x"_s), u"Coach"_s, u"_Dead"_s, produced);
+    bool produced = maker.make(f.assetsFolder(u"Kuju/x"_s), u"Coach"_s, u"_Dead"_s);
 
     QVERIFY(produced);
     QCOMPARE(f.installedXml(u"Kuju/Coach_Dead.bin"_s),
@@ -197,8 +194,7 @@ void TestVariantMakers::crewReplacesAnExistingVariant()
     f.blueprint(u"Coach.bin"_s, blueprintXml(kName, kCrew));
     writeFile(f.game + u"/Assets/Coach_DF.bin"_s, "an old, broken variant");
     CrewVariantMaker maker(f.context);
-    bool produced = false;
-    maker.MakeCrewVariant(f.assetsFolder(u"Coach.bin"_s), u"Coach"_s, u"_DF"_s, produced);
+    bool produced = maker.make(f.assetsFolder(u"Coach.bin"_s), u"Coach"_s, u"_DF"_s);
     QCOMPARE(f.messages(), QStringList());
     QVERIFY(produced);
     QCOMPARE(f.installedXml(u"Coach_DF.bin"_s), crewResult(kName + u"_DF"_s, {1}));
@@ -222,8 +218,7 @@ void TestVariantMakers::crewSerialiserFailures()
     else
         f.failSerialiser(mode);
     CrewVariantMaker maker(f.context);
-    bool produced = false;
-    maker.MakeCrewVariant(f.assetsFolder(u"Coach.bin"_s), u"Coach"_s, u"_DF"_s, produced);
+    bool produced = maker.make(f.assetsFolder(u"Coach.bin"_s), u"Coach"_s, u"_DF"_s);
 
     QVERIFY2(!produced, "a variant that was not installed must stay in the report");
     QVERIFY(!f.assetExists(u"Coach_DF.bin"_s));
@@ -243,15 +238,13 @@ void TestVariantMakers::crewNeverInstallsAnEarlierRunsOutput()
     StockFixture f;
     f.blueprint(u"Coach.bin"_s, blueprintXml(kName, kCrew));
     CrewVariantMaker maker(f.context);
-    bool produced = false;
-    maker.MakeCrewVariant(f.assetsFolder(u"Coach.bin"_s), u"Coach"_s, u"_DF"_s, produced);
+    bool produced = maker.make(f.assetsFolder(u"Coach.bin"_s), u"Coach"_s, u"_DF"_s);
     QVERIFY(produced);
     QVERIFY(QFile::remove(f.game + u"/Assets/Coach_DF.bin"_s));
 
     // The first run's Coach.xml and Coach_DF.bin are still in the work folder.
     f.removeSerialiser();
-    produced = false;
-    maker.MakeCrewVariant(f.assetsFolder(u"Coach.bin"_s), u"Coach"_s, u"_DF"_s, produced);
+    produced = maker.make(f.assetsFolder(u"Coach.bin"_s), u"Coach"_s, u"_DF"_s);
     QVERIFY(!produced);
     QVERIFY(!f.assetExists(u"Coach_DF.bin"_s));
     QCOMPARE(f.messages().last(), conversionMessage(u"Coach_DF"_s));
@@ -270,8 +263,7 @@ void TestVariantMakers::anEarlierBaseCopyNeverStandsInForThisBase()
         QSKIP(qPrintable(unprivileged.unavailableReason()));
 
     CrewVariantMaker maker(f.context);
-    bool produced = false;
-    maker.MakeCrewVariant(f.assetsFolder(u"Coach.bin"_s), u"Coach"_s, u"_DF"_s, produced);
+    bool produced = maker.make(f.assetsFolder(u"Coach.bin"_s), u"Coach"_s, u"_DF"_s);
     QCOMPARE(f.messages(), QStringList());
     QVERIFY(produced);
     QCOMPARE(f.installedXml(u"Coach_DF.bin"_s), crewResult(kName + u"_DF"_s, {1}));
@@ -303,17 +295,13 @@ void TestVariantMakers::numberFillsAndInsertsTheTemplate()
     f.packageFile(u"UKCode.txt"_s, kCodeTemplate);
     writeFile(f.game + u"/Assets/Kuju/Coach"_s + suffix + u".bin"_s, "an old variant");
     NumberVariantMaker maker(f.context);
-    bool produced = false;
-    maker.MakeNumberVariant(f.assetsFolder(u"Kuju/x"_s), u"Coach"_s, suffix, produced,
-                            numberLine(lamps));
+    bool produced = maker.make(f.assetsFolder(u"Kuju/x"_s), u"Coach"_s, suffix, numberLine(lamps));
 
     QCOMPARE(f.messages(), QStringList());
     QVERIFY(produced);
     QCOMPARE(f.state.VariantName, u"Coach"_s + suffix);
     QCOMPARE(f.installedXml(u"Kuju/Coach"_s + suffix + u".bin"_s),
              numberResult(children, fragment, kName + suffix));
-    QCOMPARE(maker.StockPath, u"Kuju\\Coach_4567.bin"_s);
-    QCOMPARE(maker.CodeText4, u"B1"_s);
 }
 
 void TestVariantMakers::numberWithoutCodeTemplateOnlyRenames()
@@ -322,9 +310,8 @@ void TestVariantMakers::numberWithoutCodeTemplateOnlyRenames()
     const QStringList children = {u"Driver1"_s};
     f.blueprint(u"Coach.bin"_s, blueprintXml(kName, children));
     NumberVariantMaker maker(f.context);
-    bool produced = false;
-    maker.MakeNumberVariant(f.assetsFolder(u"Coach.bin"_s), u"Coach"_s, u"_1234"_s, produced,
-                            numberLine(u"1,2"_s));
+    bool produced =
+        maker.make(f.assetsFolder(u"Coach.bin"_s), u"Coach"_s, u"_1234"_s, numberLine(u"1,2"_s));
     QCOMPARE(f.messages(), QStringList());
     QVERIFY(produced);
     QCOMPARE(f.installedXml(u"Coach_1234.bin"_s),
@@ -346,8 +333,7 @@ void TestVariantMakers::numberLineFailuresEndBeforeAnyFileWork()
     f.blueprint(u"Coach.bin"_s, blueprintXml(kName, {u"Driver1"_s}));
     f.packageFile(u"UKCode.txt"_s, kCodeTemplate);
     NumberVariantMaker maker(f.context);
-    bool produced = false;
-    maker.MakeNumberVariant(f.assetsFolder(u"Coach.bin"_s), u"Coach"_s, u"_1"_s, produced, line);
+    bool produced = maker.make(f.assetsFolder(u"Coach.bin"_s), u"Coach"_s, u"_1"_s, line);
 
     QCOMPARE(f.ui.shown.size(), 1);
     QVERIFY2(isErrorFor(f.ui.shown[0].text, u"Coach\\_1"_s), qPrintable(f.ui.shown[0].text));
@@ -374,9 +360,8 @@ void TestVariantMakers::numberRejectsUnfillableLampsAndBasesWithoutChildren()
         f.blueprint(u"Coach.bin"_s, c.base);
         f.packageFile(u"UKCode.txt"_s, kCodeTemplate);
         NumberVariantMaker maker(f.context);
-        bool produced = false;
-        maker.MakeNumberVariant(f.assetsFolder(u"Coach.bin"_s), u"Coach"_s, u"_9"_s, produced,
-                                numberLine(c.lamps));
+        bool produced =
+            maker.make(f.assetsFolder(u"Coach.bin"_s), u"Coach"_s, u"_9"_s, numberLine(c.lamps));
         QVERIFY2(f.ui.shown.size() == 1 && isErrorFor(f.ui.shown[0].text, u"Coach\\_9"_s), c.what);
         QVERIFY2(!produced, c.what);
         QVERIFY2(!f.assetExists(u"Coach_9.bin"_s), c.what);
@@ -403,9 +388,8 @@ void TestVariantMakers::numberSerialiserFailures()
     else
         f.failSerialiser(mode);
     NumberVariantMaker maker(f.context);
-    bool produced = false;
-    maker.MakeNumberVariant(f.assetsFolder(u"Coach.bin"_s), u"Coach"_s, u"_1234"_s, produced,
-                            numberLine(u"1,2"_s));
+    bool produced =
+        maker.make(f.assetsFolder(u"Coach.bin"_s), u"Coach"_s, u"_1234"_s, numberLine(u"1,2"_s));
 
     QVERIFY(!produced);
     QVERIFY(!f.assetExists(u"Coach_1234.bin"_s));
@@ -422,16 +406,14 @@ void TestVariantMakers::numberNeverInstallsAnEarlierRunsOutput()
     StockFixture f;
     f.blueprint(u"Coach.bin"_s, blueprintXml(kName, {u"Driver1"_s}));
     NumberVariantMaker maker(f.context);
-    bool produced = false;
-    maker.MakeNumberVariant(f.assetsFolder(u"Coach.bin"_s), u"Coach"_s, u"_1234"_s, produced,
-                            numberLine(u"1,0"_s));
+    bool produced =
+        maker.make(f.assetsFolder(u"Coach.bin"_s), u"Coach"_s, u"_1234"_s, numberLine(u"1,0"_s));
     QVERIFY(produced);
     QVERIFY(QFile::remove(f.game + u"/Assets/Coach_1234.bin"_s));
 
     f.failSerialiser("none");
-    produced = false;
-    maker.MakeNumberVariant(f.assetsFolder(u"Coach.bin"_s), u"Coach"_s, u"_1234"_s, produced,
-                            numberLine(u"1,0"_s));
+    produced =
+        maker.make(f.assetsFolder(u"Coach.bin"_s), u"Coach"_s, u"_1234"_s, numberLine(u"1,0"_s));
     QVERIFY(!produced);
     QVERIFY(!f.assetExists(u"Coach_1234.bin"_s));
     QCOMPARE(f.ui.shown.size(), 1);

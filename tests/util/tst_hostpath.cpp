@@ -10,6 +10,15 @@ using namespace Qt::StringLiterals;
 using namespace veltrane;
 using namespace veltrane::test;
 
+namespace {
+
+QString hostOf(const QString& programPath)
+{
+    return HostPath::fromProgramPath(programPath).toString();
+}
+
+} // namespace
+
 class TestHostPath : public QObject {
     Q_OBJECT
 
@@ -49,11 +58,10 @@ void TestHostPath::backslashesAndLetterCase()
 #endif
     const QString root = m_dir->path();
     writeFile(root + u"/assets/kuju/RailSimulatorUS/blueprints.pak"_s, "x");
-    const QString mapped =
-        HostPath::toHost(root + u"\\Assets\\Kuju\\RailSimulatorUS\\Blueprints.PAK"_s);
+    const QString mapped = hostOf(root + u"\\Assets\\Kuju\\RailSimulatorUS\\Blueprints.PAK"_s);
     QCOMPARE(mapped, root + u"/assets/kuju/RailSimulatorUS/blueprints.pak"_s);
     QVERIFY(QFile::exists(mapped));
-    QCOMPARE(HostPath::display(root + u"\\ASSETS"_s), root + u"/assets"_s);
+    QCOMPARE(shownPath(root + u"\\ASSETS"_s), root + u"/assets"_s);
 }
 
 void TestHostPath::exactNameWinsOverOtherCase()
@@ -64,11 +72,11 @@ void TestHostPath::exactNameWinsOverOtherCase()
     const QString root = m_dir->path();
     makeFolder(root + u"/Content"_s);
     makeFolder(root + u"/content"_s);
-    QCOMPARE(HostPath::toHost(root + u"\\content"_s), root + u"/content"_s);
-    QCOMPARE(HostPath::toHost(root + u"\\Content"_s), root + u"/Content"_s);
+    QCOMPARE(hostOf(root + u"\\content"_s), root + u"/content"_s);
+    QCOMPARE(hostOf(root + u"\\Content"_s), root + u"/Content"_s);
     // A trailing separator goes, whether the folder exists or not.
-    QCOMPARE(HostPath::toHost(root + u"\\Content\\"_s), root + u"/Content"_s);
-    QCOMPARE(HostPath::toHost(root + u"\\Absent\\"_s), root + u"/Absent"_s);
+    QCOMPARE(hostOf(root + u"\\Content\\"_s), root + u"/Content"_s);
+    QCOMPARE(hostOf(root + u"\\Absent\\"_s), root + u"/Absent"_s);
 }
 
 void TestHostPath::missingTailKeepsItsLetters()
@@ -78,9 +86,9 @@ void TestHostPath::missingTailKeepsItsLetters()
 #endif
     const QString root = m_dir->path();
     makeFolder(root + u"/content/routes"_s);
-    QCOMPARE(HostPath::toHost(root + u"\\Content\\Routes\\NewRoute\\Scenarios.bin"_s),
+    QCOMPARE(hostOf(root + u"\\Content\\Routes\\NewRoute\\Scenarios.bin"_s),
              root + u"/content/routes/NewRoute/Scenarios.bin"_s);
-    QCOMPARE(HostPath::toHost(root + u"\\Content\\..\\CONTENT"_s), root + u"/content/../content"_s);
+    QCOMPARE(hostOf(root + u"\\Content\\..\\CONTENT"_s), root + u"/content/../content"_s);
 }
 
 void TestHostPath::driveLettersLiveInTheWinePrefix()
@@ -95,11 +103,11 @@ void TestHostPath::driveLettersLiveInTheWinePrefix()
     writeFile(prefix + u"/drive_c/Program Files/Rail Simulator/RailSim.exe"_s, "MZ");
     qputenv("WINEPREFIX", QFile::encodeName(prefix));
 
-    const QString mapped = HostPath::toHost(u"c:\\program files\\Rail Simulator\\RailSim.exe"_s);
+    const QString mapped = hostOf(u"c:\\program files\\Rail Simulator\\RailSim.exe"_s);
     QCOMPARE(mapped, prefix + u"/dosdevices/c:/Program Files/Rail Simulator/RailSim.exe"_s);
     QVERIFY(QFile::exists(mapped));
-    QCOMPARE(HostPath::toHost(u"C:"_s), prefix + u"/dosdevices/c:"_s);
-    QCOMPARE(HostPath::toHost(u"D:\\x"_s), prefix + u"/dosdevices/d:/x"_s);
+    QCOMPARE(hostOf(u"C:"_s), prefix + u"/dosdevices/c:"_s);
+    QCOMPARE(hostOf(u"D:\\x"_s), prefix + u"/dosdevices/d:/x"_s);
 }
 
 void TestHostPath::homeWineIsTheDefaultPrefix()
@@ -108,9 +116,9 @@ void TestHostPath::homeWineIsTheDefaultPrefix()
     QSKIP("no Wine prefix on Windows");
 #endif
     qunsetenv("WINEPREFIX");
-    QCOMPARE(HostPath::winePrefix(), QDir::homePath() + u"/.wine"_s);
+    QCOMPARE(HostPath::winePrefix().toString(), QDir::homePath() + u"/.wine"_s);
     qputenv("WINEPREFIX", "/opt/games/prefix/");
-    QCOMPARE(HostPath::winePrefix(), u"/opt/games/prefix"_s);
+    QCOMPARE(HostPath::winePrefix().toString(), u"/opt/games/prefix"_s);
 }
 
 QTEST_GUILESS_MAIN(TestHostPath)

@@ -7,7 +7,7 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-using veltrane::PathGuard;
+using namespace veltrane;
 using namespace veltrane::test;
 
 class TestPathGuard : public QObject {
@@ -51,10 +51,14 @@ void TestPathGuard::symbolicLinksAreFollowed()
     makeFolder(assets + u"/Kuju"_s);
     makeFolder(dir.path() + u"/outside"_s);
     QVERIFY(QFile::link(dir.path() + u"/outside"_s, assets + u"/Kuju/link"_s));
-    QVERIFY(PathGuard::staysInside(assets, assets + u"\\Kuju\\Coach.bin"_s));
-    QVERIFY(PathGuard::staysInside(assets, assets + u"\\Kuju\\New\\Later.bin"_s));
-    QVERIFY(!PathGuard::staysInside(assets, assets + u"\\Kuju\\link\\Coach.bin"_s));
-    QVERIFY(!PathGuard::staysInside(assets, dir.path() + u"\\Assets2\\x.bin"_s));
+    const auto inside = [&assets](const QString& path) {
+        return PathGuard::leadsInto(HostPath::fromProgramPath(path),
+                                    HostPath::fromProgramPath(assets));
+    };
+    QVERIFY(inside(assets + u"\\Kuju\\Coach.bin"_s));
+    QVERIFY(inside(assets + u"\\Kuju\\New\\Later.bin"_s));
+    QVERIFY(!inside(assets + u"\\Kuju\\link\\Coach.bin"_s));
+    QVERIFY(!inside(dir.path() + u"\\Assets2\\x.bin"_s));
 }
 
 QTEST_GUILESS_MAIN(TestPathGuard)

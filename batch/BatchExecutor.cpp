@@ -1,0 +1,751 @@
+#include "BatchExecutor.h"
+
+#include "BatchCommand.h"
+#include "BatchPath.h"
+#include "BatchWildcard.h"
+#include "util/FileError.h"
+#include "util/FileOps.h"
+#include "util/FolderGuard.h"
+#include "util/UserInterface.h"
+#include "util/WindowsPath.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+using namespace Qt::StringLiterals;
+
+namespace veltrane {
+
+namespace {
+
+using LastName = PathGuard::LastName;
+
+bool isFolder(const HostPath& path)
+{
+    return QFileInfo(path.toString()).isDir();
+}
+
+// Windows' read-only attribute; Wine shows a file its owner may not write as read-only.
+bool isReadOnly(const HostPath& path)
+{
+    const QFileInfo info(path.toString());
+    return info.exists() && !info.isSymLink() && !info.permissions().testFlag(QFile::WriteOwner);
+}
+
+void makeWritable(const HostPath& path)
+{
+    const QString host = path.toString();
+    QFile::setPermissions(host, QFile::permissions(host) | QFile::WriteOwner);
+}
+
+bool wholeFolderPattern(const QString& pattern)
+{
+    return pattern == u"*"_s || pattern == u"*.*"_s;
+}
+
+QString refusal(const HostPath& path)
+{
+    return path.display() + u" is outside the folders that this file may change"_s;
+}
+
+} // namespace
+
+BatchExecutor::BatchExecutor(UserInterface& ui, const FolderGuard& guard, QString batchFolder,
+                             QString currentFolder)
+    : m_ui(ui), m_guard(guard), m_batchFolder(std::move(batchFolder)),
+      m_current(std::move(currentFolder))
+{
+}
+
+bool BatchExecutor::run(const BatchLine& line)
+{
+    m_line = &line;
+    try {
+        if (!conditionsHold(line))
+            return true;
+        if (!line.command || !line.command->run)
+            return true;
+        return (this->*line.command->run)(line);
+    } catch (const FileError& error) {
+        fail(error.description());
+    } catch (const std::exception& error) {
+        fail(QString::fromLocal8Bit(error.what()));
+    }
+    return true;
+}
+
+void BatchExecutor::fail(const QString& reason)
+{
+    ++m_failureCount;
+    if (m_failures.size() >= kMaxFailures || !m_line)
+        return;
+    QString text = m_line->text.trimmed();
+    if (text.size() > 200)
+        text = text.left(200) + u"..."_s;
+    m_failures.append(u"Line "_s + QString::number(m_line->number) + u": "_s + text + u"\n    "_s +
+                      reason);
+}
+
+QString BatchExecutor::expand(const BatchWord& word) const
+{
+    return word.expand(m_batchFolder, m_current);
+}
+
+QString BatchExecutor::resolve(const QString& expanded)
+{
+    QString error;
+    const QString path = BatchPath::resolve(m_current, expanded, &error);
+    if (path.isEmpty())
+        fail(error);
+    return path;
+}
+
+BatchExecutor::Entry BatchExecutor::entryOf(const QString& path) const
+{
+    return classified(path, HostPath::fromProgramPath(path));
+}
+
+BatchExecutor::Entry BatchExecutor::entryIn(const Entry& folder, const QString& name) const
+{
+    return classified(BatchPath::child(folder.path, name), folder.host.mappedChild(name));
+}
+
+BatchExecutor::Entry BatchExecutor::classified(const QString& path, const HostPath& host)
+{
+    Entry entry;
+    entry.path = path;
+    entry.host = host;
+    const QFileInfo info(entry.host.toString());
+    entry.name = info.fileName();
+    if (info.isSymLink())
+        entry.kind = info.isDir() ? Kind::Other : Kind::File;
+    else if (info.isDir())
+        entry.kind = Kind::Folder;
+    else if (info.isFile())
+        entry.kind = Kind::File;
+    else
+        entry.kind = info.exists() ? Kind::Other : Kind::Missing;
+    return entry;
+}
+
+QList<BatchExecutor::Entry> BatchExecutor::entries(const Entry& folder) const
+{
+    QList<Entry> list;
+    const QFileInfoList infos = QDir(folder.host.toString())
+                                    .entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                                       QDir::NoDotAndDotDot,
+                                                   QDir::Name | QDir::IgnoreCase);
+    for (const QFileInfo& info : infos) {
+        const QString name = info.fileName();
+        // A name with "\" cannot be written in a batch file, nor mapped back to the same file.
+        if (name.contains(u'\\'))
+            continue;
+        Entry entry;
+        entry.path = BatchPath::child(folder.path, name);
+        entry.host = folder.host.child(name);
+        entry.name = name;
+        if (info.isSymLink())
+            entry.kind = info.isDir() ? Kind::Other : Kind::File;
+        else if (info.isDir())
+            entry.kind = Kind::Folder;
+        else
+            entry.kind = info.isFile() ? Kind::File : Kind::Other;
+        list.append(entry);
+    }
+    return list;
+}
+
+// The files a source name stands for: those its wildcards match, every file of a folder, or
+// the one file.
+QList<BatchExecutor::Entry> BatchExecutor::matchingFiles(const QString& path) const
+{
+    QList<Entry> files;
+    const QString name = BatchPath::name(path);
+    if (BatchWildcard::hasWildcards(name)) {
+        for (const Entry& entry : entries(entryOf(BatchPath::parent(path)))) {
+            if (entry.kind == Kind::File && BatchWildcard::matches(name, entry.name))
+                files.append(entry);
+        }
+        return files;
+    }
+    const Entry entry = entryOf(path);
+    if (entry.kind == Kind::File) {
+        files.append(entry);
+    } else if (isFolder(entry.host)) {
+        for (const Entry& inside : entries(entry)) {
+            if (inside.kind == Kind::File)
+                files.append(inside);
+        }
+    }
+    return files;
+}
+
+bool BatchExecutor::conditionsHold(const BatchLine& line)
+{
+    for (const BatchLine::Condition& condition : line.conditions) {
+        const QString expanded = expand(condition.path);
+        const QString path = resolve(expanded);
+        if (path.isEmpty())
+            return false;
+        const QString name = BatchPath::name(path);
+        bool exists = false;
+        if (name.compare(u"NUL"_s, Qt::CaseInsensitive) == 0) {
+            // "folder\NUL" tests for a folder
+            exists = isFolder(HostPath::fromProgramPath(BatchPath::parent(path)));
+        } else if (BatchWildcard::hasWildcards(name)) {
+            for (const Entry& entry : entries(entryOf(BatchPath::parent(path)))) {
+                if (BatchWildcard::matches(name, entry.name)) {
+                    exists = true;
+                    break;
+                }
+            }
+        } else if (BatchPath::endsWithSeparator(expanded)) {
+            exists = isFolder(HostPath::fromProgramPath(path));
+        } else {
+            exists = QFileInfo::exists(HostPath::fromProgramPath(path).toString());
+        }
+        if (exists == condition.negated)
+            return false;
+    }
+    return true;
+}
+
+bool BatchExecutor::exit(const BatchLine& /*line*/)
+{
+    return false;
+}
+
+bool BatchExecutor::changeFolder(const BatchLine& line)
+{
+    if (line.words.isEmpty())
+        return true;
+    const QString target = resolve(expand(line.words.first()));
+    if (target.isEmpty()) {
+        m_stoppedAt = line.number;
+        return false;
+    }
+    // Without /D, cmd changes the other drive's own folder and stays where it is.
+    if (!line.hasSwitch(u"D") && !BatchPath::sameDrive(target, m_current))
+        return true;
+    const HostPath host = HostPath::fromProgramPath(target);
+    if (!isFolder(host)) {
+        fail(u"The folder "_s + host.display() + u" does not exist."_s);
+        m_stoppedAt = line.number;
+        return false;
+    }
+    if (!m_guard.admits(host)) {
+        fail(refusal(host));
+        m_stoppedAt = line.number;
+        return false;
+    }
+    m_current = target;
+    return true;
+}
+
+bool BatchExecutor::del(const BatchLine& line)
+{
+    const bool recursive = line.hasSwitch(u"S");
+    for (const BatchWord& word : line.words) {
+        const QString path = resolve(expand(word));
+        if (path.isEmpty())
+            continue;
+        QString pattern = BatchPath::name(path);
+        Entry folder;
+        if (pattern.isEmpty()) {
+            folder = entryOf(path);
+            pattern = u"*"_s;
+        } else if (const Entry named = BatchWildcard::hasWildcards(pattern) ? Entry() : entryOf(path);
+                   named.kind == Kind::Folder) {
+            folder = named; // a folder's name stands for every file in it
+            pattern = u"*"_s;
+        } else {
+            folder = entryOf(BatchPath::parent(path));
+        }
+        // Nothing to delete is no failure: what the line wants is already so.
+        if (!isFolder(folder.host))
+            continue;
+        if (wholeFolderPattern(pattern) && !line.hasSwitch(u"Q")) {
+            const QString question = u"The batch file deletes every file in "_s +
+                                     folder.host.display() +
+                                     (recursive ? u" and in the folders below it"_s : QString()) +
+                                     u". Delete them?"_s;
+            if (!m_ui.askYesNo(question))
+                continue;
+        }
+        deleteMatching(folder, pattern, recursive, line.hasSwitch(u"F"));
+    }
+    return true;
+}
+
+void BatchExecutor::deleteMatching(const Entry& folder, const QString& pattern, bool recursive,
+                                   bool force)
+{
+    QList<Entry> folders{folder};
+    while (!folders.isEmpty()) {
+        const Entry current = folders.takeFirst();
+        for (const Entry& entry : entries(current)) {
+            if (entry.kind == Kind::Folder) {
+                if (recursive)
+                    folders.append(entry);
+                continue;
+            }
+            if (entry.kind != Kind::File || !BatchWildcard::matches(pattern, entry.name))
+                continue;
+            if (!m_guard.admits(entry.host, LastName::Keep)) {
+                fail(refusal(entry.host));
+                continue;
+            }
+            if (!force && isReadOnly(entry.host)) {
+                fail(u"Access is denied: "_s + entry.host.display() + u" is read-only."_s);
+                continue;
+            }
+            try {
+                FileOps::removeFile(entry.host);
+            } catch (const FileError& error) {
+                fail(error.description());
+            }
+            m_ui.processEvents();
+        }
+    }
+}
+
+bool BatchExecutor::copyOne(const Entry& from, const HostPath& target, bool ask,
+                            bool overwriteReadOnly)
+{
+    for (const HostPath& path : {from.host, target}) {
+        if (!m_guard.admits(path)) {
+            fail(refusal(path));
+            return false;
+        }
+    }
+    const QFileInfo existing(target.toString());
+    if (existing.exists()) {
+        std::error_code error;
+        if (fs::equivalent(from.host.fs(), target.fs(), error)) {
+            fail(u"The file cannot be copied onto itself: "_s + target.display());
+            return false;
+        }
+        if (existing.isDir()) {
+            fail(u"A folder is in the way of the file "_s + target.display());
+            return false;
+        }
+        if (ask && !m_ui.askYesNo(u"Overwrite "_s + target.display() + u'?'))
+            return true;
+        if (isReadOnly(target)) {
+            if (!overwriteReadOnly) {
+                fail(u"Access is denied: "_s + target.display() + u" is read-only."_s);
+                return false;
+            }
+            makeWritable(target);
+        }
+    }
+    try {
+        FileOps::copyFile(from.host, target);
+    } catch (const FileError& error) {
+        fail(error.description());
+        return false;
+    }
+    m_ui.processEvents();
+    return true;
+}
+
+bool BatchExecutor::copy(const BatchLine& line)
+{
+    const QString source = resolve(expand(line.words.first()));
+    if (source.isEmpty())
+        return true;
+    QString target = m_current;
+    bool folderWritten = false;
+    if (line.words.size() > 1) {
+        const QString expanded = expand(line.words.at(1));
+        target = resolve(expanded);
+        if (target.isEmpty())
+            return true;
+        folderWritten = BatchPath::endsWithSeparator(expanded);
+    }
+    const QList<Entry> files = matchingFiles(source);
+    if (files.isEmpty()) {
+        fail(u"No file matches "_s + shownPath(source));
+        return true;
+    }
+    const HostPath targetHost = HostPath::fromProgramPath(target);
+    const bool intoFolder = isFolder(targetHost);
+    if (!intoFolder && folderWritten) {
+        fail(u"The folder "_s + targetHost.display() + u" does not exist."_s);
+        return true;
+    }
+    if (!intoFolder && files.size() > 1) {
+        fail(u"Joining several files into the one file "_s + targetHost.display() +
+             u" is not supported."_s);
+        return true;
+    }
+    // In a batch file COPY overwrites without asking, unless /-Y says otherwise.
+    const bool ask = line.hasSwitch(u"-Y");
+    for (const Entry& file : files)
+        copyOne(file, intoFolder ? targetHost.mappedChild(file.name) : targetHost, ask, false);
+    return true;
+}
+
+bool BatchExecutor::xcopy(const BatchLine& line)
+{
+    const bool below = line.hasSwitch(u"S") || line.hasSwitch(u"E");
+    const QString source = resolve(expand(line.words.first()));
+    if (source.isEmpty())
+        return true;
+    Entry base;
+    QString pattern;
+    bool several = true;
+    const Entry sourceEntry = entryOf(source);
+    if (BatchWildcard::hasWildcards(BatchPath::name(source))) {
+        base = entryOf(BatchPath::parent(source));
+        pattern = BatchPath::name(source);
+    } else if (isFolder(sourceEntry.host)) {
+        base = sourceEntry;
+        pattern = u"*"_s;
+    } else if (sourceEntry.kind == Kind::File) {
+        base = entryOf(BatchPath::parent(source));
+        pattern = sourceEntry.name;
+        several = false;
+    } else {
+        fail(u"File not found - "_s + sourceEntry.host.display());
+        return true;
+    }
+
+    QString target = m_current;
+    bool folderWritten = false;
+    if (line.words.size() > 1) {
+        const QString expanded = expand(line.words.at(1));
+        target = resolve(expanded);
+        if (target.isEmpty())
+            return true;
+        folderWritten = BatchPath::endsWithSeparator(expanded);
+    }
+
+    struct Item {
+        Entry entry;
+        QStringList relative;
+    };
+    QList<Item> files;
+    QList<QStringList> emptyFolders;
+    QList<Item> pending{{base, {}}};
+    while (!pending.isEmpty()) {
+        const Item folder = pending.takeFirst();
+        bool empty = true;
+        for (const Entry& entry : entries(folder.entry)) {
+            empty = false;
+            const QStringList relative = folder.relative + QStringList{entry.name};
+            if (entry.kind == Kind::File && BatchWildcard::matches(pattern, entry.name))
+                files.append({entry, relative});
+            else if (entry.kind == Kind::Folder && below)
+                pending.append({entry, relative});
+        }
+        if (empty && !folder.relative.isEmpty() && line.hasSwitch(u"E"))
+            emptyFolders.append(folder.relative);
+    }
+    if (files.isEmpty() && emptyFolders.isEmpty()) {
+        fail(u"File not found - "_s + shownPath(source));
+        return true;
+    }
+
+    // Where cmd's XCOPY would ask "file or folder?", a name for many files is a folder.
+    const Entry targetEntry = entryOf(target);
+    const bool intoFolder =
+        isFolder(targetEntry.host) ||
+        (targetEntry.kind == Kind::Missing && (folderWritten || several || line.hasSwitch(u"I")));
+    if (!intoFolder && (files.size() > 1 || !emptyFolders.isEmpty())) {
+        fail(u"Several files cannot be copied to the one file "_s + targetEntry.host.display());
+        return true;
+    }
+    if (intoFolder && below && PathGuard::leadsInto(targetEntry.host, base.host)) {
+        fail(u"Cannot perform a cyclic copy: "_s + targetEntry.host.display() +
+             u" lies inside "_s + base.host.display());
+        return true;
+    }
+    if (intoFolder && !makePath(target).has_value())
+        return true;
+
+    const bool goOn = line.hasSwitch(u"C");
+    const bool ask = line.hasSwitch(u"-Y") || !line.hasSwitch(u"Y");
+    auto targetFor = [&](const QStringList& relative) {
+        QString path = target;
+        for (const QString& name : relative)
+            path = BatchPath::child(path, name);
+        return path;
+    };
+    for (const QStringList& relative : std::as_const(emptyFolders)) {
+        if (!makePath(targetFor(relative)).has_value() && !goOn)
+            return true;
+        m_ui.processEvents();
+    }
+    QString madeFolder;
+    std::optional<HostPath> madeFolderHost;
+    for (const Item& file : std::as_const(files)) {
+        const QString to = intoFolder ? targetFor(file.relative) : target;
+        const QString folder = BatchPath::parent(to);
+        // Files of one folder come one after the other: it is made and mapped once.
+        if (folder != madeFolder || !madeFolderHost) {
+            madeFolder = folder;
+            madeFolderHost = makePath(folder);
+        }
+        const std::optional<HostPath> toHost =
+            madeFolderHost ? std::optional(madeFolderHost->mappedChild(BatchPath::name(to)))
+                           : std::nullopt;
+        if (!toHost || !copyOne(file.entry, *toHost, ask, line.hasSwitch(u"R"))) {
+            if (!goOn)
+                return true;
+            continue;
+        }
+        // XCOPY clears the read-only attribute of its copies unless told to keep it.
+        if (!line.hasSwitch(u"K"))
+            makeWritable(*toHost);
+    }
+    return true;
+}
+
+void BatchExecutor::moveOne(const Entry& item, const QString& to, bool ask)
+{
+    const HostPath target = HostPath::fromProgramPath(to);
+    for (const HostPath& path : {item.host, target}) {
+        if (!m_guard.admits(path, LastName::Keep)) {
+            fail(refusal(path));
+            return;
+        }
+    }
+    if (target == item.host)
+        return;
+    const QFileInfo existing(target.toString());
+    if (existing.exists() || existing.isSymLink()) {
+        if (item.kind != Kind::File || existing.isDir()) {
+            fail(u"Access is denied: "_s + target.display() + u" exists already."_s);
+            return;
+        }
+        if (ask && !m_ui.askYesNo(u"Overwrite "_s + target.display() + u'?'))
+            return;
+        if (isReadOnly(target)) {
+            fail(u"Access is denied: "_s + target.display() + u" is read-only."_s);
+            return;
+        }
+    }
+    if (item.kind == Kind::Folder && PathGuard::leadsInto(target, item.host)) {
+        fail(u"The folder "_s + item.host.display() + u" cannot be moved into itself."_s);
+        return;
+    }
+    try {
+        FileOps::renameFile(item.host, target);
+    } catch (const FileError& error) {
+        // Another file system: copy, then remove the original.
+        if (item.kind != Kind::File || error.permissionDenied()) {
+            fail(error.description());
+            return;
+        }
+        try {
+            FileOps::copyFile(item.host, target);
+            FileOps::removeFile(item.host);
+        } catch (const FileError& again) {
+            fail(again.description());
+            return;
+        }
+    }
+    m_ui.processEvents();
+}
+
+bool BatchExecutor::move(const BatchLine& line)
+{
+    QList<BatchWord> sources = line.words;
+    QString target = m_current;
+    bool folderWritten = false;
+    if (sources.size() > 1) {
+        const QString expanded = expand(sources.takeLast());
+        target = resolve(expanded);
+        if (target.isEmpty())
+            return true;
+        folderWritten = BatchPath::endsWithSeparator(expanded);
+    }
+    QList<Entry> items;
+    for (const BatchWord& word : std::as_const(sources)) {
+        const QString path = resolve(expand(word));
+        if (path.isEmpty())
+            continue;
+        const QString name = BatchPath::name(path);
+        const qsizetype before = items.size();
+        if (BatchWildcard::hasWildcards(name)) {
+            for (const Entry& entry : entries(entryOf(BatchPath::parent(path)))) {
+                if (entry.kind == Kind::File && BatchWildcard::matches(name, entry.name))
+                    items.append(entry);
+            }
+        } else if (const Entry entry = entryOf(path); entry.kind != Kind::Missing) {
+            items.append(entry);
+        }
+        if (items.size() == before)
+            fail(u"No file matches "_s + shownPath(path));
+    }
+    if (items.isEmpty())
+        return true;
+    const bool ask = line.hasSwitch(u"-Y");
+    const HostPath targetHost = HostPath::fromProgramPath(target);
+    if (isFolder(targetHost)) {
+        for (const Entry& item : std::as_const(items))
+            moveOne(item, BatchPath::child(target, item.name), ask);
+        return true;
+    }
+    if (folderWritten) {
+        fail(u"The folder "_s + targetHost.display() + u" does not exist."_s);
+        return true;
+    }
+    if (items.size() > 1) {
+        fail(u"Several files cannot be moved to the one file "_s + targetHost.display());
+        return true;
+    }
+    moveOne(items.first(), target, ask);
+    return true;
+}
+
+bool BatchExecutor::rename(const BatchLine& line)
+{
+    const QString path = resolve(expand(line.words.at(0)));
+    if (path.isEmpty())
+        return true;
+    const QString mask = expand(line.words.at(1));
+    const Entry folder = entryOf(BatchPath::parent(path));
+    const QString pattern = BatchPath::name(path);
+    QList<Entry> items;
+    if (BatchWildcard::hasWildcards(pattern)) {
+        for (const Entry& entry : entries(folder)) {
+            if (entry.kind == Kind::File && BatchWildcard::matches(pattern, entry.name))
+                items.append(entry);
+        }
+    } else if (const Entry entry = entryIn(folder, pattern); entry.kind != Kind::Missing) {
+        items.append(entry);
+    }
+    if (items.isEmpty()) {
+        fail(u"No file matches "_s + shownPath(path));
+        return true;
+    }
+    for (const Entry& item : std::as_const(items)) {
+        const QString newName =
+            BatchWildcard::hasWildcards(mask) ? BatchWildcard::rename(mask, item.name) : mask;
+        if (newName.isEmpty() || newName == u"."_s || newName == u".."_s ||
+            newName.contains(u'/') || newName.contains(u'\\') ||
+            BatchWildcard::hasWildcards(newName)) {
+            fail(u"The new name \""_s + newName + u"\" cannot be used."_s);
+            continue;
+        }
+        if (newName == item.name)
+            continue;
+        // Only the same entry may hold the new name already (a change of letter case).
+        const QString taken = folder.host.matchEntry(newName);
+        // The new name as written: matching it would find the old one when only the letter
+        // case changes.
+        const HostPath to = folder.host.child(newName);
+        if (!taken.isEmpty() && taken != item.name) {
+            fail(u"A duplicate file name exists: "_s + to.display());
+            continue;
+        }
+        if (!m_guard.admits(item.host, LastName::Keep) || !m_guard.admits(to, LastName::Keep)) {
+            fail(refusal(to));
+            continue;
+        }
+        try {
+            FileOps::renameFile(item.host, to);
+        } catch (const FileError& error) {
+            fail(error.description());
+        }
+        m_ui.processEvents();
+    }
+    return true;
+}
+
+std::optional<HostPath> BatchExecutor::makePath(const QString& path)
+{
+    const auto ensure = [this](const HostPath& step) {
+        const QFileInfo info(step.toString());
+        if (info.isDir())
+            return true;
+        if (info.exists() || info.isSymLink()) {
+            fail(u"A file is in the way of the folder "_s + step.display());
+            return false;
+        }
+        if (!m_guard.admits(step)) {
+            fail(refusal(step));
+            return false;
+        }
+        try {
+            FileOps::makeFolder(step);
+        } catch (const FileError& error) {
+            fail(error.description());
+            return false;
+        }
+        return true;
+    };
+    // Mapped one name at a time, as the folders come into being.
+    const WindowsPath parts = WindowsPath::parse(path);
+    HostPath step = HostPath::fromProgramPath(parts.root);
+    if (!ensure(step))
+        return std::nullopt;
+    for (const QString& name : parts.names) {
+        step = step.mappedChild(name);
+        if (!ensure(step))
+            return std::nullopt;
+    }
+    return step;
+}
+
+bool BatchExecutor::makeFolders(const BatchLine& line)
+{
+    for (const BatchWord& word : line.words) {
+        const QString path = resolve(expand(word));
+        // A folder that is there already is what the line wants.
+        if (!path.isEmpty() && !isFolder(HostPath::fromProgramPath(path)))
+            (void)makePath(path);
+    }
+    return true;
+}
+
+bool BatchExecutor::removeFolders(const BatchLine& line)
+{
+    for (const BatchWord& word : line.words) {
+        const QString path = resolve(expand(word));
+        if (path.isEmpty())
+            continue;
+        const Entry entry = entryOf(path);
+        if (entry.kind == Kind::Missing)
+            continue; // nothing to remove
+        if (m_guard.isRoot(entry.host) || !m_guard.admits(entry.host, LastName::Keep)) {
+            fail(refusal(entry.host));
+            continue;
+        }
+        if (!isFolder(entry.host)) {
+            fail(u"The directory name is invalid: "_s + entry.host.display());
+            continue;
+        }
+        if (entry.kind == Kind::Other) {
+            // A link to a folder: RD removes the link, never what it leads to.
+            FileOps::removeFile(entry.host);
+            continue;
+        }
+        if (PathGuard::leadsInto(HostPath::fromProgramPath(m_current), entry.host)) {
+            fail(u"The folder "_s + entry.host.display() + u" is the current folder or holds it."_s);
+            continue;
+        }
+        if (line.hasSwitch(u"S")) {
+            if (!line.hasSwitch(u"Q") &&
+                !m_ui.askYesNo(u"Remove the folder "_s + entry.host.display() +
+                               u" and everything in it?"_s))
+                continue;
+            FileOps::removeTree(entry.host);
+        } else {
+            try {
+                FileOps::removeEntry(entry.host);
+            } catch (const FileError& error) {
+                fail(error.description());
+            }
+        }
+        m_ui.processEvents();
+    }
+    return true;
+}
+
+} // namespace veltrane

@@ -1,0 +1,189 @@
+#include "BatchInterpreter.h"
+
+#include "BatchCommand.h"
+#include "BatchExecutor.h"
+#include "BatchParser.h"
+#include "BatchPath.h"
+#include "util/FolderGuard.h"
+#include "util/UserInterface.h"
+#include "util/Windows1252.h"
+
+#include <QFile>
+
+using namespace Qt::StringLiterals;
+
+namespace veltrane {
+
+namespace {
+
+// A line listed in a message: how many at most, and how long each may be.
+constexpr int kListedLines = 20;
+constexpr int kShownLineLength = 200;
+// IF EXIST ... CD makes the folder of the later lines one of several; beyond this many the
+// file is not worth checking.
+constexpr int kMaxPossibleFolders = 64;
+
+QString describe(const BatchLine& line, const QString& reason)
+{
+    QString text = line.text.trimmed();
+    if (text.size() > kShownLineLength)
+        text = text.left(kShownLineLength) + u"..."_s;
+    return u"Line "_s + QString::number(line.number) + u": "_s + text + u"\n    "_s + reason;
+}
+
+QString listing(const QStringList& entries, int total)
+{
+    QStringList shown = entries.mid(0, kListedLines);
+    if (total > shown.size())
+        shown.append(u"... and "_s + QString::number(total - shown.size()) + u" more."_s);
+    return shown.join(u'\n');
+}
+
+QString decode(const QByteArray& bytes)
+{
+    // Notepad's UTF-8 mark; cmd would stumble over it on the first line, which is not worth
+    // copying. Everything else is the game's ANSI.
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(bytes.mid(3));
+    return Windows1252::decode(bytes);
+}
+
+void addFolder(QStringList& folders, const QString& folder)
+{
+    if (!folders.contains(folder, Qt::CaseInsensitive))
+        folders.append(folder);
+}
+
+} // namespace
+
+BatchInterpreter::BatchInterpreter(UserInterface& ui, std::vector<HostPath> allowedRoots)
+    : m_ui(ui), m_allowedRoots(std::move(allowedRoots))
+{
+}
+
+bool BatchInterpreter::runFile(const QString& batchPath, const QString& workingFolder)
+{
+    m_failures.clear();
+    const QString folder = BatchPath::resolve(workingFolder, u"."_s, nullptr);
+    QString error;
+    const QString batchFile = BatchPath::resolve(folder, batchPath, &error);
+    const HostPath batchHost = HostPath::fromProgramPath(batchFile);
+    const QString batchShown = batchFile.isEmpty() ? batchPath : batchHost.display();
+
+    QFile file(batchHost.toString());
+    if (batchFile.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        m_ui.showMessage(u"The batch file\n"_s + batchShown + u"\ncould not be read: "_s +
+                             (batchFile.isEmpty() ? error : file.errorString()),
+                         UserInterface::Icon::Exclamation);
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        m_ui.showMessage(u"The batch file\n"_s + batchShown + u"\ncould not be read: "_s +
+                             file.errorString(),
+                         UserInterface::Icon::Exclamation);
+        return false;
+    }
+    file.close();
+
+    const QList<BatchLine> lines = BatchParser::parse(decode(bytes));
+    const QString batchFolder = BatchPath::folderWithSeparator(batchFile);
+    const QStringList refused = check(lines, batchFolder, folder);
+    if (!refused.isEmpty()) {
+        m_ui.showMessage(u"The batch file\n"_s + batchShown +
+                             u"\nhas not been run. Without Wine, Veltrane runs batch files "
+                             u"itself and cannot run these lines of this one:\n\n"_s +
+                             listing(refused, int(refused.size())) +
+                             u"\n\nNo line of the file has been run. Install Wine to have "
+                             u"batch files like this one run by Wine's command interpreter."_s,
+                         UserInterface::Icon::Exclamation);
+        return false;
+    }
+
+    const FolderGuard guard(m_allowedRoots);
+    BatchExecutor executor(m_ui, guard, batchFolder, folder);
+    for (const BatchLine& line : lines) {
+        m_ui.processEvents();
+        if (!executor.run(line))
+            break;
+    }
+    m_ui.processEvents();
+
+    m_failures = executor.failures();
+    if (executor.failureCount() > 0) {
+        const QString after =
+            executor.stoppedAt() > 0
+                ? u"The lines after line "_s + QString::number(executor.stoppedAt()) +
+                      u" have not been run, so that they cannot work in the wrong folder."_s
+                : u"All other commands have been carried out."_s;
+        m_ui.showMessage(u"Some commands of the batch file\n"_s + batchShown + u"\nfailed:\n\n"_s +
+                             listing(m_failures, executor.failureCount()) + u"\n\n"_s + after,
+                         UserInterface::Icon::Exclamation);
+    }
+    return true;
+}
+
+QStringList BatchInterpreter::check(const QList<BatchLine>& lines, const QString& batchFolder,
+                                    const QString& workingFolder) const
+{
+    const FolderGuard guard(m_allowedRoots);
+    QStringList refused;
+    QStringList possible{workingFolder};
+    for (const BatchLine& line : lines) {
+        QString reason = line.problem;
+        QStringList after;
+        for (const QString& current : std::as_const(possible)) {
+            if (!reason.isEmpty())
+                break;
+            reason = checkLine(line, guard, batchFolder, current, after);
+        }
+        if (!reason.isEmpty()) {
+            refused.append(describe(line, reason));
+            continue;
+        }
+        // Only a line that changes the folder names the folders after it.
+        if (after.isEmpty())
+            continue;
+        // Under IF EXIST the folder may change or not; later lines must pass in either.
+        QStringList next = line.conditions.isEmpty() ? QStringList() : possible;
+        for (const QString& folder : std::as_const(after))
+            addFolder(next, folder);
+        if (next.size() > kMaxPossibleFolders) {
+            refused.append(describe(line, u"too many folder changes under IF to check them"_s));
+            continue;
+        }
+        possible = next;
+    }
+    return refused;
+}
+
+QString BatchInterpreter::checkLine(const BatchLine& line, const FolderGuard& guard,
+                                    const QString& batchFolder, const QString& current,
+                                    QStringList& foldersAfter)
+{
+    QString error;
+    auto resolve = [&](const BatchWord& word) {
+        return BatchPath::resolveWord(word, batchFolder, current, &error);
+    };
+    // Existence tests change nothing and may look anywhere.
+    for (const BatchLine::Condition& condition : line.conditions) {
+        if (resolve(condition.path).isEmpty())
+            return error;
+    }
+    if (!line.command || !line.command->check)
+        return {};
+
+    QStringList paths;
+    for (const BatchWord& word : line.words) {
+        const QString path = resolve(word);
+        if (path.isEmpty())
+            return error;
+        paths.append(path);
+    }
+    BatchCheck check{guard, batchFolder, current, {}};
+    const QString refusal = line.command->check(check, line, paths);
+    foldersAfter += check.foldersAfter;
+    return refusal;
+}
+
+} // namespace veltrane

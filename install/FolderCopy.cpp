@@ -1,0 +1,201 @@
+#include "FolderCopy.h"
+
+#include "platform/AttributeClearer.h"
+#include "platform/ProcessRunner.h"
+#include "util/FileError.h"
+#include "util/FileOps.h"
+#include "util/PathGuard.h"
+#include "util/UserInterface.h"
+
+#include <QHash>
+#include <filesystem>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace Qt::StringLiterals;
+
+namespace veltrane {
+
+namespace {
+
+[[noreturn]] void fail(const std::error_code& error, const HostPath& path)
+{
+    throw FileError::fromSystem(error, path.display());
+}
+
+// The names in one target folder, found without regard to letter case. Kept for the folder
+// being filled only, so memory follows the widest folder, not the tree.
+class TargetFolder {
+public:
+    explicit TargetFolder(HostPath path) : m_path(std::move(path))
+    {
+        std::error_code error;
+        for (fs::directory_iterator it(m_path.fs(), error), end; !error && it != end;
+             it.increment(error))
+            remember(HostPath::fromFs(it->path()).fileName());
+    }
+
+    HostPath entryFor(const QString& name)
+    {
+        const auto found = m_names.constFind(name.toCaseFolded());
+        if (found != m_names.constEnd())
+            return m_path.child(*found);
+        remember(name);
+        return m_path.child(name);
+    }
+
+private:
+    void remember(const QString& name)
+    {
+        // An exact name wins over one that differs in case only.
+        const QString key = name.toCaseFolded();
+        if (!m_names.contains(key) || name == key)
+            m_names.insert(key, name);
+    }
+
+    HostPath m_path;
+    QHash<QString, QString> m_names;
+};
+
+class TreeCopy {
+public:
+    TreeCopy(UserInterface& ui, HostPath root, bool overwrite)
+        : m_ui(ui), m_root(std::move(root)), m_overwrite(overwrite)
+    {
+    }
+
+    qint64 count(const HostPath& folder, std::vector<fs::path>& chain)
+    {
+        qint64 files = 0;
+        forEachEntry(folder, chain, [&](const HostPath& source, bool isFolder) {
+            if (isFolder) {
+                chain.push_back(source.fs());
+                files += count(source, chain);
+                chain.pop_back();
+            } else {
+                ++files;
+            }
+        });
+        return files;
+    }
+
+    void copy(const HostPath& folder, const HostPath& target, std::vector<fs::path>& chain)
+    {
+        TargetFolder names(target);
+        forEachEntry(folder, chain, [&](const HostPath& source, bool isFolder) {
+            // The walk matched each name on the way: nothing is mapped again.
+            const HostPath destination = names.entryFor(source.fileName());
+            if (isFolder) {
+                std::error_code error;
+                if (!fs::is_directory(destination.fs(), error))
+                    FileOps::makeFolder(destination);
+                chain.push_back(source.fs());
+                copy(source, destination, chain);
+                chain.pop_back();
+                return;
+            }
+            copyFile(source, destination);
+            ++m_done;
+            m_ui.showProgress(m_done, m_total);
+            m_ui.processEvents();
+        });
+    }
+
+    qint64 m_total = 0;
+
+private:
+    // Visits the entries of a folder, following symbolic links only where they stay inside
+    // the tree being copied and do not lead back into a folder being visited.
+    template <typename Visit>
+    void forEachEntry(const HostPath& folder, const std::vector<fs::path>& chain, Visit visit)
+    {
+        std::error_code error;
+        fs::directory_iterator it(folder.fs(), error);
+        if (error)
+            fail(error, folder);
+        for (fs::directory_iterator end; it != end; it.increment(error)) {
+            if (error)
+                fail(error, folder);
+            const HostPath source = HostPath::fromFs(it->path());
+            fs::file_status status = it->symlink_status(error);
+            if (error)
+                fail(error, source);
+            if (fs::is_symlink(status)) {
+                const auto real = PathGuard::whereItLeads(source);
+                if (!real || !PathGuard::isWithin(*real, m_root.fs()))
+                    continue;
+                status = fs::status(*real, error);
+                if (error)
+                    continue;
+                if (fs::is_directory(status)) {
+                    bool loops = PathGuard::isWithin(folder.fs(), *real);
+                    for (const fs::path& open : chain)
+                        loops = loops || fs::equivalent(open, *real, error);
+                    if (loops)
+                        continue;
+                }
+            }
+            if (fs::is_directory(status))
+                visit(source, true);
+            else if (fs::is_regular_file(status))
+                visit(source, false);
+        }
+    }
+
+    void copyFile(const HostPath& source, const HostPath& destination)
+    {
+        std::error_code error;
+        if (!m_overwrite && fs::exists(destination.fs(), error))
+            fail(std::make_error_code(std::errc::file_exists), destination);
+        if (fs::is_directory(destination.fs(), error))
+            fail(std::make_error_code(std::errc::is_a_directory), destination);
+        FileOps::copyFile(source, destination);
+    }
+
+    UserInterface& m_ui;
+    HostPath m_root;
+    bool m_overwrite;
+    qint64 m_done = 0;
+};
+
+// Hides the progress display however the copy ends.
+struct ProgressGuard {
+    UserInterface& ui;
+    ~ProgressGuard() { ui.showProgress(0, 0); }
+};
+
+} // namespace
+
+void FolderCopy::copyFolder(const HostPath& source, const HostPath& destination, bool overwrite)
+{
+    std::error_code error;
+    const fs::path from = fs::canonical(source.fs(), error);
+    if (error || !fs::is_directory(from, error))
+        throw FileError(FileError::Kind::Other, u"Path not found ("_s + source.display() + u')');
+    if (!fs::is_directory(destination.fs(), error))
+        FileOps::makeFolder(destination);
+
+    const HostPath root = HostPath::fromFs(from);
+    TreeCopy tree(m_ui, root, overwrite);
+    std::vector<fs::path> chain{from};
+    tree.m_total = tree.count(root, chain);
+    ProgressGuard guard{m_ui};
+    m_ui.showProgress(0, tree.m_total);
+    tree.copy(root, destination, chain);
+}
+
+void FolderCopy::removeFolder(const HostPath& folder)
+{
+    try {
+        FileOps::removeTree(folder);
+    } catch (const FileError&) {
+        // Read-only contents are deleted too; make them writable and try once more.
+        try {
+            AttributeClearer::makeWritable(folder, RunOptions{false, WindowStyle::Hidden}, m_ui);
+            FileOps::removeTree(folder);
+        } catch (const FileError&) {
+        }
+    }
+}
+
+} // namespace veltrane

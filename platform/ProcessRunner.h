@@ -1,0 +1,42 @@
+#pragma once
+
+#include "util/HostPath.h"
+
+#include <QStringList>
+
+namespace veltrane {
+
+class UserInterface;
+
+enum class WindowStyle { Hidden, NormalFocus };
+
+struct RunOptions {
+    // Let the window process its pending events between the waiting steps.
+    bool pumpEvents = true;
+    WindowStyle window = WindowStyle::Hidden;
+};
+
+struct ProcessResult {
+    qint64 processId = 0; // 0 when the program could not be started
+    bool exitedNormally = false;
+    int exitCode = -1;
+
+    bool started() const { return processId != 0; }
+    bool succeeded() const { return started() && exitedNormally && exitCode == 0; }
+};
+
+// Starts a program and waits for it in steps of 50 ms, letting the window breathe between
+// steps, so that the window stays responsive and every run takes at least one step.
+namespace ProcessRunner {
+
+constexpr int kStepMilliseconds = 50;
+
+ProcessResult run(const HostPath& program, const QStringList& arguments,
+                  const HostPath& workingFolder, const RunOptions& options, UserInterface& ui);
+
+// One step of waiting, for work that is done without a process.
+void waitStep(const RunOptions& options, UserInterface& ui);
+
+} // namespace ProcessRunner
+
+} // namespace veltrane

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "platform/ProcessRunner.h"
+#include "util/HostPath.h"
+
+#include <QString>
+
+namespace veltrane {
+
+struct EngineContext;
+
+// Every conversion by the game's serialiser is run the same way, so that callers only name
+// the files: `serz.exe IN xml:OUT` or `serz.exe IN bin:OUT`, found by the ordinary program
+// search from the program's folder, run there in a hidden window while the window breathes.
+// Without the game's tool our own converter does the same work.
+namespace SerzConversion {
+
+ProcessResult toXml(EngineContext& context, const HostPath& bin, const HostPath& xml);
+ProcessResult toBin(EngineContext& context, const HostPath& xml, const HostPath& bin);
+
+// The work folder of blueprint conversions, with one spelling of its name.
+QString workFolder(const QString& programFolder);
+QString workFile(const QString& programFolder, const QString& fileName);
+// Creates the work folder when it is missing; throws FileError.
+void prepareWorkFolder(const QString& programFolder);
+
+} // namespace SerzConversion
+
+} // namespace veltrane

@@ -1,0 +1,231 @@
+#include "FileFixture.h"
+#include "ScriptedUserInterface.h"
+#include "platform/AttributeClearer.h"
+#include "platform/ProcessRunner.h"
+#include "platform/ProgramLauncher.h"
+#include "platform/ProgramSearch.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
+using namespace Qt::StringLiterals;
+using namespace veltrane;
+using namespace veltrane::test;
+
+namespace {
+
+void makeExecutable(const QString& path, const QByteArray& script)
+{
+    writeFile(path, script);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                    QFile::ReadOther | QFile::ExeOther);
+}
+
+} // namespace
+
+class TestPrograms : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void missingProgramReturnsAtOnce();
+    void quickProgramStillTakesOneStep();
+    void windowBreathesWhileProgramRuns();
+    void exitStatusIsReported();
+    void currentFolderComesFirst();
+    void windowsProgramRunsUnderWine();
+    void windowsProgramWithoutWineIsNotFound();
+    void attribMakesTheTreeWritable();
+
+private:
+    QTemporaryDir* m_dir = nullptr;
+    QByteArray m_savedPath;
+    QByteArray m_savedPrefix;
+    QString m_bin; // a folder on PATH that the test fills
+};
+
+void TestPrograms::init()
+{
+    m_dir = new QTemporaryDir;
+    m_savedPath = qgetenv("PATH");
+    m_savedPrefix = qgetenv("WINEPREFIX");
+    m_bin = m_dir->path() + u"/bin"_s;
+    makeFolder(m_bin);
+    // Only our folder and the system's basic tools; no Wine unless a test adds one.
+    qputenv("PATH", QFile::encodeName(m_bin) + ":/usr/bin:/bin");
+    qputenv("WINEPREFIX", QFile::encodeName(m_dir->path() + u"/prefix"_s));
+}
+
+void TestPrograms::cleanup()
+{
+    qputenv("PATH", m_savedPath);
+    qputenv("WINEPREFIX", m_savedPrefix);
+    delete m_dir;
+}
+
+void TestPrograms::missingProgramReturnsAtOnce()
+{
+    ScriptedUserInterface ui;
+    QElapsedTimer timer;
+    timer.start();
+    const ProcessResult result =
+        ProcessRunner::run(HostPath::fromHost(m_bin + u"/no-such-program"_s), {u"a b"_s},
+                           HostPath::fromHost(m_dir->path()), RunOptions{}, ui);
+    QVERIFY(!result.started());
+    QVERIFY(!result.succeeded());
+    // Every wait step lets the window breathe, so no pump means no step was waited. The
+    // time bound is loose: a loaded machine (sanitizers, parallel tests) is slow to start.
+    QCOMPARE(ui.eventPumps, 0);
+    QVERIFY2(timer.elapsed() < 10 * ProcessRunner::kStepMilliseconds, "no waiting without a start");
+    QVERIFY(!ProgramSearch::find(u"no-such-program.exe"_s, HostPath::fromHost(m_dir->path())));
+}
+
+void TestPrograms::quickProgramStillTakesOneStep()
+{
+    ScriptedUserInterface ui;
+    QElapsedTimer timer;
+    timer.start();
+    const ProcessResult result = ProcessRunner::run(HostPath::fromHost(u"/bin/true"_s), {},
+                                                    HostPath::fromHost(m_dir->path()),
+                                                    RunOptions{}, ui);
+    QVERIFY(result.succeeded());
+    QVERIFY(timer.elapsed() >= ProcessRunner::kStepMilliseconds);
+    QVERIFY(ui.eventPumps >= 1);
+}
+
+void TestPrograms::windowBreathesWhileProgramRuns()
+{
+    ScriptedUserInterface ui;
+    ui.onProcessEvents = [] { QCoreApplication::processEvents(); };
+    bool fired = false;
+    QTimer::singleShot(100, [&fired] { fired = true; });
+    QVERIFY(ProcessRunner::run(HostPath::fromHost(u"/bin/sleep"_s), {u"0.4"_s},
+                               HostPath::fromHost(m_dir->path()), RunOptions{}, ui)
+                .succeeded());
+    QVERIFY2(fired, "a timer fires during the wait");
+    QVERIFY(ui.eventPumps >= 6);
+    // Without pumping, the window is left alone.
+    ScriptedUserInterface still;
+    ProcessRunner::run(HostPath::fromHost(u"/bin/true"_s), {}, HostPath::fromHost(m_dir->path()),
+                       RunOptions{false, WindowStyle::Hidden}, still);
+    QCOMPARE(still.eventPumps, 0);
+}
+
+void TestPrograms::exitStatusIsReported()
+{
+    makeExecutable(m_bin + u"/fails"_s, "#!/bin/sh\nexit 3\n");
+    makeExecutable(m_bin + u"/crashes"_s, "#!/bin/sh\nkill -9 $$\n");
+    ScriptedUserInterface ui;
+    const HostPath here = HostPath::fromHost(m_dir->path());
+    const ProcessResult failed =
+        ProcessRunner::run(HostPath::fromHost(m_bin + u"/fails"_s), {}, here, RunOptions{}, ui);
+    QVERIFY(failed.started() && failed.exitedNormally);
+    QCOMPARE(failed.exitCode, 3);
+    QVERIFY(!failed.succeeded());
+    const ProcessResult crashed =
+        ProcessRunner::run(HostPath::fromHost(m_bin + u"/crashes"_s), {}, here, RunOptions{}, ui);
+    QVERIFY(crashed.started());
+    QVERIFY(!crashed.exitedNormally);
+    QVERIFY(!crashed.succeeded());
+}
+
+void TestPrograms::currentFolderComesFirst()
+{
+    const QString here = m_dir->path() + u"/here"_s;
+    makeExecutable(here + u"/tool"_s, "#!/bin/sh\n");
+    makeExecutable(m_bin + u"/tool"_s, "#!/bin/sh\n");
+    auto found = ProgramSearch::find(u"TOOL.exe"_s, HostPath::fromHost(here));
+    QVERIFY(found);
+    QCOMPARE(found->path.toString(), here + u"/tool"_s);
+    found = ProgramSearch::find(u"tool"_s, HostPath::fromHost(m_dir->path()));
+    QVERIFY(found);
+    QCOMPARE(found->path.toString(), m_bin + u"/tool"_s);
+    QVERIFY(!ProgramSearch::find(u"nothing"_s, HostPath::fromHost(here)));
+}
+
+void TestPrograms::windowsProgramRunsUnderWine()
+{
+    const QString log = m_dir->path() + u"/wine.log"_s;
+    makeExecutable(m_bin + u"/wine"_s,
+                   "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" +
+                       QFile::encodeName(log) + "'\npwd >> '" + QFile::encodeName(log) + "'\n");
+    const QString prefix = m_dir->path() + u"/prefix"_s;
+    writeFile(prefix + u"/drive_c/windows/system32/Serz.exe"_s, "MZ fake");
+    makeFolder(prefix + u"/dosdevices"_s);
+    QVERIFY(QFile::link(u"../drive_c"_s, prefix + u"/dosdevices/c:"_s));
+    makeFolder(prefix + u"/drive_c/Program Files/Rail Simulator/Content"_s);
+    const QString program = m_dir->path() + u"/pkg dir"_s;
+    makeFolder(program);
+
+    ScriptedUserInterface ui;
+    const auto serz = ProgramSearch::find(u"serz.exe"_s, HostPath::fromHost(program));
+    QVERIFY(serz);
+    QVERIFY(serz->needsWine);
+    const HostPath list = HostPath::fromProgramPath(
+        u"c:\\program files\\Rail Simulator\\Content\\Scenarios.bin"_s);
+    const ProcessResult result = ProgramLauncher::run(
+        *serz,
+        {ProgramArgument::file(list),
+         ProgramArgument::file(HostPath::fromHost(program + u"/Scenarios.xml"_s), u"xml:"_s)},
+        HostPath::fromHost(program), RunOptions{}, ui);
+    QVERIFY(result.succeeded());
+    const QStringList lines = QString::fromUtf8(readFile(log)).split(u'\n');
+    QCOMPARE(QFileInfo(lines.value(0)).canonicalFilePath(),
+             QFileInfo(prefix + u"/drive_c/windows/system32/Serz.exe"_s).canonicalFilePath());
+    QCOMPARE(lines.value(1), u"C:\\Program Files\\Rail Simulator\\Content\\Scenarios.bin"_s);
+    QString expectedOut = u"xml:Z:"_s + program + u"/Scenarios.xml"_s;
+    expectedOut.replace(u'/', u'\\');
+    QCOMPARE(lines.value(2), expectedOut);
+    QCOMPARE(lines.value(3), program);
+}
+
+void TestPrograms::windowsProgramWithoutWineIsNotFound()
+{
+    writeFile(m_bin + u"/serz.exe"_s, "MZ fake");
+    QVERIFY(!ProgramSearch::find(u"serz.exe"_s, HostPath::fromHost(m_dir->path())));
+}
+
+void TestPrograms::attribMakesTheTreeWritable()
+{
+#ifdef Q_OS_UNIX
+    QTemporaryDir dir;
+    const QString game = dir.path() + u"/Rail Simulator"_s;
+    writeFile(game + u"/Content/Routes.xml"_s, "list");
+    writeFile(game + u"/Assets/Kuju/Coach.bin"_s, "bin");
+    for (const QString& file : {u"/Content/Routes.xml"_s, u"/Assets/Kuju/Coach.bin"_s})
+        ::chmod(QFile::encodeName(game + file).constData(), 0444);
+    for (const QString& folder : {u"/Assets/Kuju"_s, u"/Assets"_s, u"/Content"_s, QString()})
+        ::chmod(QFile::encodeName(game + folder).constData(), 0555);
+
+    UnprivilegedScope unprivileged(dir.path());
+    if (!unprivileged.unavailableReason().isEmpty())
+        QSKIP(qPrintable(unprivileged.unavailableReason()));
+    QFile before(game + u"/Assets/Kuju/Coach.bin"_s);
+    QVERIFY2(!before.open(QIODevice::WriteOnly | QIODevice::Append), "read-only to begin with");
+
+    ScriptedUserInterface ui;
+    QVERIFY(AttributeClearer::makeWritable(HostPath::fromHost(game),
+                                           RunOptions{true, WindowStyle::NormalFocus}, ui));
+    QVERIFY2(ui.eventPumps >= 1, "the window breathes");
+    for (const QString& file : {u"/Content/Routes.xml"_s, u"/Assets/Kuju/Coach.bin"_s}) {
+        QFile after(game + file);
+        QVERIFY2(after.open(QIODevice::WriteOnly | QIODevice::Append), qPrintable(file));
+    }
+    QFile created(game + u"/Assets/new.txt"_s);
+    QVERIFY2(created.open(QIODevice::WriteOnly), "folders are writable too");
+#else
+    QSKIP("ATTRIB is the system's own on Windows");
+#endif
+}
+
+QTEST_GUILESS_MAIN(TestPrograms)
+#include "tst_programs.moc"
