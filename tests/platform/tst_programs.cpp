@@ -94,9 +94,9 @@ void TestPrograms::quickProgramStillTakesOneStep()
     ScriptedUserInterface ui;
     QElapsedTimer timer;
     timer.start();
-    const ProcessResult result = ProcessRunner::run(HostPath::fromHost(u"/bin/true"_s), {},
-                                                    HostPath::fromHost(m_dir->path()),
-                                                    RunOptions{}, ui);
+    const ProcessResult result =
+        ProcessRunner::run(HostPath::fromHost(u"/bin/true"_s), {},
+                           HostPath::fromHost(m_dir->path()), RunOptions{}, ui);
     QVERIFY(result.succeeded());
     QVERIFY(timer.elapsed() >= ProcessRunner::kStepMilliseconds);
     QVERIFY(ui.eventPumps >= 1);
@@ -170,8 +170,8 @@ void TestPrograms::windowsProgramRunsUnderWine()
     const auto serz = ProgramSearch::find(u"serz.exe"_s, HostPath::fromHost(program));
     QVERIFY(serz);
     QVERIFY(serz->needsWine);
-    const HostPath list = HostPath::fromProgramPath(
-        u"c:\\program files\\Rail Simulator\\Content\\Scenarios.bin"_s);
+    const HostPath list =
+        HostPath::fromProgramPath(u"c:\\program files\\Rail Simulator\\Content\\Scenarios.bin"_s);
     const ProcessResult result = ProgramLauncher::run(
         *serz,
         {ProgramArgument::file(list),
