@@ -134,10 +134,10 @@ BatchExecutor::Entry BatchExecutor::classified(const QString& path, const HostPa
 QList<BatchExecutor::Entry> BatchExecutor::entries(const Entry& folder) const
 {
     QList<Entry> list;
-    const QFileInfoList infos = QDir(folder.host.toString())
-                                    .entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                                       QDir::NoDotAndDotDot,
-                                                   QDir::Name | QDir::IgnoreCase);
+    const QFileInfoList infos =
+        QDir(folder.host.toString())
+            .entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                           QDir::Name | QDir::IgnoreCase);
     for (const QFileInfo& info : infos) {
         const QString name = info.fileName();
         // A name with "\" cannot be written in a batch file, nor mapped back to the same file.
@@ -257,7 +257,8 @@ bool BatchExecutor::del(const BatchLine& line)
         if (pattern.isEmpty()) {
             folder = entryOf(path);
             pattern = u"*"_s;
-        } else if (const Entry named = BatchWildcard::hasWildcards(pattern) ? Entry() : entryOf(path);
+        } else if (const Entry named =
+                       BatchWildcard::hasWildcards(pattern) ? Entry() : entryOf(path);
                    named.kind == Kind::Folder) {
             folder = named; // a folder's name stands for every file in it
             pattern = u"*"_s;
@@ -268,10 +269,9 @@ bool BatchExecutor::del(const BatchLine& line)
         if (!isFolder(folder.host))
             continue;
         if (wholeFolderPattern(pattern) && !line.hasSwitch(u"Q")) {
-            const QString question = u"The batch file deletes every file in "_s +
-                                     folder.host.display() +
-                                     (recursive ? u" and in the folders below it"_s : QString()) +
-                                     u". Delete them?"_s;
+            const QString question =
+                u"The batch file deletes every file in "_s + folder.host.display() +
+                (recursive ? u" and in the folders below it"_s : QString()) + u". Delete them?"_s;
             if (!m_ui.askYesNo(question))
                 continue;
         }
@@ -460,8 +460,8 @@ bool BatchExecutor::xcopy(const BatchLine& line)
         return true;
     }
     if (intoFolder && below && PathGuard::leadsInto(targetEntry.host, base.host)) {
-        fail(u"Cannot perform a cyclic copy: "_s + targetEntry.host.display() +
-             u" lies inside "_s + base.host.display());
+        fail(u"Cannot perform a cyclic copy: "_s + targetEntry.host.display() + u" lies inside "_s +
+             base.host.display());
         return true;
     }
     if (intoFolder && !makePath(target).has_value())
@@ -727,7 +727,8 @@ bool BatchExecutor::removeFolders(const BatchLine& line)
             continue;
         }
         if (PathGuard::leadsInto(HostPath::fromProgramPath(m_current), entry.host)) {
-            fail(u"The folder "_s + entry.host.display() + u" is the current folder or holds it."_s);
+            fail(u"The folder "_s + entry.host.display() +
+                 u" is the current folder or holds it."_s);
             continue;
         }
         if (line.hasSwitch(u"S")) {

@@ -263,8 +263,8 @@ bool checkWords(const BatchCommand& command, BatchLine& line)
     const QStringList allowed = command.switches.toString().split(u' ', Qt::SkipEmptyParts);
     for (const QString& name : std::as_const(line.switches)) {
         if (!allowed.contains(name)) {
-            line.problem = u"the switch /"_s + name + u" of "_s + command.name() +
-                           u" is not supported"_s;
+            line.problem =
+                u"the switch /"_s + name + u" of "_s + command.name() + u" is not supported"_s;
             return false;
         }
     }
@@ -311,9 +311,9 @@ void readArguments(const QString& name, qsizetype start, Reader& reader, BatchLi
             line.problem = command->refuseWords(line);
         return;
     case BatchCommand::Arguments::Words:
-        if (command->name() == u"XCOPY"_s && reader.rest().startsWith(u".exe", Qt::CaseInsensitive) &&
-            (reader.rest().size() == 4 ||
-             (endsName(reader.rest()[4]) && reader.rest()[4] != u'.')))
+        if (command->name() == u"XCOPY"_s &&
+            reader.rest().startsWith(u".exe", Qt::CaseInsensitive) &&
+            (reader.rest().size() == 4 || (endsName(reader.rest()[4]) && reader.rest()[4] != u'.')))
             reader.advance(4);
         for (;;) {
             reader.skipDelimiters();

@@ -1,9 +1,9 @@
 // Reads arbitrary text as a batch file and works out every path on it the way a check
 // would, without touching any file.
-#include "fuzz/FuzzRequire.h"
 #include "batch/BatchParser.h"
 #include "batch/BatchPath.h"
 #include "batch/BatchWildcard.h"
+#include "fuzz/FuzzRequire.h"
 #include "util/Windows1252.h"
 
 #include <QRegularExpression>

@@ -112,8 +112,7 @@ void TestBatchInterpreter::parseLine_data()
     QTest::addColumn<QString>("problem"); // part of the reason; empty: the line can run
 
     auto row = [](const char* tag, const QString& line, const QString& command,
-                  const QString& switches,
-                  const QString& words, const QString& problem) {
+                  const QString& switches, const QString& words, const QString& problem) {
         QTest::newRow(tag) << line << command << switches << words << problem;
     };
     row("blank", u"   "_s, QString(), {}, {}, {});
@@ -164,8 +163,7 @@ void TestBatchInterpreter::parseLine_data()
     row("ren with folder", u"ren a.txt sub\\b.txt"_s, u"REN"_s, {}, {}, u"folder"_s);
     row("md wildcard", u"md new*"_s, u"MD"_s, {}, {}, u"wildcards"_s);
     row("control character", u"del a\u0000b"_s, QString(), {}, {}, u"control"_s);
-    row("dotless i is no IF", u"\u0131f exist x del x"_s, QString(), {}, {},
-        u"not supported"_s);
+    row("dotless i is no IF", u"\u0131f exist x del x"_s, QString(), {}, {}, u"not supported"_s);
 }
 
 void TestBatchInterpreter::parseLine()
