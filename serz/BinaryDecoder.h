@@ -17,11 +17,12 @@ struct DecodeError {
 // Reads a binary serialised file, remembering for each record how it was written.
 // Every read is bounds-checked; a file that is not exactly one well-formed root
 // container (plus 0x43 records) is refused with the offset of the first fault.
-class BinaryDecoder {
-public:
-    // recordOffsets, when given, receives each record's starting byte offset.
-    static std::optional<Document> decode(QByteArrayView bytes, DecodeError* error = nullptr,
-                                          std::vector<qint64>* recordOffsets = nullptr);
-};
+namespace BinaryDecoder {
+
+// recordOffsets, when given, receives each record's starting byte offset.
+std::optional<Document> decode(QByteArrayView bytes, DecodeError* error = nullptr,
+                               std::vector<qint64>* recordOffsets = nullptr);
+
+} // namespace BinaryDecoder
 
 } // namespace veltrane::serz

@@ -9,18 +9,19 @@
 namespace veltrane::serz {
 
 // Writes a document as a binary serialised file.
-class BinaryEncoder {
-public:
-    // Replays how each record was written (full or cached, slot, string indices, stored
-    // child counts), so a decoded file comes back byte for byte. A choice that no longer
-    // holds after an edit, or was never recorded, is made the canonical way instead.
-    static QByteArray encodeVerbatim(const Document& document);
+namespace BinaryEncoder {
 
-    // What Serz writes: strings by index once in the table, a record cached whenever a
-    // slot holds its head, child counts recomputed. 0x43 records are kept, written in
-    // full. Warnings (a string table past 65,535 entries) go to warnings.
-    static QByteArray encodeCanonical(const Document& document, FloatMode mode = FloatMode::Exact,
-                                      QStringList* warnings = nullptr);
-};
+// Replays how each record was written (full or cached, slot, string indices, stored
+// child counts), so a decoded file comes back byte for byte. A choice that no longer
+// holds after an edit, or was never recorded, is made the canonical way instead.
+QByteArray encodeVerbatim(const Document& document);
+
+// What Serz writes: strings by index once in the table, a record cached whenever a
+// slot holds its head, child counts recomputed. 0x43 records are kept, written in
+// full. Warnings (a string table past 65,535 entries) go to warnings.
+QByteArray encodeCanonical(const Document& document, FloatMode mode = FloatMode::Exact,
+                           QStringList* warnings = nullptr);
+
+} // namespace BinaryEncoder
 
 } // namespace veltrane::serz

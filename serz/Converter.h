@@ -11,19 +11,19 @@ namespace veltrane::serz {
 // replaced whole or not at all. On failure a binary output is left as an empty file
 // and an XML output is removed, so that a caller testing for the output sees the
 // failure; the input is never touched, even when it is also named as the output.
-class Converter {
-public:
-    struct Outcome {
-        bool ok = false;
-        QString error; // one line: the file, the byte offset or XML line, the fault
-        QStringList warnings;
-    };
+namespace Converter {
 
-    static Outcome binaryToXml(const QString& input, const QString& output);
-    // The written binary is decoded again and compared with the XML's content; any
-    // difference is a failure.
-    static Outcome xmlToBinary(const QString& input, const QString& output,
-                               FloatMode mode = FloatMode::Exact);
+struct Outcome {
+    bool ok = false;
+    QString error; // one line: the file, the byte offset or XML line, the fault
+    QStringList warnings;
 };
+
+Outcome binaryToXml(const QString& input, const QString& output);
+// The written binary is decoded again and compared with the XML's content; any
+// difference is a failure.
+Outcome xmlToBinary(const QString& input, const QString& output, FloatMode mode = FloatMode::Exact);
+
+} // namespace Converter
 
 } // namespace veltrane::serz

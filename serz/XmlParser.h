@@ -17,9 +17,10 @@ struct XmlError {
 // and d:elementType names, numbers where numbers belong. Accepts CR LF and LF.
 // Floats keep both their text value and, where it prints as exactly the text, their
 // d:alt_encoding value; FloatMode picks one when the document is written.
-class XmlParser {
-public:
-    static std::optional<Document> parse(QByteArrayView xml, XmlError* error = nullptr);
-};
+namespace XmlParser {
+
+std::optional<Document> parse(QByteArrayView xml, XmlError* error = nullptr);
+
+} // namespace XmlParser
 
 } // namespace veltrane::serz

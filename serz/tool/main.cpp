@@ -9,7 +9,7 @@
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
-using veltrane::serz::Converter;
+namespace Converter = veltrane::serz::Converter;
 using veltrane::serz::FloatMode;
 
 namespace {
