@@ -1,4 +1,4 @@
-#include "frmVeltrane.h"
+#include "ui/frmVeltrane.h"
 
 #include <QApplication>
 #include <QDir>

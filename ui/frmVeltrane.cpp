@@ -1,12 +1,12 @@
 #include "frmVeltrane.h"
 
+#include "MessageBox.h"
+#include "Twips.h"
 #include "Version.h"
+#include "dlgReport.h"
+#include "frmFolder2.h"
 #include "install/InstallOperation.h"
 #include "util/MyFile.h"
-#include "windows/MessageBox.h"
-#include "windows/Twips.h"
-#include "windows/dlgReport.h"
-#include "windows/frmFolder2.h"
 
 #include <QApplication>
 #include <QCloseEvent>

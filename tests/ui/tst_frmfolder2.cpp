@@ -1,6 +1,6 @@
 #include "FileFixture.h"
 #include "MessageBoxWatcher.h"
-#include "windows/frmFolder2.h"
+#include "ui/frmFolder2.h"
 
 #include <QApplication>
 #include <QComboBox>

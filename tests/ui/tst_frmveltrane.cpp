@@ -1,6 +1,6 @@
 #include "FileFixture.h"
-#include "app/frmVeltrane.h"
-#include "windows/frmFolder2.h"
+#include "ui/frmFolder2.h"
+#include "ui/frmVeltrane.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "windows/dlgReport.h"
+#include "ui/dlgReport.h"
 
 #include <QApplication>
 #include <QClipboard>
