@@ -14,10 +14,6 @@
 #include <QStyle>
 #include <QTreeWidget>
 
-#ifdef Q_OS_WIN
-#include <QStorageInfo>
-#endif
-
 using namespace Qt::StringLiterals;
 
 namespace veltrane {
@@ -26,25 +22,21 @@ namespace {
 
 constexpr int kPathRole = Qt::UserRole;
 
-// The drive that stands for the host's file-system root; its paths keep the host's form.
-const QString& rootDrive()
-{
-    static const QString name = u"/"_s;
-    return name;
-}
-
 } // namespace
 
 frmFolder2::frmFolder2(AppState& state, QLineEdit& mainPathBox, QWidget* parent)
     : QDialog(parent, Qt::Window), m_state(state), m_mainPathBox(mainPathBox),
-      m_drive1(new QComboBox(this)), m_dir1(new QTreeWidget(this)), m_text1(new QLineEdit(this)),
-      m_command1(new QPushButton(u"OK"_s, this))
+      m_drives(DriveList::drives()), m_drive1(new QComboBox(this)), m_dir1(new QTreeWidget(this)),
+      m_text1(new QLineEdit(this)), m_command1(new QPushButton(u"OK"_s, this))
 {
     setWindowTitle(u"Select your Rail Simulator Folder"_s);
     resize(twips(4950), twips(5475));
 
     m_drive1->setGeometry(twipsRect(480, 240, 4095, 315));
     m_drive1->setAccessibleName(u"Drive"_s);
+    for (const Drive& drive : m_drives)
+        m_drive1->addItem(drive.label);
+    m_drive1->setCurrentIndex(-1);
     m_dir1->setGeometry(twipsRect(480, 720, 4095, 3240));
     m_dir1->setAccessibleName(u"Folders"_s);
     m_dir1->setHeaderHidden(true);
@@ -72,7 +64,6 @@ frmFolder2::frmFolder2(AppState& state, QLineEdit& mainPathBox, QWidget* parent)
             [this](QTreeWidgetItem* item) { openEntry(item); });
     connect(m_command1, &QPushButton::clicked, this, &frmFolder2::Command1_Click);
 
-    fillDrives();
     Form_Load();
 }
 
@@ -97,7 +88,7 @@ void frmFolder2::Form_Load()
         openDefaultDrive();
         return;
     }
-    if (!isReady(*drive)) {
+    if (!drive->isReady()) {
         report(u"The drive %1 of the folder \"%2\" is not ready."_s.arg(drive->name, gamePath));
         openDefaultDrive();
         return;
@@ -115,7 +106,7 @@ void frmFolder2::Drive1_Change()
     const Drive* drive = findDrive(this->drive());
     if (!drive)
         return;
-    if (!isReady(*drive)) {
+    if (!drive->isReady()) {
         report(u"The drive %1 is not ready."_s.arg(drive->name));
         // The folder list still shows the drive it was on; so does the drive list again.
         if (m_location)
@@ -134,7 +125,8 @@ void frmFolder2::Dir1_Change()
     if (chosen != current) {
         setPath(chosen);
         const QString opened = path();
-        const QChar separator = m_location && m_location->drive == rootDrive() ? u'/' : u'\\';
+        const QChar separator =
+            m_location && m_location->drive == DriveList::rootName() ? u'/' : u'\\';
         if (!opened.endsWith(separator))
             setPath(opened + separator);
     }
@@ -214,7 +206,7 @@ std::optional<frmFolder2::Location> frmFolder2::parse(const QString& text) const
 #else
         if (!text.startsWith(u'/'))
             return std::nullopt;
-        location.drive = rootDrive();
+        location.drive = DriveList::rootName();
         rest = text;
 #endif
     }
@@ -234,8 +226,8 @@ std::optional<frmFolder2::Location> frmFolder2::parse(const QString& text) const
 
 QString frmFolder2::text(const Location& location) const
 {
-    if (location.drive == rootDrive())
-        return rootDrive() + location.parts.join(u'/');
+    if (location.drive == DriveList::rootName())
+        return DriveList::rootName() + location.parts.join(u'/');
     return location.drive + u'\\' + location.parts.join(u'\\');
 }
 
@@ -249,7 +241,7 @@ bool frmFolder2::exists(const Location& location) const
     return QFileInfo(hostFolder(location)).isDir();
 }
 
-const frmFolder2::Drive* frmFolder2::findDrive(const QString& name) const
+const Drive* frmFolder2::findDrive(const QString& name) const
 {
     const QString key = HostPath::startsWithDrive(name) ? name.left(2) : name;
     for (const Drive& drive : m_drives) {
@@ -259,54 +251,13 @@ const frmFolder2::Drive* frmFolder2::findDrive(const QString& name) const
     return nullptr;
 }
 
-bool frmFolder2::isReady(const Drive& drive) const
-{
-    return QFileInfo(drive.hostRoot).isDir();
-}
-
-void frmFolder2::fillDrives()
-{
-    QStringList labels;
-#ifdef Q_OS_WIN
-    for (const QFileInfo& root : QDir::drives()) {
-        const QString name = root.path().left(2).toLower();
-        const QString hostRootPath = name + u'\\';
-        m_drives.append({name, hostRootPath});
-        const QStorageInfo volume(hostRootPath);
-        const QString label = volume.isReady() ? volume.name() : QString();
-        labels.append(label.isEmpty() ? name : name + u" ["_s + label + u']');
-    }
-#else
-    // Wine's drive letters are the "x:" entries of dosdevices; "x::" entries are raw devices.
-    const QDir devices(HostPath::winePrefix() + u"/dosdevices"_s);
-    QStringList names =
-        devices.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
-    names.sort(Qt::CaseInsensitive);
-    for (const QString& entry : names) {
-        if (entry.size() != 2 || !HostPath::startsWithDrive(entry))
-            continue;
-        const QString name = entry.toLower();
-        if (findDrive(name))
-            continue;
-        const QString folder = HostPath::driveFolder(entry[0]);
-        m_drives.append({name, folder});
-        const QString target = QFileInfo(folder).symLinkTarget();
-        labels.append(name + u" ["_s + (target.isEmpty() ? folder : target) + u']');
-    }
-    m_drives.append({rootDrive(), rootDrive()});
-    labels.append(rootDrive());
-#endif
-    m_drive1->addItems(labels);
-    m_drive1->setCurrentIndex(-1);
-}
-
 void frmFolder2::openDefaultDrive()
 {
     const Drive* chosen = findDrive(u"c:"_s);
-    if (!chosen || !isReady(*chosen)) {
+    if (!chosen || !chosen->isReady()) {
         chosen = nullptr;
-        for (const Drive& drive : std::as_const(m_drives)) {
-            if (isReady(drive)) {
+        for (const Drive& drive : m_drives) {
+            if (drive.isReady()) {
                 chosen = &drive;
                 break;
             }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/DriveList.h"
 #include "util/AppState.h"
 
 #include <QDialog>
@@ -19,10 +20,6 @@ namespace veltrane {
 // the chain of the open folder and then its subfolders, and a path box that follows the
 // browsing and can be typed into. OK hands the path box's text, unchecked, to GamePath and to
 // the main window's path box; closing the window any other way changes nothing.
-//
-// On Windows the drives are the machine's. Elsewhere they are the drive letters of the Wine
-// prefix, whose paths are written the Windows way ("c:\Games"), and the file-system root "/",
-// whose paths keep the host's form.
 class frmFolder2 : public QDialog {
     Q_OBJECT
 
@@ -60,19 +57,13 @@ private:
         QString drive; // "c:" as written, or "/"
         QStringList parts;
     };
-    struct Drive {
-        QString name; // "c:" or "/"
-        QString hostRoot;
-    };
 
     std::optional<Location> parse(const QString& text) const;
     QString text(const Location& location) const;
     QString hostFolder(const Location& location) const;
     bool exists(const Location& location) const;
     const Drive* findDrive(const QString& name) const;
-    bool isReady(const Drive& drive) const;
 
-    void fillDrives();
     void openDefaultDrive();
     void openNearest(Location location);
     void openEntry(QTreeWidgetItem* item);
@@ -82,7 +73,7 @@ private:
 
     AppState& m_state;
     QLineEdit& m_mainPathBox;
-    QList<Drive> m_drives;
+    const QList<Drive> m_drives;
     std::optional<Location> m_location;
     // The folder last opened on each drive, by lower-case drive name.
     QHash<QString, Location> m_driveFolders;
