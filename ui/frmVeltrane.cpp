@@ -74,13 +74,13 @@ void frmVeltrane::Form_Load()
     m_text1->setText(m_state.GamePath);
 
     if (MyFile::FileExists(m_programFolder + u"\\Veltrane.xxx"_s)) {
-        m_packageKind = 1;
+        m_packageKind = PackageKind::Route;
         m_command2->setText(u"Install Route"_s);
     } else if (MyFile::FileExists(m_programFolder + u"\\Scenario.zzz"_s)) {
-        m_packageKind = 2;
+        m_packageKind = PackageKind::Scenario;
         m_command2->setText(u"Install Scenario"_s);
     } else {
-        m_packageKind = 3;
+        m_packageKind = PackageKind::Assets;
         m_command2->setText(u"Install Assets"_s);
     }
 }
@@ -120,7 +120,7 @@ void frmVeltrane::Command2_Click()
         return;
     m_installing = true;
     InstallOperation install(m_state, *this, m_programFolder);
-    const auto outcome = install.run(m_packageKind, m_text1->text());
+    const auto outcome = install.run(qint16(m_packageKind), m_text1->text());
     m_installing = false;
     if (outcome == InstallOperation::Outcome::Completed || m_closeRequested)
         close();

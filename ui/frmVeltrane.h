@@ -1,6 +1,7 @@
 #pragma once
 
 #include "util/AppState.h"
+#include "util/PackageKind.h"
 #include "util/UserInterface.h"
 
 #include <QWidget>
@@ -21,8 +22,7 @@ public:
     // programFolder: the folder that holds the running program, the package folder.
     explicit frmVeltrane(QString programFolder, QWidget* parent = nullptr);
 
-    // 1 route, 2 scenario, 3 assets.
-    qint16 PackageKind() const { return m_packageKind; }
+    PackageKind packageKind() const { return m_packageKind; }
     AppState& state() { return m_state; }
     const QString& programFolder() const { return m_programFolder; }
 
@@ -52,7 +52,7 @@ protected:
 private:
     QString m_programFolder;
     AppState m_state;
-    qint16 m_packageKind = 3;
+    PackageKind m_packageKind = PackageKind::Assets;
     bool m_installing = false;
     bool m_closeRequested = false;
 

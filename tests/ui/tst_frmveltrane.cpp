@@ -111,22 +111,24 @@ void TestFrmVeltrane::captionCarriesTheVersionOnce()
 void TestFrmVeltrane::markersDecideThePackageKind_data()
 {
     QTest::addColumn<QStringList>("markers");
-    QTest::addColumn<int>("kind");
+    QTest::addColumn<PackageKind>("kind");
     QTest::addColumn<QString>("caption");
-    QTest::newRow("route") << QStringList{u"Veltrane.xxx"_s} << 1 << u"Install Route"_s;
-    QTest::newRow("scenario") << QStringList{u"Scenario.zzz"_s} << 2 << u"Install Scenario"_s;
-    QTest::newRow("both: route wins")
-        << QStringList{u"Scenario.zzz"_s, u"Veltrane.xxx"_s} << 1 << u"Install Route"_s;
-    QTest::newRow("neither") << QStringList{u"Scenario.yyy"_s, u"UKCode.txt"_s} << 3
-                             << u"Install Assets"_s;
+    QTest::newRow("route") << QStringList{u"Veltrane.xxx"_s} << PackageKind::Route
+                           << u"Install Route"_s;
+    QTest::newRow("scenario") << QStringList{u"Scenario.zzz"_s} << PackageKind::Scenario
+                              << u"Install Scenario"_s;
+    QTest::newRow("both: route wins") << QStringList{u"Scenario.zzz"_s, u"Veltrane.xxx"_s}
+                                      << PackageKind::Route << u"Install Route"_s;
+    QTest::newRow("neither") << QStringList{u"Scenario.yyy"_s, u"UKCode.txt"_s}
+                             << PackageKind::Assets << u"Install Assets"_s;
     QTest::newRow("marker is a folder")
-        << QStringList{u"Veltrane.xxx/"_s} << 3 << u"Install Assets"_s;
+        << QStringList{u"Veltrane.xxx/"_s} << PackageKind::Assets << u"Install Assets"_s;
 }
 
 void TestFrmVeltrane::markersDecideThePackageKind()
 {
     QFETCH(QStringList, markers);
-    QFETCH(int, kind);
+    QFETCH(PackageKind, kind);
     QFETCH(QString, caption);
     for (const QString& marker : markers) {
         if (marker.endsWith(u'/'))
@@ -135,7 +137,7 @@ void TestFrmVeltrane::markersDecideThePackageKind()
             writeFile(m_package + u'/' + marker, "x");
     }
     frmVeltrane window(m_package);
-    QCOMPARE(int(window.PackageKind()), kind);
+    QCOMPARE(window.packageKind(), kind);
     QCOMPARE(window.Command2()->text(), caption);
 }
 
