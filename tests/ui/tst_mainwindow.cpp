@@ -1,6 +1,6 @@
 #include "FileFixture.h"
-#include "ui/frmFolder2.h"
-#include "ui/frmVeltrane.h"
+#include "ui/GameFolderDialog.h"
+#include "ui/MainWindow.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -24,7 +24,7 @@ namespace {
 // boxes with OK, keeping their texts.
 class ModalDriver {
 public:
-    explicit ModalDriver(std::function<void(frmFolder2&)> onPicker)
+    explicit ModalDriver(std::function<void(GameFolderDialog&)> onPicker)
         : m_onPicker(std::move(onPicker))
     {
         m_timer.setInterval(5);
@@ -46,7 +46,8 @@ private:
                 ok->click();
             else
                 box->reject();
-        } else if (auto* picker = qobject_cast<frmFolder2*>(modal); picker && picker->isVisible()) {
+        } else if (auto* picker = qobject_cast<GameFolderDialog*>(modal);
+                   picker && picker->isVisible()) {
             ++pickersSeen;
             m_onPicker(*picker);
             // A picker the action left open would stop the test for good.
@@ -55,13 +56,13 @@ private:
         }
     }
 
-    std::function<void(frmFolder2&)> m_onPicker;
+    std::function<void(GameFolderDialog&)> m_onPicker;
     QTimer m_timer;
 };
 
 } // namespace
 
-class TestFrmVeltrane : public QObject {
+class TestMainWindow : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -85,7 +86,7 @@ private:
     QString m_prefix;
 };
 
-void TestFrmVeltrane::init()
+void TestMainWindow::init()
 {
     m_dir = new QTemporaryDir;
     m_package = m_dir->path() + u"/package"_s;
@@ -96,19 +97,19 @@ void TestFrmVeltrane::init()
     qputenv("WINEPREFIX", QFile::encodeName(m_prefix));
 }
 
-void TestFrmVeltrane::cleanup()
+void TestMainWindow::cleanup()
 {
     delete m_dir;
     qputenv("WINEPREFIX", m_savedPrefix);
 }
 
-void TestFrmVeltrane::captionCarriesTheVersionOnce()
+void TestMainWindow::captionCarriesTheVersionOnce()
 {
-    frmVeltrane window(m_package);
+    MainWindow window(m_package);
     QCOMPARE(window.windowTitle(), u"Veltrane  Version 1.0.45"_s);
 }
 
-void TestFrmVeltrane::markersDecideThePackageKind_data()
+void TestMainWindow::markersDecideThePackageKind_data()
 {
     QTest::addColumn<QStringList>("markers");
     QTest::addColumn<PackageKind>("kind");
@@ -125,7 +126,7 @@ void TestFrmVeltrane::markersDecideThePackageKind_data()
         << QStringList{u"Veltrane.xxx/"_s} << PackageKind::Assets << u"Install Assets"_s;
 }
 
-void TestFrmVeltrane::markersDecideThePackageKind()
+void TestMainWindow::markersDecideThePackageKind()
 {
     QFETCH(QStringList, markers);
     QFETCH(PackageKind, kind);
@@ -136,12 +137,12 @@ void TestFrmVeltrane::markersDecideThePackageKind()
         else
             writeFile(m_package + u'/' + marker, "x");
     }
-    frmVeltrane window(m_package);
+    MainWindow window(m_package);
     QCOMPARE(window.packageKind(), kind);
-    QCOMPARE(window.Command2()->text(), caption);
+    QCOMPARE(window.installButton()->text(), caption);
 }
 
-void TestFrmVeltrane::defaultGameFolderFoundInTheWinePrefix()
+void TestMainWindow::defaultGameFolderFoundInTheWinePrefix()
 {
 #ifdef Q_OS_WIN
     QSKIP("the default folder is the machine's own on Windows");
@@ -151,51 +152,49 @@ void TestFrmVeltrane::defaultGameFolderFoundInTheWinePrefix()
     makeFolder(prefix + u"/dosdevices"_s);
     QVERIFY(QFile::link(u"../drive_c"_s, prefix + u"/dosdevices/c:"_s));
 
-    frmVeltrane window(m_package);
+    MainWindow window(m_package);
     QCOMPARE(window.state().GamePath, u"c:\\program files\\Rail Simulator"_s);
-    QCOMPARE(window.Text1()->text(), u"c:\\program files\\Rail Simulator"_s);
+    QCOMPARE(window.gamePathEdit()->text(), u"c:\\program files\\Rail Simulator"_s);
 }
 
-void TestFrmVeltrane::noGameMeansAnEmptyBox()
+void TestMainWindow::noGameMeansAnEmptyBox()
 {
-    frmVeltrane window(m_package);
+    MainWindow window(m_package);
     QVERIFY(window.state().GamePath.isEmpty());
-    QVERIFY(window.Text1()->text().isEmpty());
+    QVERIFY(window.gamePathEdit()->text().isEmpty());
 }
 
-void TestFrmVeltrane::enterTakesTheTypedFolder()
+void TestMainWindow::enterTakesTheTypedFolder()
 {
-    frmVeltrane window(m_package);
+    MainWindow window(m_package);
     window.show();
-    QTest::keyClicks(window.Text1(), u"/games/RS"_s);
+    QTest::keyClicks(window.gamePathEdit(), u"/games/RS"_s);
     QVERIFY2(window.state().GamePath.isEmpty(), "typing alone does not set the folder");
-    QTest::keyClick(window.Text1(), Qt::Key_Return);
+    QTest::keyClick(window.gamePathEdit(), Qt::Key_Return);
     QCOMPARE(window.state().GamePath, u"/games/RS"_s);
-    QCOMPARE(window.Text1()->text(), u"/games/RS"_s);
+    QCOMPARE(window.gamePathEdit()->text(), u"/games/RS"_s);
 
-    window.Text1()->clear();
-    QTest::keyClick(window.Text1(), Qt::Key_Enter);
+    window.gamePathEdit()->clear();
+    QTest::keyClick(window.gamePathEdit(), Qt::Key_Enter);
     QVERIFY2(window.state().GamePath.isEmpty(), "Enter in an empty box empties the folder");
-    QVERIFY2(window.Text1()->text().isEmpty(), "the default is not applied again");
+    QVERIFY2(window.gamePathEdit()->text().isEmpty(), "the default is not applied again");
 }
 
-void TestFrmVeltrane::layoutFollowsTheDesign()
+void TestMainWindow::layoutFollowsTheDesign()
 {
-    frmVeltrane window(m_package);
+    MainWindow window(m_package);
     QCOMPARE(window.size(), QSize(633, 148));
-    QCOMPARE(window.Text1()->geometry(), QRect(136, 48, 377, 25));
-    QCOMPARE(window.Command1()->geometry(), QRect(528, 48, 49, 25));
-    QCOMPARE(window.Command2()->geometry(), QRect(272, 96, 153, 25));
-    QCOMPARE(window.Command1()->text(), u"....."_s);
-    QVERIFY(window.Command1()->font().bold());
-    QCOMPARE(window.Command1()->font().pointSize(), 12);
-    QCOMPARE(window.Command1()->font().family(), u"MS Sans Serif"_s);
-    const auto* label = window.findChild<QLabel*>();
-    QVERIFY(label);
-    QCOMPARE(label->text(), u"Rail Simulator Path"_s);
+    QCOMPARE(window.gamePathEdit()->geometry(), QRect(136, 48, 377, 25));
+    QCOMPARE(window.browseButton()->geometry(), QRect(528, 48, 49, 25));
+    QCOMPARE(window.installButton()->geometry(), QRect(272, 96, 153, 25));
+    QCOMPARE(window.browseButton()->text(), u"....."_s);
+    QVERIFY(window.browseButton()->font().bold());
+    QCOMPARE(window.browseButton()->font().pointSize(), 12);
+    QCOMPARE(window.browseButton()->font().family(), u"MS Sans Serif"_s);
+    QCOMPARE(window.pathLabel()->text(), u"Rail Simulator Path"_s);
 }
 
-void TestFrmVeltrane::browseOkTakesThePickedTextUnchanged()
+void TestMainWindow::browseOkTakesThePickedTextUnchanged()
 {
 #ifdef Q_OS_WIN
     QSKIP("the drives are the machine's own on Windows");
@@ -203,64 +202,64 @@ void TestFrmVeltrane::browseOkTakesThePickedTextUnchanged()
     makeFolder(m_prefix + u"/drive_c/Games/RS"_s);
     makeFolder(m_prefix + u"/dosdevices"_s);
     QVERIFY(QFile::link(u"../drive_c"_s, m_prefix + u"/dosdevices/c:"_s));
-    frmVeltrane window(m_package);
+    MainWindow window(m_package);
     window.show();
     window.state().GamePath = u"c:\\Games\\RS"_s;
-    window.Text1()->setText(u"typed without Enter"_s);
+    window.gamePathEdit()->setText(u"typed without Enter"_s);
 
     QString startedOn;
     bool modal = false;
     {
-        ModalDriver driver([&](frmFolder2& picker) {
-            startedOn = picker.Text1()->text();
+        ModalDriver driver([&](GameFolderDialog& picker) {
+            startedOn = picker.pathEdit()->text();
             modal = picker.isModal() && QApplication::activeModalWidget() == &picker;
-            picker.Text1()->setText(u"x:\\Not There\\ "_s);
-            picker.Command1()->click();
+            picker.pathEdit()->setText(u"x:\\Not There\\ "_s);
+            picker.okButton()->click();
         });
-        QTest::mouseClick(window.Command1(), Qt::LeftButton);
+        QTest::mouseClick(window.browseButton(), Qt::LeftButton);
         QCOMPARE(driver.pickersSeen, 1);
         QVERIFY(driver.messages.isEmpty());
     }
     QVERIFY(modal);
     QCOMPARE(startedOn, u"c:\\Games\\RS"_s);
     QCOMPARE(window.state().GamePath, u"x:\\Not There\\ "_s);
-    QCOMPARE(window.Text1()->text(), u"x:\\Not There\\ "_s);
+    QCOMPARE(window.gamePathEdit()->text(), u"x:\\Not There\\ "_s);
 
     // Each showing starts again from GamePath, and an empty box empties it.
     window.state().GamePath = u"c:\\Games"_s;
     {
-        ModalDriver driver([&](frmFolder2& picker) {
-            startedOn = picker.Text1()->text();
-            picker.Text1()->clear();
-            picker.Command1()->click();
+        ModalDriver driver([&](GameFolderDialog& picker) {
+            startedOn = picker.pathEdit()->text();
+            picker.pathEdit()->clear();
+            picker.okButton()->click();
         });
-        window.Command1()->click();
+        window.browseButton()->click();
         QCOMPARE(driver.pickersSeen, 1);
     }
     QCOMPARE(startedOn, u"c:\\Games"_s);
     QVERIFY(window.state().GamePath.isEmpty());
-    QVERIFY(window.Text1()->text().isEmpty());
+    QVERIFY(window.gamePathEdit()->text().isEmpty());
 }
 
-void TestFrmVeltrane::browseClosedChangesNothing()
+void TestMainWindow::browseClosedChangesNothing()
 {
-    frmVeltrane window(m_package);
+    MainWindow window(m_package);
     window.show();
     window.state().GamePath = m_package;
-    window.Text1()->setText(u"/games/typed"_s);
-    ModalDriver driver([](frmFolder2& picker) {
+    window.gamePathEdit()->setText(u"/games/typed"_s);
+    ModalDriver driver([](GameFolderDialog& picker) {
         picker.setPath(u"/"_s);
-        picker.Text1()->setText(u"/elsewhere"_s);
+        picker.pathEdit()->setText(u"/elsewhere"_s);
         picker.close();
     });
-    window.Command1()->click();
+    window.browseButton()->click();
     QCOMPARE(driver.pickersSeen, 1);
     QVERIFY(driver.messages.isEmpty());
     QCOMPARE(window.state().GamePath, m_package);
-    QCOMPARE(window.Text1()->text(), u"/games/typed"_s);
+    QCOMPARE(window.gamePathEdit()->text(), u"/games/typed"_s);
 }
 
-void TestFrmVeltrane::browseDoesNothingWhileInstalling()
+void TestMainWindow::browseDoesNothingWhileInstalling()
 {
     // The install lets the window handle clicks and keys after every file it copies; a
     // folder picked or entered then would send the rest of the install to another game
@@ -272,21 +271,21 @@ void TestFrmVeltrane::browseDoesNothingWhileInstalling()
     const QByteArray savedPath = qgetenv("PATH");
     qputenv("PATH", QFile::encodeName(m_dir->path() + u"/no programs"_s));
 
-    frmVeltrane window(m_package);
+    MainWindow window(m_package);
     window.show();
-    window.Text1()->setText(game);
-    ModalDriver driver([](frmFolder2& picker) {
-        picker.Text1()->setText(u"/elsewhere"_s);
-        picker.Command1()->click();
+    window.gamePathEdit()->setText(game);
+    ModalDriver driver([](GameFolderDialog& picker) {
+        picker.pathEdit()->setText(u"/elsewhere"_s);
+        picker.okButton()->click();
     });
     bool clickedDuringInstall = false;
     QTimer::singleShot(0, &window, [&] {
         clickedDuringInstall = window.cursor().shape() == Qt::WaitCursor;
-        window.Command1()->click();
-        window.Text1()->setText(u"/entered"_s);
-        QTest::keyClick(window.Text1(), Qt::Key_Return);
+        window.browseButton()->click();
+        window.gamePathEdit()->setText(u"/entered"_s);
+        QTest::keyClick(window.gamePathEdit(), Qt::Key_Return);
     });
-    window.Command2()->click();
+    window.installButton()->click();
     qputenv("PATH", savedPath);
 
     QVERIFY(clickedDuringInstall);
@@ -297,5 +296,5 @@ void TestFrmVeltrane::browseDoesNothingWhileInstalling()
         QVERIFY(QFile::exists(game + u"/Assets/file%1.txt"_s.arg(i)));
 }
 
-QTEST_MAIN(TestFrmVeltrane)
-#include "tst_frmveltrane.moc"
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
