@@ -1,5 +1,5 @@
 #include "FileFixture.h"
-#include "MessageBoxWatcher.h"
+#include "ModalWatcher.h"
 #include "ui/GameFolderDialog.h"
 
 #include <QApplication>
@@ -68,7 +68,7 @@ private:
     std::unique_ptr<GameFolderDialog> openPicker(const QString& gamePath);
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<MessageBoxWatcher> m_messages;
+    std::unique_ptr<ModalWatcher> m_messages;
     QString m_root;
     QString m_prefix;
     QByteArray m_savedPrefix;
@@ -107,7 +107,7 @@ void TestGameFolderDialog::init()
 
     m_savedPrefix = qgetenv("WINEPREFIX");
     qputenv("WINEPREFIX", QFile::encodeName(m_prefix));
-    m_messages = std::make_unique<MessageBoxWatcher>();
+    m_messages = std::make_unique<ModalWatcher>();
 }
 
 void TestGameFolderDialog::cleanup()

@@ -1,66 +1,20 @@
 #include "FileFixture.h"
+#include "ModalWatcher.h"
 #include "ui/GameFolderDialog.h"
 #include "ui/MainWindow.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <functional>
 
 using namespace Qt::StringLiterals;
 using namespace veltrane;
 using namespace veltrane::test;
-
-namespace {
-
-// While it lives, acts on the folder picker whenever one runs modally, and answers message
-// boxes with OK, keeping their texts.
-class ModalDriver {
-public:
-    explicit ModalDriver(std::function<void(GameFolderDialog&)> onPicker)
-        : m_onPicker(std::move(onPicker))
-    {
-        m_timer.setInterval(5);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { poll(); });
-        m_timer.start();
-    }
-
-    int pickersSeen = 0;
-    QStringList messages;
-
-private:
-    void poll()
-    {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (auto* box = qobject_cast<QMessageBox*>(modal); box && box->isVisible()) {
-            messages.append(box->text());
-            // A question, which no case here expects, is closed and shows in the texts.
-            if (QAbstractButton* ok = box->button(QMessageBox::Ok))
-                ok->click();
-            else
-                box->reject();
-        } else if (auto* picker = qobject_cast<GameFolderDialog*>(modal);
-                   picker && picker->isVisible()) {
-            ++pickersSeen;
-            m_onPicker(*picker);
-            // A picker the action left open would stop the test for good.
-            if (picker->isVisible())
-                picker->reject();
-        }
-    }
-
-    std::function<void(GameFolderDialog&)> m_onPicker;
-    QTimer m_timer;
-};
-
-} // namespace
 
 class TestMainWindow : public QObject {
     Q_OBJECT
@@ -210,15 +164,16 @@ void TestMainWindow::browseOkTakesThePickedTextUnchanged()
     QString startedOn;
     bool modal = false;
     {
-        ModalDriver driver([&](GameFolderDialog& picker) {
+        ModalWatcher watcher;
+        watcher.onDialog<GameFolderDialog>([&](GameFolderDialog& picker) {
             startedOn = picker.pathEdit()->text();
             modal = picker.isModal() && QApplication::activeModalWidget() == &picker;
             picker.pathEdit()->setText(u"x:\\Not There\\ "_s);
             picker.okButton()->click();
         });
         QTest::mouseClick(window.browseButton(), Qt::LeftButton);
-        QCOMPARE(driver.pickersSeen, 1);
-        QVERIFY(driver.messages.isEmpty());
+        QCOMPARE(watcher.dialogsSeen(), 1);
+        QVERIFY(watcher.messages().isEmpty());
     }
     QVERIFY(modal);
     QCOMPARE(startedOn, u"c:\\Games\\RS"_s);
@@ -228,13 +183,14 @@ void TestMainWindow::browseOkTakesThePickedTextUnchanged()
     // Each showing starts again from GamePath, and an empty box empties it.
     window.state().GamePath = u"c:\\Games"_s;
     {
-        ModalDriver driver([&](GameFolderDialog& picker) {
+        ModalWatcher watcher;
+        watcher.onDialog<GameFolderDialog>([&](GameFolderDialog& picker) {
             startedOn = picker.pathEdit()->text();
             picker.pathEdit()->clear();
             picker.okButton()->click();
         });
         window.browseButton()->click();
-        QCOMPARE(driver.pickersSeen, 1);
+        QCOMPARE(watcher.dialogsSeen(), 1);
     }
     QCOMPARE(startedOn, u"c:\\Games"_s);
     QVERIFY(window.state().GamePath.isEmpty());
@@ -247,14 +203,15 @@ void TestMainWindow::browseClosedChangesNothing()
     window.show();
     window.state().GamePath = m_package;
     window.gamePathEdit()->setText(u"/games/typed"_s);
-    ModalDriver driver([](GameFolderDialog& picker) {
+    ModalWatcher watcher;
+    watcher.onDialog<GameFolderDialog>([](GameFolderDialog& picker) {
         picker.setPath(u"/"_s);
         picker.pathEdit()->setText(u"/elsewhere"_s);
         picker.close();
     });
     window.browseButton()->click();
-    QCOMPARE(driver.pickersSeen, 1);
-    QVERIFY(driver.messages.isEmpty());
+    QCOMPARE(watcher.dialogsSeen(), 1);
+    QVERIFY(watcher.messages().isEmpty());
     QCOMPARE(window.state().GamePath, m_package);
     QCOMPARE(window.gamePathEdit()->text(), u"/games/typed"_s);
 }
@@ -274,7 +231,8 @@ void TestMainWindow::browseDoesNothingWhileInstalling()
     MainWindow window(m_package);
     window.show();
     window.gamePathEdit()->setText(game);
-    ModalDriver driver([](GameFolderDialog& picker) {
+    ModalWatcher watcher;
+    watcher.onDialog<GameFolderDialog>([](GameFolderDialog& picker) {
         picker.pathEdit()->setText(u"/elsewhere"_s);
         picker.okButton()->click();
     });
@@ -289,9 +247,9 @@ void TestMainWindow::browseDoesNothingWhileInstalling()
     qputenv("PATH", savedPath);
 
     QVERIFY(clickedDuringInstall);
-    QCOMPARE(driver.pickersSeen, 0);
+    QCOMPARE(watcher.dialogsSeen(), 0);
     QCOMPARE(window.state().GamePath, game);
-    QCOMPARE(driver.messages, QStringList{u"Your package has been installed."_s});
+    QCOMPARE(watcher.messageTexts(), QStringList{u"Your package has been installed."_s});
     for (int i = 0; i < 3; ++i)
         QVERIFY(QFile::exists(game + u"/Assets/file%1.txt"_s.arg(i)));
 }

@@ -1,3 +1,4 @@
+#include "ModalWatcher.h"
 #include "ui/MissingStockReport.h"
 
 #include <QApplication>
@@ -6,11 +7,11 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
-#include <QTimer>
 #include <functional>
 
 using namespace Qt::StringLiterals;
 using namespace veltrane;
+using namespace veltrane::test;
 
 namespace {
 
@@ -23,23 +24,10 @@ const QString kReport =
 // whether act left it closed; a report still open afterwards is closed so the test goes on.
 bool showAndAct(const QString& text, const std::function<void(MissingStockReport&)>& act)
 {
-    bool acted = false;
-    bool closedByAct = false;
-    QTimer poll;
-    poll.setInterval(5);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* dialog = qobject_cast<MissingStockReport*>(QApplication::activeModalWidget());
-        if (!dialog || acted)
-            return;
-        acted = true;
-        act(*dialog);
-        closedByAct = !dialog->isVisible();
-        if (!closedByAct)
-            dialog->reject();
-    });
-    poll.start();
+    ModalWatcher watcher;
+    watcher.onDialog<MissingStockReport>(act);
     MissingStockReport::showReport(nullptr, text);
-    return acted && closedByAct;
+    return watcher.dialogsSeen() == 1 && watcher.dialogsClosedByAction() == 1;
 }
 
 } // namespace
