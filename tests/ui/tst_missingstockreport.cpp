@@ -1,4 +1,5 @@
 #include "ModalWatcher.h"
+#include "WindowLayout.h"
 #include "ui/MissingStockReport.h"
 
 #include <QApplication>
@@ -36,11 +37,23 @@ class TestMissingStockReport : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void layoutFollowsTheDesign();
     void showsTheWholeReportFromItsFirstLine();
     void enterClosesEscapeDoesNot();
     void closeBoxCloses();
     void textCanBeSelectedAndCopied();
 };
+
+void TestMissingStockReport::layoutFollowsTheDesign()
+{
+    const MissingStockReport dialog;
+    QCOMPARE(dialog.objectName(), u"dlgReport"_s);
+    checkLayout(dialog, QSize(12015, 8490),
+                {
+                    {u"OKButton"_s, 4920, 7560, 1215, 375},
+                    {u"Text1"_s, 360, 240, 11415, 6975},
+                });
+}
 
 void TestMissingStockReport::showsTheWholeReportFromItsFirstLine()
 {
