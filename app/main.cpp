@@ -1,4 +1,4 @@
-#include "frmVeltrane.h"
+#include "ui/MainWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -13,7 +13,7 @@ int main(int argc, char* argv[])
     if (programFolder.endsWith(QDir::separator()))
         programFolder.chop(1);
 
-    veltrane::frmVeltrane window(programFolder);
+    veltrane::MainWindow window(programFolder);
     window.show();
     return app.exec();
 }

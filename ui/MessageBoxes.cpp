@@ -1,4 +1,4 @@
-#include "MessageBox.h"
+#include "MessageBoxes.h"
 
 #include <QDebug>
 #include <QMessageBox>
@@ -24,27 +24,27 @@ QMessageBox::Icon toQt(UserInterface::Icon icon)
 
 } // namespace
 
-const QString& MessageBox::caption()
+const QString& MessageBoxes::caption()
 {
     static const QString title = u"Veltrane"_s;
     return title;
 }
 
-void MessageBox::trace(const char* kind, const QString& text)
+void MessageBoxes::trace(const char* kind, const QString& text)
 {
     QString line = text;
     line.replace(u"\r\n"_s, u" | "_s).replace(u'\n', u" | "_s).replace(u'\r', u' ');
     qInfo().noquote() << "veltrane:" << kind << line;
 }
 
-void MessageBox::show(QWidget* parent, const QString& text, UserInterface::Icon icon)
+void MessageBoxes::showMessage(QWidget* parent, const QString& text, UserInterface::Icon icon)
 {
     trace("message:", text);
     QMessageBox box(toQt(icon), caption(), text, QMessageBox::Ok, parent);
     box.exec();
 }
 
-bool MessageBox::askYesNo(QWidget* parent, const QString& text)
+bool MessageBoxes::askYesNo(QWidget* parent, const QString& text)
 {
     trace("question:", text);
     QMessageBox box(QMessageBox::Warning, caption(), text, QMessageBox::Yes | QMessageBox::No,

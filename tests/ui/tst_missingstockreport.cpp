@@ -1,4 +1,6 @@
-#include "windows/dlgReport.h"
+#include "ModalWatcher.h"
+#include "WindowLayout.h"
+#include "ui/MissingStockReport.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -6,11 +8,11 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
-#include <QTimer>
 #include <functional>
 
 using namespace Qt::StringLiterals;
 using namespace veltrane;
+using namespace veltrane::test;
 
 namespace {
 
@@ -21,40 +23,39 @@ const QString kReport =
 
 // Shows the report the way the install does and runs act on it once it is open. Returns
 // whether act left it closed; a report still open afterwards is closed so the test goes on.
-bool showAndAct(const QString& text, const std::function<void(dlgReport&)>& act)
+bool showAndAct(const QString& text, const std::function<void(MissingStockReport&)>& act)
 {
-    bool acted = false;
-    bool closedByAct = false;
-    QTimer poll;
-    poll.setInterval(5);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* dialog = qobject_cast<dlgReport*>(QApplication::activeModalWidget());
-        if (!dialog || acted)
-            return;
-        acted = true;
-        act(*dialog);
-        closedByAct = !dialog->isVisible();
-        if (!closedByAct)
-            dialog->reject();
-    });
-    poll.start();
-    dlgReport::showReport(nullptr, text);
-    return acted && closedByAct;
+    ModalWatcher watcher;
+    watcher.onDialog<MissingStockReport>(act);
+    MissingStockReport::showReport(nullptr, text);
+    return watcher.dialogsSeen() == 1 && watcher.dialogsClosedByAction() == 1;
 }
 
 } // namespace
 
-class TestDlgReport : public QObject {
+class TestMissingStockReport : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void layoutFollowsTheDesign();
     void showsTheWholeReportFromItsFirstLine();
     void enterClosesEscapeDoesNot();
     void closeBoxCloses();
     void textCanBeSelectedAndCopied();
 };
 
-void TestDlgReport::showsTheWholeReportFromItsFirstLine()
+void TestMissingStockReport::layoutFollowsTheDesign()
+{
+    const MissingStockReport dialog;
+    QCOMPARE(dialog.objectName(), u"dlgReport"_s);
+    checkLayout(dialog, QSize(12015, 8490),
+                {
+                    {u"OKButton"_s, 4920, 7560, 1215, 375},
+                    {u"Text1"_s, 360, 240, 11415, 6975},
+                });
+}
+
+void TestMissingStockReport::showsTheWholeReportFromItsFirstLine()
 {
     // Longer than the box in both directions.
     QString longReport = kReport + QString(300, u'x') + u".bin\r\n"_s;
@@ -66,8 +67,8 @@ void TestDlgReport::showsTheWholeReportFromItsFirstLine()
         int firstVisibleLine = -1;
         bool scrollBarsShown = false;
         bool scrollsBothWays = false;
-        showAndAct(report, [&](dlgReport& dialog) {
-            QPlainTextEdit* box = dialog.Text1();
+        showAndAct(report, [&](MissingStockReport& dialog) {
+            QPlainTextEdit* box = dialog.reportText();
             shown = box->toPlainText();
             scrollBarsShown =
                 box->verticalScrollBar()->isVisible() && box->horizontalScrollBar()->isVisible();
@@ -81,7 +82,7 @@ void TestDlgReport::showsTheWholeReportFromItsFirstLine()
                                    ? box->cursorForPosition(QPoint(2, 2)).blockNumber()
                                    : -1;
             QCOMPARE(dialog.windowTitle(), u"Missing Rolling-Stock"_s);
-            dialog.OKButton()->click();
+            dialog.okButton()->click();
         });
         QCOMPARE(shown, QString(report).replace(u"\r\n"_s, u"\n"_s));
         QCOMPARE(firstVisibleLine, 0);
@@ -90,12 +91,12 @@ void TestDlgReport::showsTheWholeReportFromItsFirstLine()
     }
 }
 
-void TestDlgReport::enterClosesEscapeDoesNot()
+void TestMissingStockReport::enterClosesEscapeDoesNot()
 {
     bool openAfterEscape = false;
     bool okHadFocus = false;
-    const bool closed = showAndAct(kReport, [&](dlgReport& dialog) {
-        okHadFocus = dialog.focusWidget() == dialog.OKButton();
+    const bool closed = showAndAct(kReport, [&](MissingStockReport& dialog) {
+        okHadFocus = dialog.focusWidget() == dialog.okButton();
         QTest::keyClick(dialog.focusWidget(), Qt::Key_Escape);
         openAfterEscape = dialog.isVisible();
         QTest::keyClick(dialog.focusWidget(), Qt::Key_Return);
@@ -105,35 +106,35 @@ void TestDlgReport::enterClosesEscapeDoesNot()
     QVERIFY2(closed, "Enter on the focused OK button closes it");
 }
 
-void TestDlgReport::closeBoxCloses()
+void TestMissingStockReport::closeBoxCloses()
 {
-    QVERIFY(showAndAct(kReport, [](dlgReport& dialog) { dialog.close(); }));
+    QVERIFY(showAndAct(kReport, [](MissingStockReport& dialog) { dialog.close(); }));
 }
 
-void TestDlgReport::textCanBeSelectedAndCopied()
+void TestMissingStockReport::textCanBeSelectedAndCopied()
 {
     QApplication::clipboard()->clear();
     bool editedAway = false;
-    showAndAct(kReport, [&](dlgReport& dialog) {
-        QPlainTextEdit* box = dialog.Text1();
+    showAndAct(kReport, [&](MissingStockReport& dialog) {
+        QPlainTextEdit* box = dialog.reportText();
         box->setFocus();
         QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
         // Typing into it changes only this showing of the report.
         QTest::keyClicks(box, u"x"_s);
         editedAway = box->toPlainText() == u"x"_s;
-        dialog.OKButton()->click();
+        dialog.okButton()->click();
     });
     QCOMPARE(QApplication::clipboard()->text(), QString(kReport).replace(u"\r\n"_s, u"\n"_s));
     QVERIFY(editedAway);
 
     QString shownAgain;
-    showAndAct(kReport, [&](dlgReport& dialog) {
-        shownAgain = dialog.Text1()->toPlainText();
-        dialog.OKButton()->click();
+    showAndAct(kReport, [&](MissingStockReport& dialog) {
+        shownAgain = dialog.reportText()->toPlainText();
+        dialog.okButton()->click();
     });
     QCOMPARE(shownAgain, QString(kReport).replace(u"\r\n"_s, u"\n"_s));
 }
 
-QTEST_MAIN(TestDlgReport)
-#include "tst_dlgreport.moc"
+QTEST_MAIN(TestMissingStockReport)
+#include "tst_missingstockreport.moc"

@@ -1,6 +1,6 @@
-#include "frmFolder2.h"
+#include "GameFolderDialog.h"
 
-#include "MessageBox.h"
+#include "MessageBoxes.h"
 #include "Twips.h"
 #include "util/HostPath.h"
 #include "util/WindowsPath.h"
@@ -8,16 +8,11 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
 #include <QTreeWidget>
-
-#ifdef Q_OS_WIN
-#include <QStorageInfo>
-#endif
 
 using namespace Qt::StringLiterals;
 
@@ -27,96 +22,97 @@ namespace {
 
 constexpr int kPathRole = Qt::UserRole;
 
-// The drive that stands for the host's file-system root; its paths keep the host's form.
-const QString& rootDrive()
-{
-    static const QString name = u"/"_s;
-    return name;
-}
-
 } // namespace
 
-frmFolder2::frmFolder2(AppState& state, QLineEdit& mainPathBox, QWidget* parent)
-    : QDialog(parent, Qt::Window), m_state(state), m_mainPathBox(mainPathBox),
-      m_drive1(new QComboBox(this)), m_dir1(new QTreeWidget(this)), m_text1(new QLineEdit(this)),
-      m_command1(new QPushButton(u"OK"_s, this))
+GameFolderDialog::GameFolderDialog(const QString& startFolder, QWidget* parent)
+    : QDialog(parent, Qt::Window), m_drives(DriveList::drives()), m_driveCombo(new QComboBox(this)),
+      m_folderTree(new QTreeWidget(this)), m_pathEdit(new QLineEdit(this)),
+      m_okButton(new QPushButton(u"OK"_s, this))
 {
+    // Tests and accessibility tools find the window and its controls by these names.
+    setObjectName(u"frmFolder2"_s);
+    m_driveCombo->setObjectName(u"Drive1"_s);
+    m_folderTree->setObjectName(u"Dir1"_s);
+    m_pathEdit->setObjectName(u"Text1"_s);
+    m_okButton->setObjectName(u"Command1"_s);
+
     setWindowTitle(u"Select your Rail Simulator Folder"_s);
     resize(twips(4950), twips(5475));
 
-    m_drive1->setGeometry(twipsRect(480, 240, 4095, 315));
-    m_drive1->setAccessibleName(u"Drive"_s);
-    m_dir1->setGeometry(twipsRect(480, 720, 4095, 3240));
-    m_dir1->setAccessibleName(u"Folders"_s);
-    m_dir1->setHeaderHidden(true);
-    m_dir1->setRootIsDecorated(false);
-    m_dir1->setItemsExpandable(false);
-    m_dir1->setExpandsOnDoubleClick(false);
-    m_dir1->setUniformRowHeights(true);
-    m_dir1->setIndentation(twips(180));
-    m_dir1->installEventFilter(this);
-    m_text1->setGeometry(twipsRect(480, 4080, 4215, 375));
-    m_text1->setAccessibleName(u"Rail Simulator folder"_s);
-    m_command1->setGeometry(twipsRect(1920, 4680, 1335, 375));
-    // Enter in the path box or the drive list confirms, as in any dialog; in the directory
+    m_driveCombo->setGeometry(twipsRect(480, 240, 4095, 315));
+    m_driveCombo->setAccessibleName(u"Drive"_s);
+    for (const Drive& drive : m_drives)
+        m_driveCombo->addItem(drive.label);
+    m_driveCombo->setCurrentIndex(-1);
+    m_folderTree->setGeometry(twipsRect(480, 720, 4095, 3240));
+    m_folderTree->setAccessibleName(u"Folders"_s);
+    m_folderTree->setHeaderHidden(true);
+    m_folderTree->setRootIsDecorated(false);
+    m_folderTree->setItemsExpandable(false);
+    m_folderTree->setExpandsOnDoubleClick(false);
+    m_folderTree->setUniformRowHeights(true);
+    m_folderTree->setIndentation(twips(180));
+    m_folderTree->installEventFilter(this);
+    m_pathEdit->setGeometry(twipsRect(480, 4080, 4215, 375));
+    m_pathEdit->setAccessibleName(u"Rail Simulator folder"_s);
+    m_okButton->setGeometry(twipsRect(1920, 4680, 1335, 375));
+    // Enter in the path box or the drive list confirms, as in any dialog; in the folder
     // list it opens the folder instead (eventFilter).
-    m_command1->setDefault(true);
+    m_okButton->setDefault(true);
 
-    setTabOrder(m_drive1, m_dir1);
-    setTabOrder(m_dir1, m_text1);
-    setTabOrder(m_text1, m_command1);
+    setTabOrder(m_driveCombo, m_folderTree);
+    setTabOrder(m_folderTree, m_pathEdit);
+    setTabOrder(m_pathEdit, m_okButton);
 
     // activated, not currentIndexChanged: choosing the drive already shown opens that
     // drive's folder again, and assignments from code raise the change themselves.
-    connect(m_drive1, &QComboBox::activated, this, [this] { Drive1_Change(); });
-    connect(m_dir1, &QTreeWidget::itemDoubleClicked, this,
+    connect(m_driveCombo, &QComboBox::activated, this, &GameFolderDialog::driveChosen);
+    connect(m_folderTree, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { openEntry(item); });
-    connect(m_command1, &QPushButton::clicked, this, &frmFolder2::Command1_Click);
+    connect(m_okButton, &QPushButton::clicked, this, &GameFolderDialog::confirm);
 
-    fillDrives();
-    Form_Load();
+    openStartFolder(startFolder);
 }
 
-void frmFolder2::Form_Load()
+void GameFolderDialog::openStartFolder(const QString& startFolder)
 {
-    const QString gamePath = m_state.GamePath;
-    if (gamePath.isEmpty()) {
+    if (startFolder.isEmpty()) {
         openDefaultDrive();
         return;
     }
-    const std::optional<Location> location = parse(gamePath);
+    const std::optional<Location> location = parse(startFolder);
     if (!location) {
         report(u"The folder \"%1\" does not start with a drive, so it cannot be shown."_s.arg(
-            gamePath));
+            startFolder));
         openDefaultDrive();
         return;
     }
     const Drive* drive = findDrive(location->drive);
     if (!drive) {
         report(u"The drive %1 of the folder \"%2\" is not available."_s.arg(location->drive,
-                                                                            gamePath));
+                                                                            startFolder));
         openDefaultDrive();
         return;
     }
-    if (!isReady(*drive)) {
-        report(u"The drive %1 of the folder \"%2\" is not ready."_s.arg(drive->name, gamePath));
+    if (!drive->isReady()) {
+        report(u"The drive %1 of the folder \"%2\" is not ready."_s.arg(drive->name, startFolder));
         openDefaultDrive();
         return;
     }
     setDrive(location->drive);
-    if (!setPath(gamePath)) {
+    if (!setPath(startFolder)) {
         report(u"The folder \"%1\" cannot be found. The nearest folder that exists is shown "
-               u"instead."_s.arg(gamePath));
+               u"instead."_s.arg(startFolder));
         openNearest(*location);
     }
 }
 
-void frmFolder2::Drive1_Change()
+void GameFolderDialog::driveChosen()
 {
     const Drive* drive = findDrive(this->drive());
     if (!drive)
         return;
-    if (!isReady(*drive)) {
+    if (!drive->isReady()) {
         report(u"The drive %1 is not ready."_s.arg(drive->name));
         // The folder list still shows the drive it was on; so does the drive list again.
         if (m_location)
@@ -124,55 +120,54 @@ void frmFolder2::Drive1_Change()
         return;
     }
     openNearest(m_driveFolders.value(drive->name, Location{drive->name, {}}));
-    m_text1->setText(path());
+    m_pathEdit->setText(path());
 }
 
-void frmFolder2::Dir1_Change()
+void GameFolderDialog::folderOpened()
 {
     const QString current = path();
-    const QTreeWidgetItem* selected = m_dir1->currentItem();
+    const QTreeWidgetItem* selected = m_folderTree->currentItem();
     const QString chosen = selected ? selected->data(0, kPathRole).toString() : current;
     if (chosen != current) {
         setPath(chosen);
         const QString opened = path();
-        const QChar separator = m_location && m_location->drive == rootDrive() ? u'/' : u'\\';
+        const QChar separator =
+            m_location && m_location->drive == DriveList::rootName() ? u'/' : u'\\';
         if (!opened.endsWith(separator))
             setPath(opened + separator);
     }
-    m_text1->setText(path());
+    m_pathEdit->setText(path());
 }
 
-void frmFolder2::Command1_Click()
+void GameFolderDialog::confirm()
 {
     // Unchecked, like the main window's own path box: a typed folder need not exist yet.
-    const QString chosen = m_text1->text();
-    m_mainPathBox.setText(chosen);
-    m_state.GamePath = chosen;
+    m_chosenFolder = m_pathEdit->text();
     accept();
 }
 
-QString frmFolder2::drive() const
+QString GameFolderDialog::drive() const
 {
-    const int index = m_drive1->currentIndex();
+    const int index = m_driveCombo->currentIndex();
     return index >= 0 && index < m_drives.size() ? m_drives[index].name : QString();
 }
 
-bool frmFolder2::setDrive(const QString& name)
+bool GameFolderDialog::setDrive(const QString& name)
 {
     const Drive* drive = findDrive(name);
     if (!drive)
         return false;
-    m_drive1->setCurrentIndex(int(drive - m_drives.constData()));
-    Drive1_Change();
+    m_driveCombo->setCurrentIndex(int(drive - m_drives.constData()));
+    driveChosen();
     return true;
 }
 
-QString frmFolder2::path() const
+QString GameFolderDialog::path() const
 {
     return m_location ? text(*m_location) : QString();
 }
 
-bool frmFolder2::setPath(const QString& text)
+bool GameFolderDialog::setPath(const QString& text)
 {
     const std::optional<Location> location = parse(text);
     if (!location || !findDrive(location->drive) || !exists(*location))
@@ -181,23 +176,23 @@ bool frmFolder2::setPath(const QString& text)
     m_driveFolders.insert(findDrive(location->drive)->name, *location);
     selectDriveQuietly(location->drive);
     showFolder();
-    Dir1_Change();
+    folderOpened();
     return true;
 }
 
-bool frmFolder2::eventFilter(QObject* watched, QEvent* event)
+bool GameFolderDialog::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_dir1 && event->type() == QEvent::KeyPress) {
+    if (watched == m_folderTree && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            openEntry(m_dir1->currentItem());
+            openEntry(m_folderTree->currentItem());
             return true;
         }
     }
     return QDialog::eventFilter(watched, event);
 }
 
-std::optional<frmFolder2::Location> frmFolder2::parse(const QString& text) const
+std::optional<GameFolderDialog::Location> GameFolderDialog::parse(const QString& text) const
 {
     Location location;
     QString rest;
@@ -215,7 +210,7 @@ std::optional<frmFolder2::Location> frmFolder2::parse(const QString& text) const
 #else
         if (!text.startsWith(u'/'))
             return std::nullopt;
-        location.drive = rootDrive();
+        location.drive = DriveList::rootName();
         rest = text;
 #endif
     }
@@ -233,24 +228,24 @@ std::optional<frmFolder2::Location> frmFolder2::parse(const QString& text) const
     return location;
 }
 
-QString frmFolder2::text(const Location& location) const
+QString GameFolderDialog::text(const Location& location) const
 {
-    if (location.drive == rootDrive())
-        return rootDrive() + location.parts.join(u'/');
+    if (location.drive == DriveList::rootName())
+        return DriveList::rootName() + location.parts.join(u'/');
     return location.drive + u'\\' + location.parts.join(u'\\');
 }
 
-QString frmFolder2::hostFolder(const Location& location) const
+QString GameFolderDialog::hostFolder(const Location& location) const
 {
     return HostPath::fromProgramPath(text(location)).toString();
 }
 
-bool frmFolder2::exists(const Location& location) const
+bool GameFolderDialog::exists(const Location& location) const
 {
     return QFileInfo(hostFolder(location)).isDir();
 }
 
-const frmFolder2::Drive* frmFolder2::findDrive(const QString& name) const
+const Drive* GameFolderDialog::findDrive(const QString& name) const
 {
     const QString key = WindowsPath::startsWithDrive(name) ? name.left(2) : name;
     for (const Drive& drive : m_drives) {
@@ -260,54 +255,13 @@ const frmFolder2::Drive* frmFolder2::findDrive(const QString& name) const
     return nullptr;
 }
 
-bool frmFolder2::isReady(const Drive& drive) const
-{
-    return QFileInfo(drive.hostRoot).isDir();
-}
-
-void frmFolder2::fillDrives()
-{
-    QStringList labels;
-#ifdef Q_OS_WIN
-    for (const QFileInfo& root : QDir::drives()) {
-        const QString name = root.path().left(2).toLower();
-        const QString hostRootPath = name + u'\\';
-        m_drives.append({name, hostRootPath});
-        const QStorageInfo volume(hostRootPath);
-        const QString label = volume.isReady() ? volume.name() : QString();
-        labels.append(label.isEmpty() ? name : name + u" ["_s + label + u']');
-    }
-#else
-    // Wine's drive letters are the "x:" entries of dosdevices; "x::" entries are raw devices.
-    const QDir devices(HostPath::winePrefix().toString() + u"/dosdevices"_s);
-    QStringList names =
-        devices.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
-    names.sort(Qt::CaseInsensitive);
-    for (const QString& entry : names) {
-        if (entry.size() != 2 || !WindowsPath::startsWithDrive(entry))
-            continue;
-        const QString name = entry.toLower();
-        if (findDrive(name))
-            continue;
-        const QString folder = HostPath::driveFolder(entry[0]).toString();
-        m_drives.append({name, folder});
-        const QString target = QFileInfo(folder).symLinkTarget();
-        labels.append(name + u" ["_s + (target.isEmpty() ? folder : target) + u']');
-    }
-    m_drives.append({rootDrive(), rootDrive()});
-    labels.append(rootDrive());
-#endif
-    m_drive1->addItems(labels);
-    m_drive1->setCurrentIndex(-1);
-}
-
-void frmFolder2::openDefaultDrive()
+void GameFolderDialog::openDefaultDrive()
 {
     const Drive* chosen = findDrive(u"c:"_s);
-    if (!chosen || !isReady(*chosen)) {
+    if (!chosen || !chosen->isReady()) {
         chosen = nullptr;
-        for (const Drive& drive : std::as_const(m_drives)) {
-            if (isReady(drive)) {
+        for (const Drive& drive : m_drives) {
+            if (drive.isReady()) {
                 chosen = &drive;
                 break;
             }
@@ -318,11 +272,11 @@ void frmFolder2::openDefaultDrive()
         return;
     }
     m_location.reset();
-    m_dir1->clear();
-    m_text1->clear();
+    m_folderTree->clear();
+    m_pathEdit->clear();
 }
 
-void frmFolder2::openNearest(Location location)
+void GameFolderDialog::openNearest(Location location)
 {
     while (!exists(location) && !location.parts.isEmpty())
         location.parts.removeLast();
@@ -332,7 +286,7 @@ void frmFolder2::openNearest(Location location)
         openDefaultDrive();
 }
 
-void frmFolder2::openEntry(QTreeWidgetItem* item)
+void GameFolderDialog::openEntry(QTreeWidgetItem* item)
 {
     if (!item)
         return;
@@ -345,14 +299,14 @@ void frmFolder2::openEntry(QTreeWidgetItem* item)
         openNearest(*location);
 }
 
-void frmFolder2::showFolder()
+void GameFolderDialog::showFolder()
 {
-    m_dir1->clear();
+    m_folderTree->clear();
     if (!m_location)
         return;
     const QStyle* look = style();
     Location chain{m_location->drive, {}};
-    auto* item = new QTreeWidgetItem(m_dir1, {text(chain)});
+    auto* item = new QTreeWidgetItem(m_folderTree, {text(chain)});
     item->setIcon(0, look->standardIcon(QStyle::SP_DriveHDIcon));
     item->setData(0, kPathRole, text(chain));
     for (const QString& part : std::as_const(m_location->parts)) {
@@ -376,20 +330,20 @@ void frmFolder2::showFolder()
         child->setIcon(0, look->standardIcon(QStyle::SP_DirClosedIcon));
         child->setData(0, kPathRole, text(entry));
     }
-    m_dir1->expandAll();
-    m_dir1->setCurrentItem(open);
-    m_dir1->scrollToItem(open);
+    m_folderTree->expandAll();
+    m_folderTree->setCurrentItem(open);
+    m_folderTree->scrollToItem(open);
 }
 
-void frmFolder2::selectDriveQuietly(const QString& name)
+void GameFolderDialog::selectDriveQuietly(const QString& name)
 {
     if (const Drive* drive = findDrive(name))
-        m_drive1->setCurrentIndex(int(drive - m_drives.constData()));
+        m_driveCombo->setCurrentIndex(int(drive - m_drives.constData()));
 }
 
-void frmFolder2::report(const QString& message)
+void GameFolderDialog::report(const QString& message)
 {
-    MessageBox::show(this, message, UserInterface::Icon::Exclamation);
+    MessageBoxes::showMessage(this, message, UserInterface::Icon::Exclamation);
 }
 
 } // namespace veltrane

@@ -9,14 +9,14 @@ namespace veltrane {
 
 // Shows the rolling stock that a scenario needs and that is still missing. The text can be
 // scrolled, selected and copied; editing it changes nothing.
-class dlgReport : public QDialog {
+class MissingStockReport : public QDialog {
     Q_OBJECT
 
 public:
-    explicit dlgReport(QWidget* parent = nullptr);
+    explicit MissingStockReport(QWidget* parent = nullptr);
 
-    QPlainTextEdit* Text1() const { return m_text1; }
-    QPushButton* OKButton() const { return m_okButton; }
+    QPlainTextEdit* reportText() const { return m_reportText; }
+    QPushButton* okButton() const { return m_okButton; }
 
     // Fills the text box and waits until the user has closed the window.
     static void showReport(QWidget* parent, const QString& text);
@@ -26,7 +26,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    QPlainTextEdit* m_text1;
+    QPlainTextEdit* m_reportText;
     QPushButton* m_okButton;
 };
 

@@ -1,6 +1,7 @@
 #include "FileFixture.h"
-#include "MessageBoxWatcher.h"
-#include "windows/frmFolder2.h"
+#include "ModalWatcher.h"
+#include "WindowLayout.h"
+#include "ui/GameFolderDialog.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -41,7 +42,7 @@ QTreeWidgetItem* entry(const QTreeWidget& list, const QString& name)
 
 } // namespace
 
-class TestFrmFolder2 : public QObject {
+class TestGameFolderDialog : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -49,7 +50,7 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void layoutAndKeyboardOrder();
-    void drivesAreTheWinePrefixLettersAndTheRoot();
+    void listsTheDrivesAndStartsOnC();
     void opensOnAnExistingGamePath_data();
     void opensOnAnExistingGamePath();
     void unusableGamePathIsReportedAndOpensNearby_data();
@@ -65,25 +66,23 @@ private Q_SLOTS:
     void closingWithoutOkChangesNothing();
 
 private:
-    std::unique_ptr<frmFolder2> openPicker(const QString& gamePath);
+    std::unique_ptr<GameFolderDialog> openPicker(const QString& gamePath);
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<MessageBoxWatcher> m_messages;
+    std::unique_ptr<ModalWatcher> m_messages;
     QString m_root;
     QString m_prefix;
     QByteArray m_savedPrefix;
-    AppState m_state;
-    std::unique_ptr<QLineEdit> m_mainPathBox;
 };
 
-void TestFrmFolder2::initTestCase()
+void TestGameFolderDialog::initTestCase()
 {
 #ifdef Q_OS_WIN
     QSKIP("the drives are the machine's own on Windows");
 #endif
 }
 
-void TestFrmFolder2::init()
+void TestGameFolderDialog::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
@@ -109,73 +108,73 @@ void TestFrmFolder2::init()
 
     m_savedPrefix = qgetenv("WINEPREFIX");
     qputenv("WINEPREFIX", QFile::encodeName(m_prefix));
-    m_state = AppState{};
-    m_mainPathBox = std::make_unique<QLineEdit>();
-    m_messages = std::make_unique<MessageBoxWatcher>();
+    m_messages = std::make_unique<ModalWatcher>();
 }
 
-void TestFrmFolder2::cleanup()
+void TestGameFolderDialog::cleanup()
 {
     m_messages.reset();
-    m_mainPathBox.reset();
     m_dir.reset();
     qputenv("WINEPREFIX", m_savedPrefix);
 }
 
-std::unique_ptr<frmFolder2> TestFrmFolder2::openPicker(const QString& gamePath)
+std::unique_ptr<GameFolderDialog> TestGameFolderDialog::openPicker(const QString& gamePath)
 {
-    m_state.GamePath = gamePath;
-    return std::make_unique<frmFolder2>(m_state, *m_mainPathBox);
+    return std::make_unique<GameFolderDialog>(gamePath);
 }
 
-void TestFrmFolder2::layoutAndKeyboardOrder()
+void TestGameFolderDialog::layoutAndKeyboardOrder()
 {
     const auto picker = openPicker(QString());
+    QCOMPARE(picker->objectName(), u"frmFolder2"_s);
     QCOMPARE(picker->windowTitle(), u"Select your Rail Simulator Folder"_s);
-    QCOMPARE(picker->size(), QSize(330, 365));
-    QCOMPARE(picker->Drive1()->geometry().topLeft(), QPoint(32, 16));
-    QCOMPARE(picker->Drive1()->width(), 273);
-    QCOMPARE(picker->Dir1()->geometry(), QRect(32, 48, 273, 216));
-    QCOMPARE(picker->Text1()->geometry(), QRect(32, 272, 281, 25));
-    QCOMPARE(picker->Command1()->geometry(), QRect(128, 312, 89, 25));
-    QCOMPARE(picker->Command1()->text(), u"OK"_s);
-    QVERIFY2(picker->Command1()->isDefault(), "Enter in the path box confirms");
+    checkLayout(*picker, QSize(4950, 5475),
+                {
+                    {u"Drive1"_s, 480, 240, 4095, 315},
+                    {u"Dir1"_s, 480, 720, 4095, 3240},
+                    {u"Text1"_s, 480, 4080, 4215, 375},
+                    {u"Command1"_s, 1920, 4680, 1335, 375},
+                });
+    QCOMPARE(picker->okButton()->text(), u"OK"_s);
+    QVERIFY2(picker->okButton()->isDefault(), "Enter in the path box confirms");
 
     picker->show();
     QApplication::setActiveWindow(picker.get());
     QVERIFY(QTest::qWaitForWindowActive(picker.get()));
-    QCOMPARE(QApplication::focusWidget(), picker->Drive1());
-    const QList<QWidget*> order{picker->Dir1(), picker->Text1(), picker->Command1(),
-                                picker->Drive1()};
+    QCOMPARE(QApplication::focusWidget(), picker->driveCombo());
+    const QList<QWidget*> order{picker->folderTree(), picker->pathEdit(), picker->okButton(),
+                                picker->driveCombo()};
     for (QWidget* next : order) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), next);
     }
     for (const QWidget* control :
-         {static_cast<QWidget*>(picker->Drive1()), static_cast<QWidget*>(picker->Dir1()),
-          static_cast<QWidget*>(picker->Text1())})
+         {static_cast<QWidget*>(picker->driveCombo()), static_cast<QWidget*>(picker->folderTree()),
+          static_cast<QWidget*>(picker->pathEdit())})
         QVERIFY2(!control->accessibleName().isEmpty(), control->metaObject()->className());
     QVERIFY(picker->windowFlags().testFlag(Qt::Window));
 }
 
-void TestFrmFolder2::drivesAreTheWinePrefixLettersAndTheRoot()
+void TestGameFolderDialog::listsTheDrivesAndStartsOnC()
 {
     const auto picker = openPicker(QString());
-    QStringList drives;
-    for (int i = 0; i < picker->Drive1()->count(); ++i)
-        drives.append(picker->Drive1()->itemText(i).left(2).trimmed());
-    QCOMPARE(drives, (QStringList{u"c:"_s, u"d:"_s, u"e:"_s, u"/"_s}));
-    QVERIFY2(picker->Drive1()->itemText(1).contains(m_root + u"/disc"_s),
-             qPrintable(picker->Drive1()->itemText(1)));
+    // Which drives there are, and their labels, is tst_drivelist's; the list shows them all.
+    QStringList shown;
+    for (int i = 0; i < picker->driveCombo()->count(); ++i)
+        shown.append(picker->driveCombo()->itemText(i));
+    QStringList labels;
+    for (const Drive& drive : DriveList::drives())
+        labels.append(drive.label);
+    QCOMPARE(shown, labels);
 
     // Without a game folder the picker starts on c:, and says nothing about it.
     QCOMPARE(picker->drive(), u"c:"_s);
     QCOMPARE(picker->path(), u"c:\\"_s);
-    QCOMPARE(picker->Text1()->text(), u"c:\\"_s);
+    QCOMPARE(picker->pathEdit()->text(), u"c:\\"_s);
     QVERIFY(m_messages->messages().isEmpty());
 }
 
-void TestFrmFolder2::opensOnAnExistingGamePath_data()
+void TestGameFolderDialog::opensOnAnExistingGamePath_data()
 {
     QTest::addColumn<QString>("gamePath");
     QTest::addColumn<QString>("drive");
@@ -200,7 +199,7 @@ void TestFrmFolder2::opensOnAnExistingGamePath_data()
                                  << QStringList{u"<chain>"_s, u"Content"_s};
 }
 
-void TestFrmFolder2::opensOnAnExistingGamePath()
+void TestGameFolderDialog::opensOnAnExistingGamePath()
 {
     QFETCH(QString, gamePath);
     QFETCH(QString, drive);
@@ -223,17 +222,17 @@ void TestFrmFolder2::opensOnAnExistingGamePath()
     QVERIFY(m_messages->messages().isEmpty());
     QCOMPARE(picker->drive(), drive);
     QCOMPARE(picker->path(), shown);
-    QCOMPARE(picker->Text1()->text(), shown);
+    QCOMPARE(picker->pathEdit()->text(), shown);
     // The chain down to the open folder, then its subfolders (not its files), in name order.
-    QCOMPARE(shownEntries(*picker->Dir1()), entries);
+    QCOMPARE(shownEntries(*picker->folderTree()), entries);
     // The open folder is the highlighted entry.
     const QString openName =
         shown.size() <= 3 ? shown : shown.section(QRegularExpression(u"[\\\\/]"_s), -1);
-    QCOMPARE(picker->Dir1()->currentItem()->text(0), openName);
-    QCOMPARE(m_state.GamePath, gamePath);
+    QCOMPARE(picker->folderTree()->currentItem()->text(0), openName);
+    QVERIFY2(picker->result() != QDialog::Accepted, "loading chooses nothing");
 }
 
-void TestFrmFolder2::unusableGamePathIsReportedAndOpensNearby_data()
+void TestGameFolderDialog::unusableGamePathIsReportedAndOpensNearby_data()
 {
     QTest::addColumn<QString>("gamePath");
     QTest::addColumn<QString>("opened");
@@ -249,7 +248,7 @@ void TestFrmFolder2::unusableGamePathIsReportedAndOpensNearby_data()
     QTest::newRow("drive not ready") << u"e:\\Rail Simulator"_s << u"c:\\"_s;
 }
 
-void TestFrmFolder2::unusableGamePathIsReportedAndOpensNearby()
+void TestGameFolderDialog::unusableGamePathIsReportedAndOpensNearby()
 {
     QFETCH(QString, gamePath);
     QFETCH(QString, opened);
@@ -264,22 +263,22 @@ void TestFrmFolder2::unusableGamePathIsReportedAndOpensNearby()
     QVERIFY2(message.text.contains(gamePath), qPrintable(message.text));
 
     QCOMPARE(picker->path(), opened);
-    QCOMPARE(picker->Text1()->text(), opened);
+    QCOMPARE(picker->pathEdit()->text(), opened);
     QCOMPARE(picker->drive(), opened.startsWith(u'/') ? u"/"_s : opened.left(2));
     // The picker still browses from there.
-    QVERIFY(picker->Dir1()->topLevelItemCount() == 1);
+    QVERIFY(picker->folderTree()->topLevelItemCount() == 1);
     QVERIFY(picker->setPath(u"c:\\Games"_s));
-    QCOMPARE(picker->Text1()->text(), u"c:\\Games"_s);
-    QCOMPARE(m_state.GamePath, gamePath);
+    QCOMPARE(picker->pathEdit()->text(), u"c:\\Games"_s);
+    QVERIFY2(picker->result() != QDialog::Accepted, "loading chooses nothing");
 }
 
-void TestFrmFolder2::withoutWineTheRootIsTheDefault()
+void TestGameFolderDialog::withoutWineTheRootIsTheDefault()
 {
     qputenv("WINEPREFIX", QFile::encodeName(m_root + u"/no prefix"_s));
     const auto empty = openPicker(QString());
-    QCOMPARE(empty->Drive1()->count(), 1);
+    QCOMPARE(empty->driveCombo()->count(), 1);
     QCOMPARE(empty->path(), u"/"_s);
-    QCOMPARE(empty->Text1()->text(), u"/"_s);
+    QCOMPARE(empty->pathEdit()->text(), u"/"_s);
     QVERIFY(m_messages->messages().isEmpty());
 
     const auto wineFolder = openPicker(u"c:\\program files\\Rail Simulator"_s);
@@ -287,49 +286,50 @@ void TestFrmFolder2::withoutWineTheRootIsTheDefault()
     QCOMPARE(wineFolder->path(), u"/"_s);
 }
 
-void TestFrmFolder2::choosingAnotherDriveMovesToItsFolder()
+void TestGameFolderDialog::choosingAnotherDriveMovesToItsFolder()
 {
     const QString game = u"c:\\program files\\Rail Simulator"_s;
     const auto picker = openPicker(game);
     picker->show();
-    QComboBox* drives = picker->Drive1();
+    QComboBox* drives = picker->driveCombo();
 
     QTest::keyClick(drives, Qt::Key_Down);
     QCOMPARE(picker->drive(), u"d:"_s);
     QCOMPARE(picker->path(), u"d:\\"_s);
-    QCOMPARE(picker->Text1()->text(), u"d:\\"_s);
-    QCOMPARE(shownEntries(*picker->Dir1()), (QStringList{u"d:\\"_s, u"  Maps"_s}));
+    QCOMPARE(picker->pathEdit()->text(), u"d:\\"_s);
+    QCOMPARE(shownEntries(*picker->folderTree()), (QStringList{u"d:\\"_s, u"  Maps"_s}));
 
     // A drive keeps the folder last opened on it while the picker is open.
     QTest::keyClick(drives, Qt::Key_Up);
     QCOMPARE(picker->path(), game);
-    QCOMPARE(picker->Text1()->text(), game);
+    QCOMPARE(picker->pathEdit()->text(), game);
 
     drives->setCurrentIndex(drives->count() - 1);
     Q_EMIT drives->activated(drives->count() - 1);
     QCOMPARE(picker->path(), u"/"_s);
-    QCOMPARE(picker->Text1()->text(), u"/"_s);
+    QCOMPARE(picker->pathEdit()->text(), u"/"_s);
 
     // Assigning from code raises the change too, also for the drive already shown.
-    picker->Text1()->setText(u"typed"_s);
+    picker->pathEdit()->setText(u"typed"_s);
     QVERIFY(picker->setDrive(u"/"_s));
-    QCOMPARE(picker->Text1()->text(), u"/"_s);
+    QCOMPARE(picker->pathEdit()->text(), u"/"_s);
     QVERIFY(picker->setDrive(u"D:\\Maps"_s));
-    QCOMPARE(picker->Text1()->text(), u"d:\\"_s);
+    QCOMPARE(picker->pathEdit()->text(), u"d:\\"_s);
     QVERIFY(!picker->setDrive(u"q:"_s));
-    QCOMPARE(picker->Text1()->text(), u"d:\\"_s);
+    QCOMPARE(picker->pathEdit()->text(), u"d:\\"_s);
 
     QVERIFY(m_messages->messages().isEmpty());
-    QVERIFY2(m_mainPathBox->text().isEmpty(), "browsing alone leaves the main window alone");
-    QCOMPARE(m_state.GamePath, game);
+    QVERIFY2(picker->isVisible() && picker->result() != QDialog::Accepted,
+             "browsing alone chooses nothing");
+    QVERIFY(picker->chosenFolder().isEmpty());
 }
 
-void TestFrmFolder2::driveNotReadyKeepsThePicker()
+void TestGameFolderDialog::driveNotReadyKeepsThePicker()
 {
     const QString game = u"c:\\program files\\Rail Simulator"_s;
     const auto picker = openPicker(game);
     picker->show();
-    QComboBox* drives = picker->Drive1();
+    QComboBox* drives = picker->driveCombo();
     drives->setCurrentIndex(2);
     Q_EMIT drives->activated(2);
 
@@ -338,17 +338,17 @@ void TestFrmFolder2::driveNotReadyKeepsThePicker()
     QVERIFY(m_messages->messages().first().text.contains(u"e:"_s));
     QCOMPARE(picker->drive(), u"c:"_s);
     QCOMPARE(picker->path(), game);
-    QCOMPARE(picker->Text1()->text(), game);
-    QVERIFY(entry(*picker->Dir1(), u"Content"_s));
+    QCOMPARE(picker->pathEdit()->text(), game);
+    QVERIFY(entry(*picker->folderTree(), u"Content"_s));
 }
 
-void TestFrmFolder2::openingFoldersFromTheList()
+void TestGameFolderDialog::openingFoldersFromTheList()
 {
     const QString game = u"c:\\program files\\Rail Simulator"_s;
     const auto picker = openPicker(game);
     picker->show();
     QVERIFY(QTest::qWaitForWindowExposed(picker.get()));
-    QTreeWidget* list = picker->Dir1();
+    QTreeWidget* list = picker->folderTree();
 
     QTreeWidgetItem* content = entry(*list, u"Content"_s);
     QVERIFY(content);
@@ -358,68 +358,69 @@ void TestFrmFolder2::openingFoldersFromTheList()
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, where);
     QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, where);
     QCOMPARE(picker->path(), game + u"\\Content"_s);
-    QCOMPARE(picker->Text1()->text(), game + u"\\Content"_s);
+    QCOMPARE(picker->pathEdit()->text(), game + u"\\Content"_s);
     QCOMPARE(shownEntries(*list).last(), u"      Content"_s);
 
     // Enter opens the highlighted folder; it does not confirm the dialog.
     list->setFocus();
     list->setCurrentItem(entry(*list, u"program files"_s));
     QTest::keyClick(list, Qt::Key_Return);
-    QCOMPARE(picker->Text1()->text(), u"c:\\program files"_s);
+    QCOMPARE(picker->pathEdit()->text(), u"c:\\program files"_s);
     QVERIFY(picker->isVisible());
     QCOMPARE(picker->result(), int(QDialog::Rejected));
-    QVERIFY(m_mainPathBox->text().isEmpty());
+    QVERIFY(picker->chosenFolder().isEmpty());
 
     list->setCurrentItem(list->topLevelItem(0));
     QTest::keyClick(list, Qt::Key_Enter);
     QCOMPARE(picker->path(), u"c:\\"_s);
-    QCOMPARE(picker->Text1()->text(), u"c:\\"_s);
+    QCOMPARE(picker->pathEdit()->text(), u"c:\\"_s);
     QCOMPARE(shownEntries(*list), (QStringList{u"c:\\"_s, u"  Games"_s, u"  Program Files"_s}));
 
     // A single click only highlights.
     QTreeWidgetItem* games = entry(*list, u"Games"_s);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(games).center());
     QCOMPARE(list->currentItem(), games);
-    QCOMPARE(picker->Text1()->text(), u"c:\\"_s);
+    QCOMPARE(picker->pathEdit()->text(), u"c:\\"_s);
 
     QVERIFY(picker->setPath(m_root + u"/host game"_s));
     list->setCurrentItem(list->topLevelItem(0));
     QTest::keyClick(list, Qt::Key_Return);
-    QCOMPARE(picker->Text1()->text(), u"/"_s);
+    QCOMPARE(picker->pathEdit()->text(), u"/"_s);
     QCOMPARE(picker->drive(), u"/"_s);
     QVERIFY(m_messages->messages().isEmpty());
 }
 
-void TestFrmFolder2::selectedEntryDifferentFromTheOpenFolderIsOpened()
+void TestGameFolderDialog::selectedEntryDifferentFromTheOpenFolderIsOpened()
 {
     const auto picker = openPicker(u"c:\\program files\\Rail Simulator"_s);
-    picker->Dir1()->setCurrentItem(entry(*picker->Dir1(), u"Manuals"_s));
-    picker->Dir1_Change();
+    // The list opens the folder it is told has been opened, when it is not the one shown.
+    picker->folderTree()->setCurrentItem(entry(*picker->folderTree(), u"Manuals"_s));
+    QVERIFY(QMetaObject::invokeMethod(picker.get(), "folderOpened"));
     QCOMPARE(picker->path(), u"c:\\program files\\Rail Simulator\\Manuals"_s);
-    QCOMPARE(picker->Text1()->text(), u"c:\\program files\\Rail Simulator\\Manuals"_s);
+    QCOMPARE(picker->pathEdit()->text(), u"c:\\program files\\Rail Simulator\\Manuals"_s);
 
-    picker->Dir1()->setCurrentItem(picker->Dir1()->topLevelItem(0));
-    picker->Dir1_Change();
-    QCOMPARE(picker->Text1()->text(), u"c:\\"_s);
+    picker->folderTree()->setCurrentItem(picker->folderTree()->topLevelItem(0));
+    QVERIFY(QMetaObject::invokeMethod(picker.get(), "folderOpened"));
+    QCOMPARE(picker->pathEdit()->text(), u"c:\\"_s);
 }
 
-void TestFrmFolder2::folderRemovedSinceListedIsReported()
+void TestGameFolderDialog::folderRemovedSinceListedIsReported()
 {
     const auto picker = openPicker(u"c:\\program files\\Rail Simulator"_s);
     picker->show();
     QVERIFY(
         QDir(m_prefix + u"/drive_c/Program Files/Rail Simulator/Manuals"_s).removeRecursively());
-    QTreeWidget* list = picker->Dir1();
+    QTreeWidget* list = picker->folderTree();
     list->setCurrentItem(entry(*list, u"Manuals"_s));
     QTest::keyClick(list, Qt::Key_Return);
 
     QCOMPARE(m_messages->messages().size(), 1);
     QVERIFY(m_messages->messages().first().text.contains(u"Manuals"_s));
-    QCOMPARE(picker->Text1()->text(), u"c:\\program files\\Rail Simulator"_s);
+    QCOMPARE(picker->pathEdit()->text(), u"c:\\program files\\Rail Simulator"_s);
     QVERIFY2(!entry(*list, u"Manuals"_s), "the list is read again");
 }
 
-void TestFrmFolder2::okTransfersThePathBoxUnchanged_data()
+void TestGameFolderDialog::okTransfersThePathBoxUnchanged_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::newRow("folder that does not exist") << u"x:\\Not There\\Rail Simulator "_s;
@@ -427,46 +428,44 @@ void TestFrmFolder2::okTransfersThePathBoxUnchanged_data()
     QTest::newRow("empty") << QString();
 }
 
-void TestFrmFolder2::okTransfersThePathBoxUnchanged()
+void TestGameFolderDialog::okTransfersThePathBoxUnchanged()
 {
     QFETCH(QString, typed);
-    m_mainPathBox->setText(u"typed in the main window"_s);
     const auto picker = openPicker(u"c:\\program files\\Rail Simulator"_s);
     picker->show();
-    picker->Text1()->selectAll();
-    QTest::keyClick(picker->Text1(), Qt::Key_Delete);
-    QTest::keyClicks(picker->Text1(), typed);
-    QTest::keyClick(picker->Text1(), Qt::Key_Return);
+    picker->pathEdit()->selectAll();
+    QTest::keyClick(picker->pathEdit(), Qt::Key_Delete);
+    QTest::keyClicks(picker->pathEdit(), typed);
+    QTest::keyClick(picker->pathEdit(), Qt::Key_Return);
 
     QCOMPARE(picker->result(), int(QDialog::Accepted));
     QVERIFY(!picker->isVisible());
-    QCOMPARE(m_state.GamePath, typed);
-    QCOMPARE(m_mainPathBox->text(), typed);
+    QCOMPARE(picker->chosenFolder(), typed);
     QVERIFY(m_messages->messages().isEmpty());
 }
 
-void TestFrmFolder2::closingWithoutOkChangesNothing()
+void TestGameFolderDialog::closingWithoutOkChangesNothing()
 {
     const QString game = u"c:\\program files\\Rail Simulator"_s;
-    m_mainPathBox->setText(u"typed"_s);
     {
         const auto picker = openPicker(game);
         picker->show();
         QVERIFY(picker->setPath(u"d:\\Maps"_s));
-        picker->Text1()->setText(u"c:\\Elsewhere"_s);
+        picker->pathEdit()->setText(u"c:\\Elsewhere"_s);
         picker->close();
         QCOMPARE(picker->result(), int(QDialog::Rejected));
+        QVERIFY(picker->chosenFolder().isEmpty());
     }
     {
         const auto picker = openPicker(game);
-        QCOMPARE(picker->Text1()->text(), game);
+        QCOMPARE(picker->pathEdit()->text(), game);
         picker->show();
-        QTest::keyClick(picker->Dir1(), Qt::Key_Escape);
+        QTest::keyClick(picker->folderTree(), Qt::Key_Escape);
         QVERIFY(!picker->isVisible());
+        QCOMPARE(picker->result(), int(QDialog::Rejected));
+        QVERIFY(picker->chosenFolder().isEmpty());
     }
-    QCOMPARE(m_state.GamePath, game);
-    QCOMPARE(m_mainPathBox->text(), u"typed"_s);
 }
 
-QTEST_MAIN(TestFrmFolder2)
-#include "tst_frmfolder2.moc"
+QTEST_MAIN(TestGameFolderDialog)
+#include "tst_gamefolderdialog.moc"

@@ -1,6 +1,6 @@
-#include "dlgReport.h"
+#include "MissingStockReport.h"
 
-#include "MessageBox.h"
+#include "MessageBoxes.h"
 #include "Twips.h"
 
 #include <QKeyEvent>
@@ -12,11 +12,16 @@ using namespace Qt::StringLiterals;
 
 namespace veltrane {
 
-dlgReport::dlgReport(QWidget* parent)
+MissingStockReport::MissingStockReport(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      m_text1(new QPlainTextEdit(this)), m_okButton(new QPushButton(u"OK"_s, this))
+      m_reportText(new QPlainTextEdit(this)), m_okButton(new QPushButton(u"OK"_s, this))
 {
+    // Tests and accessibility tools find the window and its controls by these names.
+    setObjectName(u"dlgReport"_s);
+    m_reportText->setObjectName(u"Text1"_s);
+    m_okButton->setObjectName(u"OKButton"_s);
+
     setWindowTitle(u"Missing Rolling-Stock"_s);
     setFixedSize(twips(12015), twips(8490));
 
@@ -24,25 +29,25 @@ dlgReport::dlgReport(QWidget* parent)
     // Enter presses OK only while it has the focus.
     m_okButton->setAutoDefault(true);
     m_okButton->setDefault(false);
-    m_text1->setGeometry(twipsRect(360, 240, 11415, 6975));
-    m_text1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_text1->setAccessibleName(u"Missing rolling stock"_s);
-    setTabOrder(m_okButton, m_text1);
+    m_reportText->setGeometry(twipsRect(360, 240, 11415, 6975));
+    m_reportText->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_reportText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_reportText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_reportText->setAccessibleName(u"Missing rolling stock"_s);
+    setTabOrder(m_okButton, m_reportText);
 
     connect(m_okButton, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void dlgReport::showReport(QWidget* parent, const QString& text)
+void MissingStockReport::showReport(QWidget* parent, const QString& text)
 {
-    MessageBox::trace("report:", text);
-    dlgReport dialog(parent);
-    dialog.m_text1->setPlainText(text);
+    MessageBoxes::trace("report:", text);
+    MissingStockReport dialog(parent);
+    dialog.m_reportText->setPlainText(text);
     dialog.exec();
 }
 
-void dlgReport::keyPressEvent(QKeyEvent* event)
+void MissingStockReport::keyPressEvent(QKeyEvent* event)
 {
     // Escape does not close this window; only OK and the close box do.
     if (event->key() == Qt::Key_Escape) {
@@ -52,7 +57,7 @@ void dlgReport::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
-void dlgReport::showEvent(QShowEvent* event)
+void MissingStockReport::showEvent(QShowEvent* event)
 {
     // A fixed place on the main window's screen, pulled in where that screen is too small.
     QRect wanted(twips(2760), twips(3750), width(), height());
@@ -67,7 +72,7 @@ void dlgReport::showEvent(QShowEvent* event)
     setGeometry(wanted);
     QDialog::showEvent(event);
     m_okButton->setFocus();
-    m_text1->moveCursor(QTextCursor::Start);
+    m_reportText->moveCursor(QTextCursor::Start);
 }
 
 } // namespace veltrane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "util/AppState.h"
+#include "util/PackageKind.h"
 #include "util/UserInterface.h"
 
 #include <QWidget>
@@ -14,22 +15,22 @@ namespace veltrane {
 
 // The main window: shows the game folder, the package's kind on its install button, and
 // is the engine's way to the user while an install runs.
-class frmVeltrane : public QWidget, public UserInterface {
+class MainWindow : public QWidget, public UserInterface {
     Q_OBJECT
 
 public:
     // programFolder: the folder that holds the running program, the package folder.
-    explicit frmVeltrane(QString programFolder, QWidget* parent = nullptr);
+    explicit MainWindow(QString programFolder, QWidget* parent = nullptr);
 
-    // 1 route, 2 scenario, 3 assets.
-    qint16 PackageKind() const { return m_packageKind; }
+    PackageKind packageKind() const { return m_packageKind; }
     AppState& state() { return m_state; }
     const QString& programFolder() const { return m_programFolder; }
 
-    QLineEdit* Text1() const { return m_text1; }
-    QPushButton* Command1() const { return m_command1; }
-    QPushButton* Command2() const { return m_command2; }
-    QProgressBar* copyProgress() const { return m_progress; }
+    QLineEdit* gamePathEdit() const { return m_gamePathEdit; }
+    QLabel* pathLabel() const { return m_pathLabel; }
+    QPushButton* browseButton() const { return m_browseButton; }
+    QPushButton* installButton() const { return m_installButton; }
+    QProgressBar* progressBar() const { return m_progressBar; }
 
     // UserInterface
     void showMessage(const QString& text, Icon icon) override;
@@ -40,27 +41,29 @@ public:
     void showProgress(qint64 done, qint64 total) override;
     bool closeRequested() const override { return m_closeRequested; }
 
-    void Form_Load();
-    void Text1_KeyDown(int keyCode, int shift);
-    void Command1_Click();
-    void Command2_Click();
-
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
+private Q_SLOTS:
+    void takeTypedGamePath();
+    void browse();
+    void install();
+
 private:
+    void fillGamePath();
+    void detectPackageKind();
+
     QString m_programFolder;
     AppState m_state;
-    qint16 m_packageKind = 3;
+    PackageKind m_packageKind = PackageKind::Assets;
     bool m_installing = false;
     bool m_closeRequested = false;
 
-    QLineEdit* m_text1;
-    QLabel* m_label1;
-    QPushButton* m_command1;
-    QPushButton* m_command2;
-    QProgressBar* m_progress;
+    QLineEdit* m_gamePathEdit;
+    QLabel* m_pathLabel;
+    QPushButton* m_browseButton;
+    QPushButton* m_installButton;
+    QProgressBar* m_progressBar;
 };
 
 } // namespace veltrane

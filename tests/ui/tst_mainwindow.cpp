@@ -1,0 +1,265 @@
+#include "FileFixture.h"
+#include "ModalWatcher.h"
+#include "WindowLayout.h"
+#include "ui/GameFolderDialog.h"
+#include "ui/MainWindow.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+using namespace veltrane;
+using namespace veltrane::test;
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void captionCarriesTheVersionOnce();
+    void markersDecideThePackageKind_data();
+    void markersDecideThePackageKind();
+    void defaultGameFolderFoundInTheWinePrefix();
+    void noGameMeansAnEmptyBox();
+    void enterTakesTheTypedFolder();
+    void layoutFollowsTheDesign();
+    void browseOkTakesThePickedTextUnchanged();
+    void browseClosedChangesNothing();
+    void browseDoesNothingWhileInstalling();
+
+private:
+    QTemporaryDir* m_dir = nullptr;
+    QString m_package;
+    QByteArray m_savedPrefix;
+    QString m_prefix;
+};
+
+void TestMainWindow::init()
+{
+    m_dir = new QTemporaryDir;
+    m_package = m_dir->path() + u"/package"_s;
+    makeFolder(m_package);
+    // An empty prefix: no game installed unless a test puts one there.
+    m_savedPrefix = qgetenv("WINEPREFIX");
+    m_prefix = m_dir->path() + u"/prefix"_s;
+    qputenv("WINEPREFIX", QFile::encodeName(m_prefix));
+}
+
+void TestMainWindow::cleanup()
+{
+    delete m_dir;
+    qputenv("WINEPREFIX", m_savedPrefix);
+}
+
+void TestMainWindow::captionCarriesTheVersionOnce()
+{
+    // The build's own version: the project's major, minor and patch numbers.
+    MainWindow window(m_package);
+    QCOMPARE(window.windowTitle(), u"Veltrane  Version "_s + QString::fromLatin1(VELTRANE_VERSION));
+}
+
+void TestMainWindow::markersDecideThePackageKind_data()
+{
+    QTest::addColumn<QStringList>("markers");
+    QTest::addColumn<PackageKind>("kind");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("route") << QStringList{u"Veltrane.xxx"_s} << PackageKind::Route
+                           << u"Install Route"_s;
+    QTest::newRow("scenario") << QStringList{u"Scenario.zzz"_s} << PackageKind::Scenario
+                              << u"Install Scenario"_s;
+    QTest::newRow("both: route wins") << QStringList{u"Scenario.zzz"_s, u"Veltrane.xxx"_s}
+                                      << PackageKind::Route << u"Install Route"_s;
+    QTest::newRow("neither") << QStringList{u"Scenario.yyy"_s, u"UKCode.txt"_s}
+                             << PackageKind::Assets << u"Install Assets"_s;
+    QTest::newRow("marker is a folder")
+        << QStringList{u"Veltrane.xxx/"_s} << PackageKind::Assets << u"Install Assets"_s;
+}
+
+void TestMainWindow::markersDecideThePackageKind()
+{
+    QFETCH(QStringList, markers);
+    QFETCH(PackageKind, kind);
+    QFETCH(QString, caption);
+    for (const QString& marker : markers) {
+        if (marker.endsWith(u'/'))
+            makeFolder(m_package + u'/' + marker);
+        else
+            writeFile(m_package + u'/' + marker, "x");
+    }
+    MainWindow window(m_package);
+    QCOMPARE(window.packageKind(), kind);
+    QCOMPARE(window.installButton()->text(), caption);
+}
+
+void TestMainWindow::defaultGameFolderFoundInTheWinePrefix()
+{
+#ifdef Q_OS_WIN
+    QSKIP("the default folder is the machine's own on Windows");
+#endif
+    const QString prefix = m_dir->path() + u"/prefix"_s;
+    writeFile(prefix + u"/drive_c/Program Files/Rail Simulator/RailSim.exe"_s, "MZ");
+    makeFolder(prefix + u"/dosdevices"_s);
+    QVERIFY(QFile::link(u"../drive_c"_s, prefix + u"/dosdevices/c:"_s));
+
+    MainWindow window(m_package);
+    QCOMPARE(window.state().GamePath, u"c:\\program files\\Rail Simulator"_s);
+    QCOMPARE(window.gamePathEdit()->text(), u"c:\\program files\\Rail Simulator"_s);
+}
+
+void TestMainWindow::noGameMeansAnEmptyBox()
+{
+    MainWindow window(m_package);
+    QVERIFY(window.state().GamePath.isEmpty());
+    QVERIFY(window.gamePathEdit()->text().isEmpty());
+}
+
+void TestMainWindow::enterTakesTheTypedFolder()
+{
+    MainWindow window(m_package);
+    window.show();
+    QTest::keyClicks(window.gamePathEdit(), u"/games/RS"_s);
+    QVERIFY2(window.state().GamePath.isEmpty(), "typing alone does not set the folder");
+    QTest::keyClick(window.gamePathEdit(), Qt::Key_Return);
+    QCOMPARE(window.state().GamePath, u"/games/RS"_s);
+    QCOMPARE(window.gamePathEdit()->text(), u"/games/RS"_s);
+
+    window.gamePathEdit()->clear();
+    QTest::keyClick(window.gamePathEdit(), Qt::Key_Enter);
+    QVERIFY2(window.state().GamePath.isEmpty(), "Enter in an empty box empties the folder");
+    QVERIFY2(window.gamePathEdit()->text().isEmpty(), "the default is not applied again");
+}
+
+void TestMainWindow::layoutFollowsTheDesign()
+{
+    MainWindow window(m_package);
+    QCOMPARE(window.objectName(), u"frmVeltrane"_s);
+    checkLayout(window, QSize(9495, 2220),
+                {
+                    {u"Text1"_s, 2040, 720, 5655, 375},
+                    {u"Label1"_s, 240, 840, 1575, 495},
+                    {u"Command1"_s, 7920, 720, 735, 375},
+                    {u"Command2"_s, 4080, 1440, 2295, 375},
+                });
+
+    QCOMPARE(window.browseButton()->text(), u"....."_s);
+    QVERIFY(window.browseButton()->font().bold());
+    QCOMPARE(window.browseButton()->font().pointSize(), 12);
+    QCOMPARE(window.browseButton()->font().family(), u"MS Sans Serif"_s);
+    QCOMPARE(window.pathLabel()->text(), u"Rail Simulator Path"_s);
+}
+
+void TestMainWindow::browseOkTakesThePickedTextUnchanged()
+{
+#ifdef Q_OS_WIN
+    QSKIP("the drives are the machine's own on Windows");
+#endif
+    makeFolder(m_prefix + u"/drive_c/Games/RS"_s);
+    makeFolder(m_prefix + u"/dosdevices"_s);
+    QVERIFY(QFile::link(u"../drive_c"_s, m_prefix + u"/dosdevices/c:"_s));
+    MainWindow window(m_package);
+    window.show();
+    window.state().GamePath = u"c:\\Games\\RS"_s;
+    window.gamePathEdit()->setText(u"typed without Enter"_s);
+
+    QString startedOn;
+    bool modal = false;
+    {
+        ModalWatcher watcher;
+        watcher.onDialog<GameFolderDialog>([&](GameFolderDialog& picker) {
+            startedOn = picker.pathEdit()->text();
+            modal = picker.isModal() && QApplication::activeModalWidget() == &picker;
+            picker.pathEdit()->setText(u"x:\\Not There\\ "_s);
+            picker.okButton()->click();
+        });
+        QTest::mouseClick(window.browseButton(), Qt::LeftButton);
+        QCOMPARE(watcher.dialogsSeen(), 1);
+        QVERIFY(watcher.messages().isEmpty());
+    }
+    QVERIFY(modal);
+    QCOMPARE(startedOn, u"c:\\Games\\RS"_s);
+    QCOMPARE(window.state().GamePath, u"x:\\Not There\\ "_s);
+    QCOMPARE(window.gamePathEdit()->text(), u"x:\\Not There\\ "_s);
+
+    // Each showing starts again from GamePath, and an empty box empties it.
+    window.state().GamePath = u"c:\\Games"_s;
+    {
+        ModalWatcher watcher;
+        watcher.onDialog<GameFolderDialog>([&](GameFolderDialog& picker) {
+            startedOn = picker.pathEdit()->text();
+            picker.pathEdit()->clear();
+            picker.okButton()->click();
+        });
+        window.browseButton()->click();
+        QCOMPARE(watcher.dialogsSeen(), 1);
+    }
+    QCOMPARE(startedOn, u"c:\\Games"_s);
+    QVERIFY(window.state().GamePath.isEmpty());
+    QVERIFY(window.gamePathEdit()->text().isEmpty());
+}
+
+void TestMainWindow::browseClosedChangesNothing()
+{
+    MainWindow window(m_package);
+    window.show();
+    window.state().GamePath = m_package;
+    window.gamePathEdit()->setText(u"/games/typed"_s);
+    ModalWatcher watcher;
+    watcher.onDialog<GameFolderDialog>([](GameFolderDialog& picker) {
+        picker.setPath(u"/"_s);
+        picker.pathEdit()->setText(u"/elsewhere"_s);
+        picker.close();
+    });
+    window.browseButton()->click();
+    QCOMPARE(watcher.dialogsSeen(), 1);
+    QVERIFY(watcher.messages().isEmpty());
+    QCOMPARE(window.state().GamePath, m_package);
+    QCOMPARE(window.gamePathEdit()->text(), u"/games/typed"_s);
+}
+
+void TestMainWindow::browseDoesNothingWhileInstalling()
+{
+    // The install lets the window handle clicks and keys after every file it copies; a
+    // folder picked or entered then would send the rest of the install to another game
+    // folder.
+    const QString game = m_dir->path() + u"/game"_s;
+    makeFolder(game + u"/Assets"_s);
+    for (int i = 0; i < 3; ++i)
+        writeFile(m_package + u"/Rail Simulator/Assets/file%1.txt"_s.arg(i), "x");
+    const QByteArray savedPath = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(m_dir->path() + u"/no programs"_s));
+
+    MainWindow window(m_package);
+    window.show();
+    window.gamePathEdit()->setText(game);
+    ModalWatcher watcher;
+    watcher.onDialog<GameFolderDialog>([](GameFolderDialog& picker) {
+        picker.pathEdit()->setText(u"/elsewhere"_s);
+        picker.okButton()->click();
+    });
+    bool clickedDuringInstall = false;
+    QTimer::singleShot(0, &window, [&] {
+        clickedDuringInstall = window.cursor().shape() == Qt::WaitCursor;
+        window.browseButton()->click();
+        window.gamePathEdit()->setText(u"/entered"_s);
+        QTest::keyClick(window.gamePathEdit(), Qt::Key_Return);
+    });
+    window.installButton()->click();
+    qputenv("PATH", savedPath);
+
+    QVERIFY(clickedDuringInstall);
+    QCOMPARE(watcher.dialogsSeen(), 0);
+    QCOMPARE(window.state().GamePath, game);
+    QCOMPARE(watcher.messageTexts(), QStringList{u"Your package has been installed."_s});
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(QFile::exists(game + u"/Assets/file%1.txt"_s.arg(i)));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
