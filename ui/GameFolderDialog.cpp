@@ -214,25 +214,17 @@ std::optional<GameFolderDialog::Location> GameFolderDialog::parse(const QString&
         rest = text;
 #endif
     }
-    rest.replace(u'/', u'\\');
-    for (const QString& part : rest.split(u'\\', Qt::SkipEmptyParts)) {
-        if (part == u"."_s)
-            continue;
-        if (part == u".."_s) {
-            if (!location.parts.isEmpty())
-                location.parts.removeLast();
-            continue;
-        }
-        location.parts.append(part);
-    }
+    WindowsPath path{QString(), location.parts};
+    path.append(rest);
+    location.parts = path.names;
     return location;
 }
 
 QString GameFolderDialog::text(const Location& location) const
 {
-    if (location.drive == DriveList::rootName())
-        return DriveList::rootName() + location.parts.join(u'/');
-    return location.drive + u'\\' + location.parts.join(u'\\');
+    const QString root =
+        location.drive == DriveList::rootName() ? location.drive : location.drive + u'\\';
+    return WindowsPath{root, location.parts}.toString();
 }
 
 QString GameFolderDialog::hostFolder(const Location& location) const
