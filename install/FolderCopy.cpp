@@ -6,6 +6,7 @@
 #include "util/FileOps.h"
 #include "util/PathGuard.h"
 #include "util/UserInterface.h"
+#include "util/WorkReport.h"
 
 #include <QHash>
 #include <filesystem>
@@ -59,8 +60,9 @@ private:
 
 class TreeCopy {
 public:
-    TreeCopy(UserInterface& ui, HostPath root, bool overwrite)
-        : m_ui(ui), m_root(std::move(root)), m_overwrite(overwrite)
+    TreeCopy(UserInterface& ui, HostPath root, bool overwrite, WorkReport* report, QString step)
+        : m_ui(ui), m_root(std::move(root)), m_overwrite(overwrite), m_report(report),
+          m_step(std::move(step))
     {
     }
 
@@ -87,14 +89,16 @@ public:
             const HostPath destination = names.entryFor(source.fileName());
             if (isFolder) {
                 std::error_code error;
-                if (!fs::is_directory(destination.fs(), error))
-                    FileOps::makeFolder(destination);
+                if (!fs::is_directory(fs::symlink_status(destination.fs(), error)) &&
+                    !attempt(destination, [&] { FileOps::makeFolder(destination); }))
+                    return; // nothing of this folder can arrive
                 chain.push_back(source.fs());
                 copy(source, destination, chain);
                 chain.pop_back();
                 return;
             }
-            copyFile(source, destination);
+            if (attempt(destination, [&] { copyFile(source, destination); }))
+                ++m_copied;
             ++m_done;
             m_ui.showProgress(m_done, m_total);
             m_ui.processEvents();
@@ -102,8 +106,24 @@ public:
     }
 
     qint64 m_total = 0;
+    qint64 m_copied = 0;
 
 private:
+    // Runs one change of the copy; a failure other than permission denied is reported and
+    // the copy goes on, when there is a report to take it.
+    template <typename Work> bool attempt(const HostPath& path, Work work)
+    {
+        try {
+            work();
+            return true;
+        } catch (const FileError& error) {
+            if (error.permissionDenied() || !m_report)
+                throw;
+            m_report->fail(m_step, path.display(), error.description());
+            return false;
+        }
+    }
+
     // Visits the entries of a folder, following symbolic links only where they stay inside
     // the tree being copied and do not lead back into a folder being visited.
     template <typename Visit>
@@ -111,15 +131,15 @@ private:
     {
         std::error_code error;
         fs::directory_iterator it(folder.fs(), error);
-        if (error)
-            fail(error, folder);
+        if (error && !attempt(folder, [&] { fail(error, folder); }))
+            return;
         for (fs::directory_iterator end; it != end; it.increment(error)) {
-            if (error)
-                fail(error, folder);
+            if (error && !attempt(folder, [&] { fail(error, folder); }))
+                return;
             const HostPath source = HostPath::fromFs(it->path());
             fs::file_status status = it->symlink_status(error);
-            if (error)
-                fail(error, source);
+            if (error && !attempt(source, [&] { fail(error, source); }))
+                continue;
             if (fs::is_symlink(status)) {
                 const auto real = PathGuard::whereItLeads(source);
                 if (!real || !PathGuard::isWithin(*real, m_root.fs()))
@@ -147,14 +167,14 @@ private:
         std::error_code error;
         if (!m_overwrite && fs::exists(destination.fs(), error))
             fail(std::make_error_code(std::errc::file_exists), destination);
-        if (fs::is_directory(destination.fs(), error))
-            fail(std::make_error_code(std::errc::is_a_directory), destination);
         FileOps::copyFile(source, destination);
     }
 
     UserInterface& m_ui;
     HostPath m_root;
     bool m_overwrite;
+    WorkReport* m_report;
+    QString m_step;
     qint64 m_done = 0;
 };
 
@@ -166,22 +186,34 @@ struct ProgressGuard {
 
 } // namespace
 
-void FolderCopy::copyFolder(const HostPath& source, const HostPath& destination, bool overwrite)
+FolderCopy::FolderCopy(UserInterface& ui, WorkReport* report, QString step)
+    : m_ui(ui), m_report(report), m_step(std::move(step))
+{
+}
+
+qint64 FolderCopy::copyFolder(const HostPath& source, const HostPath& destination, bool overwrite)
 {
     std::error_code error;
     const fs::path from = fs::canonical(source.fs(), error);
     if (error || !fs::is_directory(from, error))
         throw FileError(FileError::Kind::Other, u"Path not found ("_s + source.display() + u')');
+    // A link in place of the folder would bring in what it leads to, even the game itself.
+    const auto parent = PathGuard::whereItLeads(source.parent());
+    if (!parent || !PathGuard::isWithin(from, *parent) || PathGuard::isWithin(*parent, from))
+        throw FileError(FileError::Kind::Other,
+                        u"The folder is a link that leads out of its own folder ("_s +
+                            source.display() + u')');
     if (!fs::is_directory(destination.fs(), error))
         FileOps::makeFolder(destination);
 
     const HostPath root = HostPath::fromFs(from);
-    TreeCopy tree(m_ui, root, overwrite);
+    TreeCopy tree(m_ui, root, overwrite, m_report, m_step);
     std::vector<fs::path> chain{from};
     tree.m_total = tree.count(root, chain);
     ProgressGuard guard{m_ui};
     m_ui.showProgress(0, tree.m_total);
     tree.copy(root, destination, chain);
+    return tree.m_copied;
 }
 
 void FolderCopy::removeFolder(const HostPath& folder)

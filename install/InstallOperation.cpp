@@ -10,9 +10,13 @@
 #include "util/AppState.h"
 #include "util/FileError.h"
 #include "util/FileOps.h"
+#include "util/PathGuard.h"
 #include "util/TextFile.h"
 #include "util/UserInterface.h"
+#include "util/WorkReport.h"
+#include "util/WriteBoundary.h"
 
+#include <QFileInfo>
 #include <QScopeGuard>
 
 using namespace Qt::StringLiterals;
@@ -20,10 +24,22 @@ using namespace Qt::StringLiterals;
 namespace veltrane {
 
 namespace {
+
 using Result = InstallStep::Result;
 using Icon = UserInterface::Icon;
 
 const RunOptions kNormalWindow{true, WindowStyle::NormalFocus};
+const QString kCopyStep = u"Copying the package's files"_s;
+const QString kPackageBatchStep = u"Running the package's batch file RS-Install.bat"_s;
+const QString kCacheStep = u"Clearing the blueprint caches"_s;
+// At most this many entries that could not be made writable are named in the message.
+constexpr qsizetype kNamedEntries = 10;
+
+bool isFolder(const HostPath& path)
+{
+    return QFileInfo(path.toString()).isDir();
+}
+
 } // namespace
 
 InstallOperation::InstallOperation(AppState& state, UserInterface& ui, QString programFolder)
@@ -39,7 +55,17 @@ InstallOperation::Outcome InstallOperation::run(PackageKind kind, const QString&
     const auto restorePointer = qScopeGuard([&ui] { ui.setBusy(false); });
     m_state.GamePath = gameFolderText;
 
-    EngineContext context{m_state, ui, m_programFolder};
+    const QString problem = folderProblem(kind);
+    if (!problem.isEmpty()) {
+        ui.showMessage(problem, Icon::Exclamation);
+        return Outcome::Ended;
+    }
+    // Nothing the install changes may lie outside the game and the package.
+    const WriteBoundary boundary(
+        {HostPath::fromProgramPath(m_state.GamePath), HostPath::fromProgramPath(m_programFolder)});
+
+    WorkReport report;
+    EngineContext context{m_state, ui, m_programFolder, report};
     RouteInstaller route(context);
     ScenarioInstaller scenario(context);
     QList<InstallStep> steps;
@@ -47,51 +73,107 @@ InstallOperation::Outcome InstallOperation::run(PackageKind kind, const QString&
         steps = route.steps();
     else if (kind == PackageKind::Scenario)
         steps = scenario.steps();
-    steps += completionSteps();
+    steps += completionSteps(report);
 
+    // A close of the window waits for the end of the install: the steps are short, and a
+    // half install would leave the route or scenario without its files. Only a conversion,
+    // which may take long, is ended by it, and counts as failed.
     for (const InstallStep& step : std::as_const(steps)) {
-        // A close of the window waits for the end of a step; nothing is cut in half.
-        if (ui.closeRequested())
-            return Outcome::Ended;
         try {
             if (step.run() == Result::EndInstall)
                 return Outcome::Ended;
         } catch (const FileError& error) {
-            if (!handleFailure(error.permissionDenied()))
+            report.fail(step.name, QString(), error.description());
+            if (error.permissionDenied() && !recoverReadOnly())
                 return Outcome::Ended;
-        } catch (const std::exception&) {
-            if (!handleFailure(false))
-                return Outcome::Ended;
+        } catch (const std::exception& error) {
+            report.fail(step.name, QString(), QString::fromLocal8Bit(error.what()));
         }
     }
-    return Outcome::Completed;
+
+    if (!report.hasFailures()) {
+        ui.showMessage(u"Your package has been installed."_s, Icon::Information);
+        return Outcome::Completed;
+    }
+    QString text = u"The package has not been installed completely.\r\n\r\nWhat failed:\r\n"_s +
+                   report.failureLines().join(u"\r\n"_s);
+    if (!report.doneItems().isEmpty())
+        text += u"\r\n\r\nWhat was done: "_s + report.doneItems().join(u"; "_s) + u'.';
+    text += u"\r\n\r\nPlease put right what failed, then run this Setup again to finish the "
+            u"installation."_s;
+    ui.showMessage(text, Icon::Exclamation);
+    return Outcome::Incomplete;
 }
 
-bool InstallOperation::handleFailure(bool permissionDenied)
+QString InstallOperation::folderProblem(PackageKind kind) const
 {
-    if (!permissionDenied)
-        return true;
+    const QString expected =
+        u"\r\nChoose the folder of Rail Simulator: the one that holds RailSim.exe, or the "
+        u"Assets and Content folders."_s;
+    if (m_state.GamePath.trimmed().isEmpty())
+        return u"No game folder has been given."_s + expected;
+    const HostPath game = HostPath::fromProgramPath(m_state.GamePath);
+    if (!isFolder(game))
+        return u"The game folder "_s + game.display() + u" does not exist."_s + expected;
+    const HostPath package = HostPath::fromProgramPath(m_programFolder);
+    if (PathGuard::leadsInto(game, package))
+        return u"The game folder "_s + game.display() + u" lies inside the package folder "_s +
+               package.display() + u'.' + expected;
+    if (PathGuard::leadsInto(package, game))
+        return u"The package folder "_s + package.display() + u" lies inside the game folder "_s +
+               game.display() + u". Unzip the package into a folder of its own."_s;
+    const bool looksLikeGame =
+        fileExists(game.mappedChild(u"RailSim.exe"_s)) ||
+        (isFolder(game.mappedChild(u"Assets"_s)) && isFolder(game.mappedChild(u"Content"_s)));
+    if (!looksLikeGame)
+        return u"The folder "_s + game.display() +
+               u" does not look like the game's folder: it holds neither RailSim.exe nor the "
+               u"Assets and Content folders."_s +
+               expected;
+
+    const bool holdsSomething =
+        kind != PackageKind::Assets || isFolder(package.mappedChild(u"Rail Simulator"_s));
+    if (!holdsSomething)
+        return u"The package folder "_s + package.display() +
+               u" holds nothing to install: no Veltrane.xxx, no Scenario.zzz and no \"Rail "
+               u"Simulator\" folder.\r\nStart Veltrane from the folder of an unzipped "
+               u"package."_s;
+    return {};
+}
+
+bool InstallOperation::recoverReadOnly()
+{
     const bool yes = m_ui.askYesNo(
         u"Some folders/files in your copy of Rail Simulator are Read Only and cannot be "
         u"overwritten.\r\nDo you wish them to be changed to Read/Write. Once completed run "
         u"this Setup again to finish\r\ninstallation."_s);
     if (!yes)
         return false;
-    AttributeClearer::makeWritable(HostPath::fromProgramPath(m_state.GamePath), kNormalWindow,
-                                   m_ui);
+    const QStringList problems = AttributeClearer::makeWritable(
+        HostPath::fromProgramPath(m_state.GamePath), kNormalWindow, m_ui);
     m_ui.setBusy(false);
-    m_ui.showMessage(u"All files are now Read/Write"_s, Icon::Exclamation);
+    if (problems.isEmpty()) {
+        m_ui.showMessage(u"All files are now Read/Write"_s, Icon::Exclamation);
+    } else {
+        QStringList named = problems.mid(0, kNamedEntries);
+        if (problems.size() > kNamedEntries)
+            named.append(u"and "_s + QString::number(problems.size() - kNamedEntries) + u" more"_s);
+        m_ui.showMessage(u"These files and folders could not be changed to Read/Write:\r\n"_s +
+                             named.join(u"\r\n"_s),
+                         Icon::Exclamation);
+    }
+    m_ui.setBusy(true);
     return true;
 }
 
-QList<InstallStep> InstallOperation::completionSteps()
+QList<InstallStep> InstallOperation::completionSteps(WorkReport& report)
 {
     const QString gamePath = m_state.GamePath;
     UserInterface& ui = m_ui;
     const QString programFolder = m_programFolder;
     QList<InstallStep> steps;
 
-    steps.append({u"read the asset setup"_s, [programFolder, &ui] {
+    steps.append({u"Reading AssetSetup.ggg"_s, [programFolder, &ui] {
                       // Read when present; nothing uses its first item yet.
                       const HostPath path =
                           HostPath::fromProgramPath(programFolder + u"\\AssetSetup.ggg"_s);
@@ -104,10 +186,19 @@ QList<InstallStep> InstallOperation::completionSteps()
                       return Result::Next;
                   }});
 
-    steps.append({u"copy the package"_s, [programFolder, gamePath, &ui] {
-                      FolderCopy(ui).copyFolder(
-                          HostPath::fromProgramPath(programFolder + u"\\Rail Simulator"_s),
-                          HostPath::fromProgramPath(gamePath), true);
+    steps.append({kCopyStep, [programFolder, gamePath, &ui, &report] {
+                      const HostPath source =
+                          HostPath::fromProgramPath(programFolder + u"\\Rail Simulator"_s);
+                      // A route or scenario package may bring no files of its own.
+                      if (!QFileInfo(source.toString()).exists() &&
+                          !QFileInfo(source.toString()).isSymLink())
+                          return Result::Next;
+                      const qint64 copied =
+                          FolderCopy(ui, &report, kCopyStep)
+                              .copyFolder(source, HostPath::fromProgramPath(gamePath), true);
+                      report.done(QString::number(copied) +
+                                  (copied == 1 ? u" file was"_s : u" files were"_s) +
+                                  u" copied into the game folder"_s);
                       return Result::Next;
                   }});
 
@@ -115,41 +206,48 @@ QList<InstallStep> InstallOperation::completionSteps()
     const std::vector<HostPath> roots{HostPath::fromProgramPath(gamePath),
                                       HostPath::fromProgramPath(programFolder)};
 
-    steps.append({u"run the package's batch file"_s, [gamePath, roots, &ui] {
+    steps.append({kPackageBatchStep, [gamePath, roots, &ui, &report] {
                       const HostPath batch =
                           HostPath::fromProgramPath(gamePath + u"\\RS-Install.bat"_s);
                       if (!fileExists(batch))
                           return Result::Next;
-                      BatchFileRunner(ui, roots).run(batch, gamePath, kNormalWindow);
+                      const ProcessResult result =
+                          BatchFileRunner(ui, roots).run(batch, gamePath, kNormalWindow);
+                      if (result.succeeded())
+                          report.done(u"the package's batch file RS-Install.bat was run"_s);
+                      else
+                          report.fail(kPackageBatchStep, batch.display(), result.failure());
                       ui.processEvents();
                       FileOps::removeFile(batch);
                       ui.processEvents();
                       return Result::Next;
                   }});
 
-    steps.append({u"write del_blueprints.bat"_s, [gamePath] {
+    steps.append({u"Writing del_blueprints.bat"_s, [gamePath] {
                       FileOps::writeWhole(
                           HostPath::fromProgramPath(gamePath + u"\\Assets\\del_blueprints.bat"_s),
                           "DEL Blueprints.PAK /S\r\n");
                       return Result::Next;
                   }});
 
-    steps.append({u"clear the blueprint caches"_s, [gamePath, roots, &ui] {
+    steps.append({kCacheStep, [gamePath, roots, &ui, &report] {
                       const QString assets = gamePath + u"\\Assets"_s;
                       ui.processEvents();
                       const HostPath assetsHost = HostPath::fromProgramPath(assets);
                       if (!folderExists(assetsHost))
-                          throw FileError(FileError::Kind::Other, u"Path not found"_s);
+                          throw FileError(FileError::Kind::Other, u"The folder "_s +
+                                                                      assetsHost.display() +
+                                                                      u" does not exist"_s);
                       const HostPath batch = assetsHost.mappedChild(u"del_blueprints.bat"_s);
-                      BatchFileRunner(ui, roots).run(batch, assets, kNormalWindow);
+                      const ProcessResult result =
+                          BatchFileRunner(ui, roots).run(batch, assets, kNormalWindow);
+                      if (result.succeeded())
+                          report.done(u"the blueprint caches were cleared"_s);
+                      else
+                          report.fail(kCacheStep, QString(), result.failure());
                       ui.processEvents();
                       FileOps::removeFile(batch);
                       ui.processEvents();
-                      return Result::Next;
-                  }});
-
-    steps.append({u"report success"_s, [&ui] {
-                      ui.showMessage(u"Your package has been installed."_s, Icon::Information);
                       return Result::Next;
                   }});
     return steps;

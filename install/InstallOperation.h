@@ -10,15 +10,18 @@ namespace veltrane {
 
 struct AppState;
 class UserInterface;
+class WorkReport;
 
 // The whole install behind the install button: the branch of the package's kind, then the
 // steps every kind shares, under one error trap. A permission-denied failure offers to make
-// the game folder writable; any other failure skips the failed step.
+// the game folder writable; any other failure skips the failed step. Every failure is kept,
+// and the last message tells the truth: success only when nothing failed.
 class InstallOperation {
 public:
     enum class Outcome {
-        Completed, // the final message was shown; the program ends
-        Ended,     // stopped early; the window stays open
+        Completed,  // everything was done and the final message shown; the program ends
+        Incomplete, // some steps failed; the last message names them; the window stays open
+        Ended,      // stopped early; the window stays open
     };
 
     InstallOperation(AppState& state, UserInterface& ui, QString programFolder);
@@ -27,9 +30,11 @@ public:
     Outcome run(PackageKind kind, const QString& gameFolderText);
 
 private:
-    QList<InstallStep> completionSteps();
-    // The trap; returns false when the install must end.
-    bool handleFailure(bool permissionDenied);
+    // Why the install cannot start in this game folder with this package; empty when it can.
+    QString folderProblem(PackageKind kind) const;
+    // The read-only offer; false when the user declines and the install must end.
+    bool recoverReadOnly();
+    QList<InstallStep> completionSteps(WorkReport& report);
 
     AppState& m_state;
     UserInterface& m_ui;

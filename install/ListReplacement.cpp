@@ -3,38 +3,74 @@
 #include "util/FileOps.h"
 #include "util/UserInterface.h"
 
-#include <QFileInfo>
-
 namespace veltrane {
 
-ListReplacement::ListReplacement(UserInterface& ui, HostPath list, HostPath aside)
-    : m_ui(ui), m_list(std::move(list)), m_aside(std::move(aside))
+namespace {
+
+void removeQuietly(const HostPath& path)
+{
+    try {
+        FileOps::removeFile(path);
+    } catch (const FileError&) {
+        // A passing name left behind holds nothing the game reads.
+    }
+}
+
+} // namespace
+
+ListReplacement::ListReplacement(UserInterface& ui, HostPath list)
+    : m_ui(ui), m_list(std::move(list))
 {
 }
 
-ListReplacement::Outcome ListReplacement::replace(const std::function<bool()>& make)
+ListReplacement::Outcome ListReplacement::replace(const std::function<bool(const HostPath&)>& make,
+                                                  const HostPath& backup, Backup kind)
 {
+    using Kind = Outcome::Kind;
     Outcome outcome;
+    const HostPath part = FileOps::passingName(m_list);
+    if (!make(part)) {
+        removeQuietly(part);
+        outcome.kind = Kind::NotMade;
+        return outcome;
+    }
+    m_ui.processEvents();
+
+    // With a backup to replace, the old list's second name is a passing one until the end.
+    const HostPath kept = kind == Backup::ReplacesOlder ? FileOps::passingName(backup) : backup;
+    if (kind != Backup::None) {
+        try {
+            FileOps::linkOrCopy(m_list, kept);
+        } catch (const FileError& error) {
+            removeQuietly(part);
+            outcome.kind = Kind::NotBackedUp;
+            outcome.error = error;
+            return outcome;
+        }
+        m_ui.processEvents();
+    }
+
     try {
-        FileOps::renameFile(m_list, m_aside);
+        FileOps::renameFile(part, m_list);
     } catch (const FileError& error) {
-        outcome.kind = Outcome::Kind::NotMovedAside;
+        removeQuietly(part);
+        if (kind != Backup::None)
+            removeQuietly(kept);
+        outcome.kind = Kind::NotReplaced;
         outcome.error = error;
         return outcome;
     }
     m_ui.processEvents();
 
-    if (make())
-        return outcome;
-
-    outcome.kind = Outcome::Kind::NotMade;
-    try {
-        if (QFileInfo::exists(m_list.toString()))
-            FileOps::removeFile(m_list);
-        FileOps::renameFile(m_aside, m_list);
-        outcome.putBack = true;
-    } catch (const FileError& error) {
-        outcome.error = error;
+    if (kind == Backup::ReplacesOlder) {
+        try {
+            FileOps::renameFile(kept, backup);
+        } catch (const FileError& error) {
+            outcome.kind = Kind::BackupLeft;
+            outcome.error = error;
+            outcome.keptAs = kept;
+        }
+        m_ui.processEvents();
     }
     return outcome;
 }

@@ -10,31 +10,42 @@ namespace veltrane {
 
 class UserInterface;
 
-// Replaces one of the game's lists (the route list, a route's scenario list) so that the
-// game is never left without it: the list is moved aside, the new one is made in its place
-// and checked, and when that fails the earlier list is put back.
+// Replaces one of the game's lists (the route list, a route's scenario list) so that its
+// name holds a complete list at every moment: the new list is made whole under a passing
+// name beside it, the old one is kept under a second name as its backup (a hard link, or a
+// copy), and only then does the new one take the list's name. An older backup that gives
+// way does so only once the new list is in place.
 class ListReplacement {
 public:
     struct Outcome {
         enum class Kind {
             Replaced,
-            NotMovedAside, // the list was left as it was; error says why
-            NotMade,       // the new list failed; putBack tells whether the old one is back
+            NotMade,     // the new list failed; the list is as it was
+            NotBackedUp, // no backup could be made; the list is as it was; error says why
+            NotReplaced, // the new list could not take the name; the list is as it was
+            BackupLeft,  // replaced, but the backup kept a passing name: error, keptAs
         };
         Kind kind = Kind::Replaced;
         std::optional<FileError> error;
-        bool putBack = false;
+        HostPath keptAs;
     };
 
-    ListReplacement(UserInterface& ui, HostPath list, HostPath aside);
+    enum class Backup {
+        ReplacesOlder, // an existing backup of that name gives way
+        FreshName,     // the name is free; it is never written over
+        None,          // no backup is made
+    };
 
-    // make writes the new list at the list's path and says whether it is complete.
-    Outcome replace(const std::function<bool()>& make);
+    ListReplacement(UserInterface& ui, HostPath list);
+
+    // make writes the new list at the passing name it is given and says whether it is
+    // complete.
+    Outcome replace(const std::function<bool(const HostPath&)>& make, const HostPath& backup,
+                    Backup kind);
 
 private:
     UserInterface& m_ui;
     HostPath m_list;
-    HostPath m_aside;
 };
 
 } // namespace veltrane

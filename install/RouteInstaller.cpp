@@ -7,6 +7,7 @@
 #include "util/FileOps.h"
 #include "util/TextFile.h"
 #include "util/UserInterface.h"
+#include "util/WorkReport.h"
 
 using namespace Qt::StringLiterals;
 
@@ -15,6 +16,8 @@ namespace veltrane {
 namespace {
 using Result = InstallStep::Result;
 using Icon = UserInterface::Icon;
+
+const QString kListStep = u"Adding the route to the route list"_s;
 } // namespace
 
 RouteInstaller::RouteInstaller(EngineContext& context)
@@ -25,16 +28,13 @@ RouteInstaller::RouteInstaller(EngineContext& context)
 QList<InstallStep> RouteInstaller::steps()
 {
     return {
-        {u"find the route list"_s, [this] { return findList(); }},
+        {u"Finding the route list"_s, [this] { return findList(); }},
         // The marker is read and checked whole before the user is asked, so that a damaged
         // package never gets as far as the route list.
-        {u"read the route marker"_s, [this] { return readMarker(); }},
-        {u"confirm"_s, [this] { return confirm(); }},
-        {u"edit the route list"_s, [this] { return editList(); }},
-        {u"delete the old backup"_s, [this] { return removeOldBackup(); }},
-        // One step, so that the install never ends between moving the list aside and
-        // writing its replacement.
-        {u"replace the route list"_s, [this] { return replaceList(); }},
+        {u"Reading the route marker Veltrane.xxx"_s, [this] { return readMarker(); }},
+        {u"Confirming the route"_s, [this] { return confirm(); }},
+        {u"Editing the route list"_s, [this] { return editList(); }},
+        {kListStep, [this] { return replaceList(); }},
     };
 }
 
@@ -45,12 +45,32 @@ Result RouteInstaller::findList()
     m_markerPath = HostPath::fromProgramPath(m_context.programFolder + u"\\Veltrane.xxx"_s);
     m_listPath = HostPath::fromProgramPath(gamePath + u"\\Content\\Routes.xml"_s);
     m_backupPath = HostPath::fromProgramPath(gamePath + u"\\Content\\Routes.xml.bak"_s);
-    if (fileExists(m_listPath))
+    if (fileExists(m_listPath) || restoreFromBackup())
         return Result::Next;
     m_context.ui.showMessage(u"The file "_s + m_listPath.display() +
                                  u"\r\ncould not be found, please check your Content folder"_s,
                              Icon::Critical);
     return Result::EndInstall;
+}
+
+bool RouteInstaller::restoreFromBackup()
+{
+    // An install that was cut short may have left the backup without its list.
+    if (fileExists(m_listPath) || !fileExists(m_backupPath))
+        return false;
+    UserInterface& ui = m_context.ui;
+    if (!ui.askYesNo(u"The route list "_s + m_listPath.display() +
+                     u" is missing, but its backup Routes.xml.bak is there.\r\nPut the backup "
+                     u"back as the route list?"_s))
+        return false;
+    try {
+        FileOps::linkOrCopy(m_backupPath, m_listPath);
+    } catch (const FileError& error) {
+        ui.showMessage(u"The backup could not be put back:\r\n"_s + error.description(),
+                       Icon::Exclamation);
+        return false;
+    }
+    return true;
 }
 
 Result RouteInstaller::readMarker()
@@ -59,6 +79,9 @@ Result RouteInstaller::readMarker()
     if (!marker)
         return Result::EndInstall;
     m_marker = *marker;
+    // Pasted into the list as it is: anything but one whole record would damage the list.
+    if (const auto shape = RouteListSplice::markerProblem(m_marker); !shape.ok())
+        return m_stop.stop(m_markerPath, shape.problem);
     const auto identifier = RouteListSplice::routeIdentifier(m_marker);
     if (!identifier.ok())
         return m_stop.stop(m_markerPath, identifier.problem);
@@ -71,6 +94,7 @@ Result RouteInstaller::confirm()
     const auto name = RouteListSplice::routeName(m_marker);
     if (!name.ok())
         return m_stop.stop(m_markerPath, name.problem);
+    m_routeName = name.text;
     const bool yes =
         m_context.ui.askYesNo(u"You are about to install Route - "_s + name.text +
                               u"\r\nInto your Rail Simulator Routes folder - Please Confirm."_s);
@@ -82,35 +106,56 @@ Result RouteInstaller::editList()
     const std::optional<QString> list = m_stop.read(m_listPath);
     if (!list)
         return Result::EndInstall;
-    const auto edited = RouteListSplice::splice(*list, m_marker, m_identifier);
+    // The identifier may occur in another route's record: its name, its own identifier that
+    // begins with this one. That route is replaced only when the user says so.
+    auto placement = RouteListSplice::Placement::ReplaceRecord;
+    const auto record = RouteListSplice::recordHolding(*list, m_identifier);
+    if (record && record->start >= 0 &&
+        record->identifier.compare(m_identifier, Qt::CaseInsensitive) != 0) {
+        const bool replace = m_context.ui.askYesNo(
+            u"The route list holds the route "_s + record->name + u" ("_s + record->identifier +
+            u"), whose record contains this package's route identifier "_s + m_identifier +
+            u".\r\nReplace that route with "_s + m_routeName + u"?\r\nNo adds "_s + m_routeName +
+            u" as a route of its own."_s);
+        if (!replace)
+            placement = RouteListSplice::Placement::AsNewRoute;
+    }
+    const auto edited = RouteListSplice::splice(*list, m_marker, m_identifier, placement);
     if (!edited.ok())
         return m_stop.stop(m_listPath, edited.problem);
     m_newList = edited.text;
     return Result::Next;
 }
 
-Result RouteInstaller::removeOldBackup()
-{
-    if (fileExists(m_backupPath)) {
-        FileOps::removeFile(m_backupPath);
-        m_context.ui.processEvents();
-    }
-    return Result::Next;
-}
-
 Result RouteInstaller::replaceList()
 {
     UserInterface& ui = m_context.ui;
-    ListReplacement replacement(ui, m_listPath, m_backupPath);
-    const auto outcome =
-        replacement.replace([&] { return writeTextFile(ui, m_listPath, m_newList); });
+    ListReplacement replacement(ui, m_listPath);
+    std::optional<FileError> writeFailure;
+    const auto outcome = replacement.replace(
+        [&](const HostPath& part) {
+            return writeTextFile(ui, part, m_newList, m_listPath, &writeFailure);
+        },
+        m_backupPath, ListReplacement::Backup::ReplacesOlder);
     using Kind = ListReplacement::Outcome::Kind;
     switch (outcome.kind) {
     case Kind::Replaced:
+        m_context.report.done(u"the route was added to the route list"_s);
         return Result::Next;
-    case Kind::NotMovedAside:
+    case Kind::NotMade:
+        // The writer has said why.
+        ui.showMessage(u"The new route list could not be written, so the route list "_s +
+                           m_listPath.display() +
+                           u" has been left as it was and the route has not been added."_s,
+                       Icon::Exclamation);
+        // Permission denied goes on to the read-only offer; the list stays as it is.
+        if (writeFailure && writeFailure->permissionDenied())
+            throw *writeFailure;
+        return Result::EndInstall;
+    case Kind::NotBackedUp:
+    case Kind::NotReplaced:
         ui.showMessage(u"The route list "_s + m_listPath.display() +
-                           u" could not be renamed to Routes.xml.bak:\r\n"_s +
+                           u" could not be replaced with its backup kept as Routes.xml.bak:\r\n"_s +
                            outcome.error->description() +
                            u"\r\nIt has been left as it was and the route has not been added "
                            u"to it."_s,
@@ -119,23 +164,14 @@ Result RouteInstaller::replaceList()
         if (outcome.error->permissionDenied())
             throw *outcome.error;
         return Result::EndInstall;
-    case Kind::NotMade:
-        break;
+    case Kind::BackupLeft:
+        m_context.report.done(u"the route was added to the route list"_s);
+        m_context.report.fail(kListStep, m_backupPath.display(),
+                              u"the earlier list is kept as "_s + outcome.keptAs.display() +
+                                  u" instead: "_s + outcome.error->description());
+        return Result::Next;
     }
-    // The game must never be left without its route list.
-    if (outcome.putBack) {
-        ui.showMessage(u"The new route list could not be written, so the earlier list has "
-                       u"been put back as "_s +
-                           m_listPath.display() + u'.',
-                       Icon::Exclamation);
-    } else {
-        ui.showMessage(u"The new route list could not be written, and the earlier list could "
-                       u"not be put back ("_s +
-                           outcome.error->description() + u").\r\nIt is kept as "_s +
-                           m_backupPath.display() + u": rename it to Routes.xml to restore it."_s,
-                       Icon::Exclamation);
-    }
-    return Result::EndInstall;
+    return Result::Next;
 }
 
 } // namespace veltrane

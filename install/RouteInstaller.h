@@ -11,7 +11,8 @@ namespace veltrane {
 
 struct EngineContext;
 
-// The route branch: confirmation, backup and rewrite of the game's route list.
+// The route branch: confirmation, backup and rewrite of the game's route list, which holds a
+// complete list at every moment.
 class RouteInstaller {
 public:
     explicit RouteInstaller(EngineContext& context);
@@ -23,8 +24,9 @@ private:
     InstallStep::Result readMarker();
     InstallStep::Result confirm();
     InstallStep::Result editList();
-    InstallStep::Result removeOldBackup();
     InstallStep::Result replaceList();
+    // Offers to put the backup back when the list is missing; true when it is back.
+    bool restoreFromBackup();
 
     EngineContext& m_context;
     FlowStop m_stop;
@@ -33,6 +35,7 @@ private:
     HostPath m_backupPath;
     QString m_marker;
     QString m_identifier;
+    QString m_routeName;
     QString m_newList;
 };
 

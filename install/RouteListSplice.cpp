@@ -90,27 +90,65 @@ RouteListSplice::Result RouteListSplice::routeIdentifier(const QString& marker)
     return id;
 }
 
+RouteListSplice::Result RouteListSplice::markerProblem(const QString& marker)
+{
+    const QStringView text = QStringView(marker).trimmed();
+    for (const QChar c : text) {
+        if (c.unicode() < 0x20 && c != u'\t' && c != u'\r' && c != u'\n')
+            return problem(u"It holds control characters; it may be damaged."_s);
+    }
+    const bool opens = text.startsWith(kRecordOpen, kCase) && text.size() > kRecordOpen.size() &&
+                       (text[kRecordOpen.size()] == u'>' || text[kRecordOpen.size()].isSpace());
+    if (!opens || !text.endsWith(kRecordClose, kCase))
+        return problem(u"It is not one complete <cRouteProperties> record: it must begin with "
+                       u"<cRouteProperties and end with </cRouteProperties>; it may be "
+                       u"damaged or cut short."_s);
+    if (text.count(kRecordOpen, kCase) != 1 || text.count(kRecordClose, kCase) != 1 ||
+        text.contains(u"</Record"_s, kCase))
+        return problem(u"It holds more than one record."_s);
+    return {};
+}
+
+std::optional<RouteListSplice::Record> RouteListSplice::recordHolding(const QString& list,
+                                                                      const QString& identifier)
+{
+    if (identifier.isEmpty())
+        return std::nullopt;
+    const qsizetype found = list.indexOf(identifier, 0, kCase);
+    if (found < 0)
+        return std::nullopt;
+    // Its opening tag must end at or before the identifier's first character.
+    const qsizetype latestStart = found - kRecordOpen.size() + 1;
+    Record record;
+    record.start = latestStart < 0 ? -1 : list.lastIndexOf(kRecordOpen, latestStart, kCase);
+    record.end = list.indexOf(kRecordClose, found, kCase);
+    const qsizetype firstCloseAfterStart =
+        record.start < 0 ? -1 : list.indexOf(kRecordClose, record.start, kCase);
+    if (record.start < 0 || record.end < 0 || firstCloseAfterStart != record.end) {
+        record.start = record.end = -1;
+        return record;
+    }
+    const QString text = list.mid(record.start, record.end + kRecordClose.size() - record.start);
+    record.identifier = elementText(text, u"DevString"_s).text;
+    record.name = elementText(text, u"English"_s).text;
+    return record;
+}
+
 RouteListSplice::Result RouteListSplice::splice(const QString& list, const QString& marker,
-                                                const QString& identifier)
+                                                const QString& identifier, Placement placement)
 {
     if (identifier.isEmpty())
         return problem(u"The route's identifier is empty."_s);
-    const qsizetype found = list.indexOf(identifier, 0, kCase);
-    if (found >= 0) {
-        // The record around the identifier's first occurrence gives way to the marker,
-        // with the indentation before it and the line end after it.
-        // Its opening tag must end at or before the identifier's first character.
-        const qsizetype latestStart = found - kRecordOpen.size() + 1;
-        const qsizetype start =
-            latestStart < 0 ? -1 : list.lastIndexOf(kRecordOpen, latestStart, kCase);
-        const qsizetype end = list.indexOf(kRecordClose, found, kCase);
-        const qsizetype firstCloseAfterStart =
-            start < 0 ? -1 : list.indexOf(kRecordClose, start, kCase);
-        if (start < 0 || end < 0 || firstCloseAfterStart != end)
+    const std::optional<Record> record =
+        placement == Placement::AsNewRoute ? std::nullopt : recordHolding(list, identifier);
+    if (record) {
+        if (record->start < 0)
             return problem(u"The route's identifier "_s + identifier +
                            u" occurs outside any <cRouteProperties> record."_s);
-        const qsizetype cutFrom = indentationStart(list, start);
-        const qsizetype cutTo = pastLineEnd(list, end + kRecordClose.size());
+        // The record around the identifier's first occurrence gives way to the marker,
+        // with the indentation before it and the line end after it.
+        const qsizetype cutFrom = indentationStart(list, record->start);
+        const qsizetype cutTo = pastLineEnd(list, record->end + kRecordClose.size());
         return {joined({QStringView(list).left(cutFrom), marker, QStringView(list).mid(cutTo)}),
                 QString()};
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 namespace veltrane {
 
@@ -23,10 +24,31 @@ inline Result routeName(const QString& marker)
 }
 Result routeIdentifier(const QString& marker);
 
-// Replaces the record that holds the identifier's first occurrence, or appends the
-// marker as the last record when the identifier does not occur (into an empty list's
-// "<Record/>", opened for it).
-Result splice(const QString& list, const QString& marker, const QString& identifier);
+// Why the marker is not exactly one complete route record, as it must be to be pasted into
+// the list; ok() when it is.
+Result markerProblem(const QString& marker);
+
+// The record that holds the identifier's first occurrence, its place 0-based from its
+// opening tag to the start of its closing tag; start is -1 when the identifier occurs outside
+// every record. Nothing when the identifier does not occur.
+struct Record {
+    qsizetype start = -1;
+    qsizetype end = -1;
+    QString identifier; // the record's own DevString
+    QString name;       // and its English name
+};
+std::optional<Record> recordHolding(const QString& list, const QString& identifier);
+
+enum class Placement {
+    ReplaceRecord, // the record that holds the identifier, when there is one
+    AsNewRoute,    // always as the last record
+};
+
+// Replaces the record that holds the identifier's first occurrence, or appends the marker
+// as the last record when the identifier does not occur or the placement says so (into an
+// empty list's "<Record/>", opened for it).
+Result splice(const QString& list, const QString& marker, const QString& identifier,
+              Placement placement = Placement::ReplaceRecord);
 
 } // namespace RouteListSplice
 

@@ -14,6 +14,7 @@
 #include "util/PathGuard.h"
 #include "util/TextFile.h"
 #include "util/UserInterface.h"
+#include "util/WorkReport.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -57,6 +58,27 @@ bool nameTaken(const QString& path)
     return entry.exists() || entry.isSymLink();
 }
 
+// The route folder as Windows reads it: one trailing "\" names the same folder.
+QString routeFolderName(QString item)
+{
+    if (item.endsWith(u'\\'))
+        item.chop(1);
+    return item;
+}
+
+// A required path as Windows reads it: a doubled separator is one.
+QString normalisedStockPath(const QString& path)
+{
+    QString normal;
+    normal.reserve(path.size());
+    for (const QChar c : path) {
+        if (c == u'\\' && normal.endsWith(u'\\'))
+            continue;
+        normal += c;
+    }
+    return normal;
+}
+
 // What a route folder named in "\Scenario.yyy" may not be: empty, absolute, with a drive,
 // a separator, "..", or a double quote. Empty when the name is fine.
 QString routeFolderProblem(const QString& routeFolder)
@@ -74,18 +96,37 @@ QString routeFolderProblem(const QString& routeFolder)
     return {};
 }
 
+// The backup names of Scenarios.bin in the order they are taken: "Scenarios.bak", then
+// "Scenarios.bak1" to "Scenarios.bak50".
+QStringList backupNames()
+{
+    QStringList names{u"Scenarios.bak"_s};
+    for (int n = 1; n <= kNumberedBackups; ++n)
+        names.append(u"Scenarios.bak"_s + QString::number(n));
+    return names;
+}
+
 // The first free backup name for Scenarios.bin in the folder, or empty when all fifty
 // numbered names are taken.
 QString backupName(const QString& routeFolder)
 {
-    if (!nameTaken(routeFolder + u"\\Scenarios.bak"_s))
-        return u"Scenarios.bak"_s;
-    for (int n = 1; n <= kNumberedBackups; ++n) {
-        const QString name = u"Scenarios.bak"_s + QString::number(n);
+    for (const QString& name : backupNames()) {
         if (!nameTaken(routeFolder + u'\\' + name))
             return name;
     }
     return {};
+}
+
+// The backup an install made last: the last name taken in order.
+QString newestBackup(const QString& routeFolder)
+{
+    QString newest;
+    for (const QString& name : backupNames()) {
+        if (!nameTaken(routeFolder + u'\\' + name))
+            break;
+        newest = name;
+    }
+    return newest;
 }
 
 } // namespace
@@ -110,15 +151,13 @@ QList<InstallStep> ScenarioInstaller::steps()
 {
     return {
         // All three markers are read and checked before anything in the game folder changes.
-        {u"read the scenario markers"_s, [this] { return readMarkers(); }},
-        {u"find the route folder"_s, [this] { return findRouteFolder(); }},
-        {u"convert the scenario list to XML"_s, [this] { return convertToXml(); }},
-        {u"edit the scenario list"_s, [this] { return editList(); }},
-        // One step from writing the working copy to checking the converted list, so that the
-        // install never ends with the route's list moved aside.
-        {u"replace the scenario list"_s, [this] { return replaceList(); }},
-        {u"check the required rolling stock"_s, [this] { return reportMissingStock(); }},
-        {u"remove the work folder"_s, [this] { return removeWorkFolder(); }},
+        {u"Reading the scenario markers"_s, [this] { return readMarkers(); }},
+        {u"Finding the route folder"_s, [this] { return findRouteFolder(); }},
+        {u"Converting the scenario list to XML"_s, [this] { return convertToXml(); }},
+        {u"Editing the scenario list"_s, [this] { return editList(); }},
+        {u"Adding the scenario to the route's scenario list"_s, [this] { return replaceList(); }},
+        {u"Checking the required rolling stock"_s, [this] { return reportMissingStock(); }},
+        {u"Removing the work folder"_s, [this] { return removeWorkFolder(); }},
     };
 }
 
@@ -139,7 +178,7 @@ InstallStep::Result ScenarioInstaller::readMarkers()
     if (!keys)
         return Result::EndInstall;
     const QStringList items = FreeFormatReader::items(*keys);
-    m_routeFolder = items.value(0);
+    m_routeFolder = routeFolderName(items.value(0));
     const QString problem = routeFolderProblem(m_routeFolder);
     if (!problem.isEmpty())
         return m_stop.stop(keysPath, problem);
@@ -164,21 +203,45 @@ InstallStep::Result ScenarioInstaller::readMarkers()
 
 InstallStep::Result ScenarioInstaller::findRouteFolder()
 {
-    if (folderExists(HostPath::fromProgramPath(routePath()))) {
-        m_listPath = HostPath::fromProgramPath(routePath() + u"\\Scenarios.bin"_s);
-        m_workingCopy = marker(u"Scenarios.xml"_s);
-        return Result::Next;
+    if (!folderExists(HostPath::fromProgramPath(routePath()))) {
+        m_context.ui.showMessage(u"The Route Folder "_s + m_routeFolder +
+                                     u"\r\ndoes not exist, could not add scenarios."_s,
+                                 Icon::Exclamation);
+        return Result::EndInstall;
     }
-    m_context.ui.showMessage(u"The Route Folder "_s + m_routeFolder +
-                                 u"\r\ndoes not exist, could not add scenarios."_s,
-                             Icon::Exclamation);
-    return Result::EndInstall;
+    m_listPath = HostPath::fromProgramPath(routePath() + u"\\Scenarios.bin"_s);
+    m_workingCopy = marker(u"Scenarios.xml"_s);
+    restoreFromBackup();
+    return Result::Next;
+}
+
+void ScenarioInstaller::restoreFromBackup()
+{
+    // An install that was cut short may have left the backup without its list.
+    if (nameTaken(routePath() + u"\\Scenarios.bin"_s))
+        return;
+    const QString newest = newestBackup(routePath());
+    if (newest.isEmpty())
+        return;
+    UserInterface& ui = m_context.ui;
+    if (!ui.askYesNo(u"The route's scenario list "_s + m_listPath.display() +
+                     u" is missing, but its backup "_s + newest +
+                     u" is there.\r\nPut the backup back as the scenario list?"_s))
+        return;
+    try {
+        FileOps::linkOrCopy(HostPath::fromProgramPath(routePath() + u'\\' + newest), m_listPath);
+    } catch (const FileError& error) {
+        ui.showMessage(u"The backup could not be put back:\r\n"_s + error.description(),
+                       Icon::Exclamation);
+    }
 }
 
 InstallStep::Result ScenarioInstaller::convertToXml()
 {
-    // A working copy left by an earlier run would pass for this route's list.
-    if (QFile::exists(m_workingCopy.toString())) {
+    UserInterface& ui = m_context.ui;
+    // A working copy left by an earlier run would pass for this route's list; one that is a
+    // link would have the serialiser write where it leads.
+    if (nameTaken(m_context.programFolder + u"\\Scenarios.xml"_s)) {
         try {
             FileOps::removeFile(m_workingCopy);
         } catch (const FileError& error) {
@@ -187,15 +250,28 @@ InstallStep::Result ScenarioInstaller::convertToXml()
                                    error.description());
         }
     }
-    SerzConversion::toXml(m_context, m_listPath, m_workingCopy);
-    if (fileExists(m_workingCopy))
+    if (!fileExists(m_listPath)) {
+        ui.showMessage(u"The route "_s + m_routeFolder + u" has no scenario list "_s +
+                           m_listPath.display() + u", so the scenario could not be added to it."_s,
+                       Icon::Critical);
+        return Result::EndInstall;
+    }
+    const ProcessResult result = SerzConversion::toXml(m_context, m_listPath, m_workingCopy);
+    if (result.succeeded() && fileExists(m_workingCopy))
         return Result::Next;
-    m_context.ui.showMessage(
-        u"The installer failed to create Scenarios.xml in the installer folder. This could be "
-        u"because either:-\r\n1. Serz.exe is not available in your Windows\\System32 "
-        u"folder\r\n2. You have tried to run the Setup program from within the .zip file. The "
-        u".zip must be unzipped first."_s,
-        Icon::Critical);
+    if (!result.started()) {
+        ui.showMessage(
+            u"The installer failed to create Scenarios.xml in the installer folder. This could "
+            u"be because either:-\r\n1. Serz.exe is not available in your Windows\\System32 "
+            u"folder\r\n2. You have tried to run the Setup program from within the .zip file. "
+            u"The .zip must be unzipped first."_s,
+            Icon::Critical);
+    } else {
+        ui.showMessage(u"The route's scenario list "_s + m_listPath.display() +
+                           u" could not be turned into XML: "_s + result.failure() +
+                           u"\r\nThe route's scenario list has not been changed."_s,
+                       Icon::Critical);
+    }
     return Result::EndInstall;
 }
 
@@ -220,70 +296,47 @@ InstallStep::Result ScenarioInstaller::replaceList()
         return Result::EndInstall;
 
     const QString backup = backupName(routePath());
-    // With every backup name taken no backup is made; the list still moves aside under a
-    // passing name until the new one is there, so that a failed conversion can be undone.
-    const QString asideName = backup.isEmpty() ? passingName() : backup;
-    const HostPath aside = HostPath::fromProgramPath(routePath() + u'\\' + asideName);
-    ListReplacement replacement(ui, m_listPath, aside);
-    const auto outcome = replacement.replace([&] {
-        SerzConversion::toBin(m_context, m_workingCopy, m_listPath);
-        try {
-            return fileExists(m_listPath) && FileOps::fileSize(m_listPath) > 0;
-        } catch (const FileError&) {
-            return false;
-        }
-    });
+    ListReplacement replacement(ui, m_listPath);
+    ProcessResult conversion;
+    const auto outcome = replacement.replace(
+        [&](const HostPath& part) {
+            conversion = SerzConversion::toBin(m_context, m_workingCopy, part);
+            return conversion.succeeded() && SerzConversion::readsBack(part);
+        },
+        HostPath::fromProgramPath(routePath() + u'\\' + backup),
+        // With every backup name taken no backup is made, as before.
+        backup.isEmpty() ? ListReplacement::Backup::None : ListReplacement::Backup::FreshName);
 
     using Kind = ListReplacement::Outcome::Kind;
     switch (outcome.kind) {
     case Kind::Replaced:
-        break;
-    case Kind::NotMovedAside:
+    case Kind::BackupLeft:
+        m_context.report.done(u"the scenario was added to the route's scenario list"_s);
+        return Result::Next;
+    case Kind::NotMade: {
+        const QString why = conversion.succeeded()
+                                ? u"the serialiser's output does not read back as a scenario list"_s
+                                : conversion.failure();
+        ui.showMessage(u"The new scenario list could not be converted into "_s +
+                           m_listPath.display() + u": "_s + why +
+                           u".\r\nThe route's scenario list has been left as it was. The "
+                           u"scenario has not been installed."_s,
+                       Icon::Exclamation);
+        return Result::EndInstall;
+    }
+    case Kind::NotBackedUp:
+    case Kind::NotReplaced:
         ui.showMessage(u"The scenario list "_s + m_listPath.display() +
-                           u" could not be renamed to "_s + asideName + u":\r\n"_s +
-                           outcome.error->description() +
+                           u" could not be replaced with its backup kept as "_s + backup +
+                           u":\r\n"_s + outcome.error->description() +
                            u"\r\nIt has been left as it was and the scenario has not been "
                            u"added to it."_s,
                        Icon::Exclamation);
         if (outcome.error->permissionDenied())
             throw *outcome.error;
         return Result::EndInstall;
-    case Kind::NotMade: {
-        const QString failed = u"The new scenario list could not be converted into "_s +
-                               m_listPath.display() + u".\r\n"_s;
-        if (outcome.putBack) {
-            const QString from = backup.isEmpty() ? QString() : u" from its backup "_s + asideName;
-            ui.showMessage(failed + u"The earlier list has been put back"_s + from +
-                               u". The scenario has not been installed."_s,
-                           Icon::Exclamation);
-        } else {
-            ui.showMessage(failed + u"The earlier list could not be put back ("_s +
-                               outcome.error->description() + u"). It is kept as "_s +
-                               aside.display() + u": rename it to Scenarios.bin to restore it."_s,
-                           Icon::Exclamation);
-        }
-        return Result::EndInstall;
-    }
-    }
-    if (backup.isEmpty()) {
-        try {
-            FileOps::removeFile(aside);
-        } catch (const FileError& error) {
-            ui.showMessage(u"The scenario has been added, but the earlier list could not be "
-                           u"removed from "_s +
-                               aside.display() + u":\r\n"_s + error.description(),
-                           Icon::Exclamation);
-        }
     }
     return Result::Next;
-}
-
-QString ScenarioInstaller::passingName() const
-{
-    QString name = u"Scenarios.bin.old"_s;
-    for (int n = 1; nameTaken(routePath() + u'\\' + name); ++n)
-        name = u"Scenarios.bin.old"_s + QString::number(n);
-    return name;
 }
 
 QString ScenarioInstaller::checkRequiredStock(const QStringList& requirementLines)
@@ -297,12 +350,13 @@ QString ScenarioInstaller::checkRequiredStock(const QStringList& requirementLine
         if (line.trimmed().isEmpty())
             continue;
         const QString stockPath = RequirementLine::stockPath(line);
+        const QString relative = normalisedStockPath(stockPath);
         // A path that would leave the Assets folder is neither looked at nor made.
-        if (!PathGuard::isContainedRelative(stockPath)) {
+        if (!PathGuard::isContainedRelative(relative)) {
             missing += stockPath + u"\r\n"_s;
             continue;
         }
-        const QString required = assets + stockPath;
+        const QString required = assets + relative;
         if (!fileExists(HostPath::fromProgramPath(required)) && !resolver.resolve(required, line))
             missing += stockPath + u"\r\n"_s;
     }

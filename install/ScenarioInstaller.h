@@ -34,8 +34,8 @@ private:
     InstallStep::Result convertToXml();
     InstallStep::Result editList();
     InstallStep::Result replaceList();
-    // A free name in the route folder for the list while no backup can be made.
-    QString passingName() const;
+    // Offers to put the newest backup back when the list is missing.
+    void restoreFromBackup();
     InstallStep::Result reportMissingStock();
     InstallStep::Result removeWorkFolder();
 

@@ -2,6 +2,8 @@
 
 #include "util/HostPath.h"
 
+#include <QStringList>
+
 namespace veltrane {
 
 class UserInterface;
@@ -11,8 +13,8 @@ struct RunOptions;
 // elsewhere the owner may write every file and folder below the folder, the folder included.
 namespace AttributeClearer {
 
-// Returns false when some entry could not be changed.
-bool makeWritable(const HostPath& folder, const RunOptions& options, UserInterface& ui);
+// What could not be changed, each with the reason; empty when everything is writable now.
+QStringList makeWritable(const HostPath& folder, const RunOptions& options, UserInterface& ui);
 
 } // namespace AttributeClearer
 

@@ -14,15 +14,29 @@ struct RunOptions {
     // Let the window process its pending events between the waiting steps.
     bool pumpEvents = true;
     WindowStyle window = WindowStyle::Hidden;
+    // After this many milliseconds the program is ended and counts as failed; 0 for never.
+    qint64 timeLimit = 0;
+    // A request to close the window ends the program, which then counts as failed.
+    bool endOnClose = false;
+    // Keep what the program writes to its error output, for the message of a failure.
+    bool keepErrorOutput = false;
 };
 
 struct ProcessResult {
     qint64 processId = 0; // 0 when the program could not be started
     bool exitedNormally = false;
     int exitCode = -1;
+    bool timedOut = false;
+    bool endedByClose = false;
+    QString errorOutput; // its last lines, when kept
 
     bool started() const { return processId != 0; }
-    bool succeeded() const { return started() && exitedNormally && exitCode == 0; }
+    bool succeeded() const
+    {
+        return started() && exitedNormally && exitCode == 0 && !timedOut && !endedByClose;
+    }
+    // Why it did not succeed, for the user.
+    QString failure() const;
 };
 
 // Starts a program and waits for it in steps of 50 ms, letting the window breathe between

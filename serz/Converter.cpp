@@ -42,10 +42,22 @@ bool readWhole(const QString& path, QByteArray* bytes, QString* error)
     return true;
 }
 
+// QSaveFile::commit() trusts a flush that failed: what fits Qt's buffer reaches the disk only
+// at the flush, and a full disk then leaves a short file that commit() accepts.
+bool commitWhole(QSaveFile& file)
+{
+    if (!file.flush() || file.error() != QFileDevice::NoError) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
 bool writeWhole(const QString& path, const QByteArray& bytes, QString* error)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
+        !commitWhole(file)) {
         *error = u"%1: cannot write: %2"_s.arg(shown(path), file.errorString());
         return false;
     }
@@ -120,7 +132,7 @@ Converter::Outcome Converter::binaryToXml(const QString& input, const QString& o
         outcome.warnings.append(u"%1: byte %2: %3"_s.arg(
             shown(input), QString::number(offsets.of(w.record)), w.message));
     }
-    if (!file.commit())
+    if (!commitWhole(file))
         return failed(u"%1: cannot write: %2"_s.arg(shown(output), file.errorString()));
     outcome.ok = true;
     return outcome;

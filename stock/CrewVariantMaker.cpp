@@ -8,6 +8,8 @@
 
 #include <exception>
 
+using namespace Qt::StringLiterals;
+
 namespace veltrane {
 
 bool CrewVariantMaker::make(const QString& folder, const QString& baseName, const QString& suffix)
@@ -49,12 +51,23 @@ bool CrewVariantMaker::make(const QString& folder, const QString& baseName, cons
     m_context.state.VariantName = baseName + suffix;
     step([&] { BlueprintText::setDisplayName(doc, displayName); });
 
-    step([&] { conversion.writeVariantXml(doc); });
     // The base never became text: converting the empty document back would place an
     // empty blueprint beside its base.
-    qint64 length = 0;
-    if (doc.isEmpty() || !step([&] { length = conversion.convertVariant(); }) || length == 0) {
-        conversion.reportConversionFailure();
+    if (doc.isEmpty()) {
+        conversion.reportConversionFailure(u"the base blueprint gave no text to work on"_s);
+        return false;
+    }
+    bool written = false;
+    step([&] { written = conversion.writeVariantXml(doc); });
+    if (!written) {
+        conversion.recordFailure(u"its text could not be written"_s);
+        return false;
+    }
+    QString failure;
+    if (!step([&] { failure = conversion.convertVariant(); }))
+        return false;
+    if (!failure.isEmpty()) {
+        conversion.reportConversionFailure(failure);
         return false;
     }
     const bool produced = step([&] { conversion.installVariant(); });

@@ -6,13 +6,16 @@ namespace veltrane {
 
 struct AppState;
 class UserInterface;
+class WorkReport;
 
 // What the install flows and the stock makers work with: the program-wide state, the way to
-// the user, and the program's (the package's) folder in the program's path form.
+// the user, the program's (the package's) folder in the program's path form, and the report
+// of what was done and what failed.
 struct EngineContext {
     AppState& state;
     UserInterface& ui;
     QString programFolder;
+    WorkReport& report;
 };
 
 } // namespace veltrane

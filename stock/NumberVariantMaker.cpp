@@ -38,9 +38,12 @@ bool NumberVariantMaker::make(const QString& folder, const QString& baseName, co
         m_context.state.VariantName = baseName + suffix;
         BlueprintText::setDisplayName(doc, displayName);
 
-        conversion.writeVariantXml(doc);
-        if (conversion.convertVariant() == 0) {
-            conversion.reportConversionFailure();
+        if (!conversion.writeVariantXml(doc)) {
+            conversion.recordFailure(u"its text could not be written"_s);
+            return false;
+        }
+        if (const QString failure = conversion.convertVariant(); !failure.isEmpty()) {
+            conversion.reportConversionFailure(failure);
             return false;
         }
         conversion.installVariant();

@@ -2,12 +2,15 @@
 
 #include "EngineContext.h"
 #include "platform/ProgramLauncher.h"
+#include "serz/BinaryDecoder.h"
 #include "util/FileOps.h"
 #include "util/TextFile.h"
 #include "util/UserInterface.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <filesystem>
 
 using namespace Qt::StringLiterals;
 
@@ -32,15 +35,29 @@ std::optional<Program> serializer(const HostPath& programFolder)
     return ProgramSearch::findOnPath(kNativeSerializer);
 }
 
+// A time limit that no sound run reaches: minutes, more for a long list. A serialiser that
+// hangs must not keep the install, and the list it converts, waiting for ever.
+qint64 timeLimit(const HostPath& input)
+{
+    constexpr qint64 kBase = 5 * 60 * 1000;
+    constexpr qint64 kPerMegabyte = 60 * 1000;
+    return kBase + QFileInfo(input.toString()).size() / (1024 * 1024) * kPerMegabyte;
+}
+
 ProcessResult convert(EngineContext& context, const HostPath& input, const QString& kind,
                       const HostPath& output)
 {
     const HostPath folder = HostPath::fromProgramPath(context.programFolder);
+    RunOptions options;
+    options.window = WindowStyle::Hidden;
+    options.timeLimit = timeLimit(input);
+    options.endOnClose = true;
+    options.keepErrorOutput = true;
     ProcessResult result;
     if (const auto program = serializer(folder)) {
         result = ProgramLauncher::run(
             *program, {ProgramArgument::file(input), ProgramArgument::file(output, kind + u':')},
-            folder, RunOptions{true, WindowStyle::Hidden}, context.ui);
+            folder, options, context.ui);
     }
     context.ui.processEvents();
     return result;
@@ -60,6 +77,15 @@ ProcessResult SerzConversion::toBin(EngineContext& context, const HostPath& xml,
     return convert(context, xml, u"bin"_s, bin);
 }
 
+bool SerzConversion::readsBack(const HostPath& bin)
+{
+    QFile file(bin.toString());
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.readAll();
+    return file.error() == QFileDevice::NoError && serz::BinaryDecoder::decode(bytes).has_value();
+}
+
 QString SerzConversion::workFolder(const QString& programFolder)
 {
     return programFolder + u"\\Tempfiles"_s;
@@ -73,8 +99,15 @@ QString SerzConversion::workFile(const QString& programFolder, const QString& fi
 void SerzConversion::prepareWorkFolder(const QString& programFolder)
 {
     const HostPath folder = HostPath::fromProgramPath(workFolder(programFolder));
-    if (!folderExists(folder))
-        FileOps::makeFolder(folder);
+    // The serialiser writes into it, unchecked: it must be a folder of the package, never a
+    // link that leads elsewhere.
+    std::error_code error;
+    const auto status = std::filesystem::symlink_status(folder.fs(), error);
+    if (std::filesystem::is_directory(status))
+        return;
+    if (std::filesystem::exists(status))
+        FileOps::removeFile(folder);
+    FileOps::makeFolder(folder);
 }
 
 } // namespace veltrane

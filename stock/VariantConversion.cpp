@@ -7,6 +7,7 @@
 #include "util/FileOps.h"
 #include "util/TextFile.h"
 #include "util/UserInterface.h"
+#include "util/WorkReport.h"
 
 using namespace Qt::StringLiterals;
 
@@ -51,35 +52,45 @@ QString VariantConversion::convertBase()
 {
     const HostPath xml = workFile(m_baseName + u".xml"_s);
     removeStale(xml);
-    SerzConversion::toXml(m_context, workFile(m_baseName + u".bin"_s), xml);
+    const ProcessResult result =
+        SerzConversion::toXml(m_context, workFile(m_baseName + u".bin"_s), xml);
+    if (!result.succeeded())
+        throw FileError(FileError::Kind::Other, u"the serialiser could not convert "_s +
+                                                    m_baseName + u".bin: "_s + result.failure());
     QString doc;
     readTextFile(m_context.ui, xml, doc);
     return doc;
 }
 
-void VariantConversion::writeVariantXml(const QString& doc)
+bool VariantConversion::writeVariantXml(const QString& doc)
 {
-    writeTextFile(m_context.ui, workFile(variantName() + u".xml"_s), doc);
+    const bool written = writeTextFile(m_context.ui, workFile(variantName() + u".xml"_s), doc);
     m_context.ui.processEvents();
+    return written;
 }
 
-qint64 VariantConversion::convertVariant()
+QString VariantConversion::convertVariant()
 {
     const HostPath bin = workFile(variantName() + u".bin"_s);
     removeStale(bin);
-    SerzConversion::toBin(m_context, workFile(variantName() + u".xml"_s), bin);
-    return FileOps::fileSize(bin);
+    const ProcessResult result =
+        SerzConversion::toBin(m_context, workFile(variantName() + u".xml"_s), bin);
+    if (!result.succeeded())
+        return result.failure();
+    // An empty file or one that does not read back would be a broken blueprint in the game.
+    if (!fileExists(bin) || FileOps::fileSize(bin) == 0)
+        return u"it made an empty file"_s;
+    if (!SerzConversion::readsBack(bin))
+        return u"what it made does not read back as a blueprint"_s;
+    return {};
 }
 
 void VariantConversion::installVariant()
 {
     m_context.ui.processEvents();
-    const HostPath target = HostPath::fromProgramPath(m_folder + variantName() + u".bin"_s);
-    if (fileExists(target)) {
-        FileOps::removeFile(target);
-        m_context.ui.processEvents();
-    }
-    FileOps::copyFile(workFile(variantName() + u".bin"_s), target);
+    // Replaces a file of the variant's name whole, or leaves it.
+    FileOps::copyFile(workFile(variantName() + u".bin"_s),
+                      HostPath::fromProgramPath(m_folder + variantName() + u".bin"_s));
 }
 
 void VariantConversion::reportError(const std::exception& error, const QString& suffix)
@@ -91,14 +102,24 @@ void VariantConversion::reportError(const std::exception& error, const QString& 
                                  u" occurred while trying to create\r\n"_s + m_baseName + u'\\' +
                                  suffix,
                              UserInterface::Icon::Exclamation);
+    m_context.report.fail(u"Making the missing rolling stock "_s + m_baseName + suffix,
+                          shownPath(m_folder + m_baseName + suffix + u".bin"_s), description);
 }
 
-void VariantConversion::reportConversionFailure()
+void VariantConversion::reportConversionFailure(const QString& reason)
 {
     m_context.ui.showMessage(
         u"Serz.exe could not convert file "_s + variantName() +
-            u".bin\r\nThis is a limitation of Serz.exe and out of my control."_s,
+            u".bin\r\nThis is a limitation of Serz.exe and out of my control.\r\n("_s + reason +
+            u')',
         UserInterface::Icon::Exclamation);
+    recordFailure(u"the serialiser could not convert it: "_s + reason);
+}
+
+void VariantConversion::recordFailure(const QString& reason)
+{
+    m_context.report.fail(u"Making the missing rolling stock "_s + variantName(),
+                          shownPath(m_folder + variantName() + u".bin"_s), reason);
 }
 
 } // namespace veltrane

@@ -20,17 +20,20 @@ public:
     // Each throws FileError when its file work fails.
     void prepareWorkFolder();
     void copyBase();
-    // Returns the base blueprint as XML; empty when the serialiser made nothing.
+    // Returns the base blueprint as XML. Throws FileError when the serialiser failed.
     QString convertBase();
-    void writeVariantXml(const QString& doc);
-    // The length of the converted variant; throws FileError when there is none.
-    qint64 convertVariant();
+    // False when the text could not be written; the writer has told the user why.
+    bool writeVariantXml(const QString& doc);
+    // Why the variant could not be converted; empty when it was, whole.
+    QString convertVariant();
     void installVariant();
 
     // "An error <description> occurred while trying to create" <base>\<suffix>
     void reportError(const std::exception& error, const QString& suffix);
-    // The serialiser produced an empty file.
-    void reportConversionFailure();
+    // The serialiser did not make the variant.
+    void reportConversionFailure(const QString& reason);
+    // A failure the user has been told of already, for the install's last message.
+    void recordFailure(const QString& reason);
 
 private:
     QString variantName() const;

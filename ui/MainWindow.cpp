@@ -127,14 +127,16 @@ void MainWindow::install()
     InstallOperation operation(m_state, *this, m_programFolder);
     const auto outcome = operation.run(m_packageKind, m_gamePathEdit->text());
     m_installing = false;
+    // After a warning the window stays open, so that the install can be run again.
     if (outcome == InstallOperation::Outcome::Completed || m_closeRequested)
         close();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    // Closing while an install runs would cut a game file change in half: the install
-    // ends at its next safe point and the window closes then.
+    // Closing while an install runs would leave it half done: the install finishes (only a
+    // running conversion is ended, and counts as failed), tells how it ended, and the window
+    // closes then.
     if (m_installing) {
         m_closeRequested = true;
         event->ignore();

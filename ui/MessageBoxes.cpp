@@ -39,15 +39,17 @@ void MessageBoxes::trace(const char* kind, const QString& text)
 
 void MessageBoxes::showMessage(QWidget* parent, const QString& text, UserInterface::Icon icon)
 {
-    trace("message:", text);
-    QMessageBox box(toQt(icon), caption(), text, QMessageBox::Ok, parent);
+    const QString shown = fittedForMessage(text);
+    trace("message:", shown);
+    QMessageBox box(toQt(icon), caption(), shown, QMessageBox::Ok, parent);
     box.exec();
 }
 
 bool MessageBoxes::askYesNo(QWidget* parent, const QString& text)
 {
-    trace("question:", text);
-    QMessageBox box(QMessageBox::Warning, caption(), text, QMessageBox::Yes | QMessageBox::No,
+    const QString shown = fittedForMessage(text);
+    trace("question:", shown);
+    QMessageBox box(QMessageBox::Warning, caption(), shown, QMessageBox::Yes | QMessageBox::No,
                     parent);
     box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);

@@ -27,4 +27,8 @@ public:
     virtual bool closeRequested() const = 0;
 };
 
+// The text as a message box can show it: very long lines and very many lines are cut, so
+// that a text made from a damaged package's files never freezes the window.
+QString fittedForMessage(const QString& text);
+
 } // namespace veltrane

@@ -11,6 +11,7 @@
 #include "stock/EngineContext.h"
 #include "util/AppState.h"
 #include "util/TextFile.h"
+#include "util/WorkReport.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -126,7 +127,8 @@ void stockCheck(const QString& folder)
     bench::BenchUserInterface ui;
     AppState state;
     state.GamePath = game;
-    EngineContext context{state, ui, folder};
+    WorkReport report;
+    EngineContext context{state, ui, folder, report};
     ScenarioInstaller installer(context);
 
     const double plainStat = bench::bestMs(5, [&] {

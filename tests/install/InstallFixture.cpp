@@ -13,7 +13,9 @@ InstallFixture::InstallFixture()
     : root(m_dir.path()), game(m_dir.path() + u"/Rail Simulator"_s),
       package(m_dir.path() + u"/package"_s)
 {
-    makeFolder(game);
+    // The game's two top folders tell the install that this is the game.
+    makeFolder(game + u"/Assets"_s);
+    makeFolder(game + u"/Content"_s);
     makeFolder(package);
     m_savedPath = qgetenv("PATH");
     m_savedPrefix = qgetenv("WINEPREFIX");

@@ -56,7 +56,8 @@ class TestInstall : public QObject {
 
 private Q_SLOTS:
     void assetPackageInstallsEndToEnd();
-    void packageWithoutRailSimulatorFolderStillCompletes();
+    void wrongFoldersStopBeforeAnything_data();
+    void wrongFoldersStopBeforeAnything();
     void copyMergesWhateverTheLetterCase();
     void copyDoesNotLeaveThePackageThroughLinks();
     void copyWithoutOverwriteRefusesExistingFiles();
@@ -69,10 +70,10 @@ private Q_SLOTS:
     void damagedMarkerOrListStopsBeforeAnyChange();
     void readOnlyFileOffersRecovery_data();
     void readOnlyFileOffersRecovery();
-    void refusedRenameKeepsTheList_data();
-    void refusedRenameKeepsTheList();
-    void failedWritePutsTheBackupBack();
-    void closingWaitsForTheEndOfAStep();
+    void refusedListWriteKeepsTheList_data();
+    void refusedListWriteKeepsTheList();
+    void failedWriteLeavesTheListAsItWas();
+    void closingFinishesTheInstall();
 };
 
 void TestInstall::assetPackageInstallsEndToEnd()
@@ -104,14 +105,45 @@ void TestInstall::assetPackageInstallsEndToEnd()
     QCOMPARE(f.ui.progressTotals.last(), 0);
 }
 
-void TestInstall::packageWithoutRailSimulatorFolderStillCompletes()
+void TestInstall::wrongFoldersStopBeforeAnything_data()
 {
+    QTest::addColumn<QString>("game"); // relative to the temporary folder; "package" is it
+    QTest::addColumn<bool>("packageFiles");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("no folder given") << QString() << true << u"No game folder"_s;
+    QTest::newRow("a folder typed wrong")
+        << u"Rail Simulatr"_s << true << u"Rail Simulatr does not exist"_s;
+    QTest::newRow("not the game") << u"Other"_s << true << u"does not look like"_s;
+    QTest::newRow("the package itself")
+        << u"package"_s << true << u"lies inside the package folder"_s;
+    QTest::newRow("inside the package")
+        << u"package/Game"_s << true << u"lies inside the package folder"_s;
+    QTest::newRow("holding the package") << u"."_s << true << u"lies inside the game folder"_s;
+    QTest::newRow("a package of nothing")
+        << u"Rail Simulator"_s << false << u"holds nothing to install"_s;
+}
+
+void TestInstall::wrongFoldersStopBeforeAnything()
+{
+    QFETCH(QString, game);
+    QFETCH(bool, packageFiles);
+    QFETCH(QString, said);
     InstallFixture f;
-    f.gameFile(u"Assets/Kuju/Blueprints.pak"_s, "cache");
-    QCOMPARE(f.install(PackageKind::Assets), Outcome::Completed);
-    QCOMPARE(f.ui.texts(), QStringList{kInstalled});
-    QVERIFY(!f.gameHas(u"Assets/Kuju/Blueprints.pak"_s));
-    QVERIFY(!f.gameHas(u"Assets/del_blueprints.bat"_s));
+    makeFolder(f.root + u"/Other/Stuff"_s);
+    makeFolder(f.root + u"/package/Game/Assets"_s);
+    makeFolder(f.root + u"/package/Game/Content"_s);
+    // The temporary folder itself looks like the game, and holds the package.
+    makeFolder(f.root + u"/Assets"_s);
+    makeFolder(f.root + u"/Content"_s);
+    if (packageFiles)
+        f.packageFile(u"Rail Simulator/Assets/Kuju/Tank.bin"_s, "tank");
+    const auto before = snapshot(f.root);
+
+    const QString folder = game.isEmpty() ? QString() : f.root + u'/' + game;
+    QCOMPARE(f.install(PackageKind::Assets, folder), Outcome::Ended);
+    QCOMPARE(f.ui.shown.size(), 1);
+    QVERIFY2(f.ui.shown.first().text.contains(said), qPrintable(f.ui.shown.first().text));
+    QCOMPARE(snapshot(f.root), before);
 }
 
 void TestInstall::copyMergesWhateverTheLetterCase()
@@ -123,7 +155,8 @@ void TestInstall::copyMergesWhateverTheLetterCase()
     FolderCopy folders(f.ui);
     folders.copyFolder(HostPath::fromProgramPath(f.package + u"\\Rail Simulator"_s),
                        HostPath::fromProgramPath(f.game), true);
-    QCOMPARE(QDir(f.game).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{u"Assets"_s});
+    QCOMPARE(QDir(f.game).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+             (QStringList{u"Assets"_s, u"Content"_s}));
     QCOMPARE(QDir(f.game + u"/Assets"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
              QStringList{u"Kuju"_s});
     QCOMPARE(f.readGame(u"Assets/Kuju/Coach.bin"_s), QByteArray("new"));
@@ -329,11 +362,17 @@ void TestInstall::readOnlyFileOffersRecovery()
 
     f.ui.answer(yes);
     if (yes) {
-        QCOMPARE(f.install(PackageKind::Assets), Outcome::Completed);
-        QCOMPARE(f.ui.texts(),
-                 (QStringList{kReadOnlyQuestion, u"All files are now Read/Write"_s, kInstalled}));
+        // The failed copy is not repeated, and the end says so: the next run finishes it.
+        QCOMPARE(f.install(PackageKind::Assets), Outcome::Incomplete);
+        const QStringList texts = f.ui.texts();
+        QCOMPARE(texts.mid(0, 2),
+                 (QStringList{kReadOnlyQuestion, u"All files are now Read/Write"_s}));
         QCOMPARE(f.ui.shown[1].icon, Icon::Exclamation);
-        // The failed copy is not repeated; the next run finishes it.
+        QCOMPARE(texts.size(), 3);
+        QVERIFY2(texts[2].contains(u"not been installed completely"_s) &&
+                     texts[2].contains(u"Copying the package's files"_s) &&
+                     texts[2].contains(u"run this Setup again"_s),
+                 qPrintable(texts[2]));
         QCOMPARE(f.readGame(u"Assets/Kuju/Coach.bin"_s), QByteArray("old"));
         QVERIFY(!f.gameHas(u"Assets/Kuju/Blueprints.pak"_s));
         QVERIFY(QFileInfo(f.game + u"/Assets/Kuju/Coach.bin"_s).isWritable());
@@ -345,14 +384,14 @@ void TestInstall::readOnlyFileOffersRecovery()
     QVERIFY(!f.ui.busy());
 }
 
-void TestInstall::refusedRenameKeepsTheList_data()
+void TestInstall::refusedListWriteKeepsTheList_data()
 {
     QTest::addColumn<bool>("yes");
     QTest::newRow("Yes") << true;
     QTest::newRow("No") << false;
 }
 
-void TestInstall::refusedRenameKeepsTheList()
+void TestInstall::refusedListWriteKeepsTheList()
 {
     QFETCH(bool, yes);
     InstallFixture f;
@@ -366,16 +405,20 @@ void TestInstall::refusedRenameKeepsTheList()
 
     f.ui.answerYes();
     f.ui.answer(yes);
-    f.install(PackageKind::Route);
+    QCOMPARE(f.install(PackageKind::Route), yes ? Outcome::Incomplete : Outcome::Ended);
     QCOMPARE(f.readGame(u"Content/Routes.xml"_s), list);
     QVERIFY(!f.gameHas(u"Content/Routes.xml.bak"_s));
     const QStringList texts = f.ui.texts();
-    QVERIFY2(texts.value(1).contains(u"could not be renamed to Routes.xml.bak"_s),
+    QVERIFY2(texts.value(1).contains(u"occurred in WriteUniFile while processing"_s) &&
+                 texts.value(2).contains(u"has been left as it was"_s),
              qPrintable(texts.join(u" | "_s)));
-    QCOMPARE(texts.value(2), kReadOnlyQuestion);
+    QCOMPARE(texts.value(3), kReadOnlyQuestion);
+    if (yes)
+        QVERIFY2(texts.last().contains(u"Adding the route to the route list"_s),
+                 qPrintable(texts.last()));
 }
 
-void TestInstall::failedWritePutsTheBackupBack()
+void TestInstall::failedWriteLeavesTheListAsItWas()
 {
 #ifdef Q_OS_UNIX
     InstallFixture f;
@@ -402,7 +445,7 @@ void TestInstall::failedWritePutsTheBackupBack()
     QCOMPARE(f.readGame(u"Content/Routes.xml"_s), list);
     QVERIFY(!f.gameHas(u"Content/Routes.xml.bak"_s));
     const QStringList texts = f.ui.texts();
-    QVERIFY2(texts.last().contains(u"has been put back"_s), qPrintable(texts.join(u" | "_s)));
+    QVERIFY2(texts.last().contains(u"has been left as it was"_s), qPrintable(texts.join(u" | "_s)));
     QVERIFY(texts.value(1).contains(u"occurred in WriteUniFile while processing"_s));
     QVERIFY(!f.gameHas(u"Content/Routes/new-route/RouteProperties.xml"_s));
 #else
@@ -410,19 +453,20 @@ void TestInstall::failedWritePutsTheBackupBack()
 #endif
 }
 
-void TestInstall::closingWaitsForTheEndOfAStep()
+void TestInstall::closingFinishesTheInstall()
 {
     InstallFixture f;
     const QByteArray list = InstallFixture::routeList({u"r1"_s});
     f.gameFile(u"Content/Routes.xml"_s, list);
     routePackage(f, u"r2"_s, u"Two"_s);
     f.ui.answerYes();
-    // The user closes the window at the first chance the install gives.
+    // The user closes the window at the first chance the install gives: a route without
+    // its files would be no use to the game.
     f.ui.onProcessEvents = [&f] { f.ui.requestClose(); };
-    QCOMPARE(f.install(PackageKind::Route), Outcome::Ended);
-    QVERIFY2(f.gameHas(u"Content/Routes.xml"_s), "the list is never left moved aside");
-    QVERIFY(!f.gameHas(u"Content/Routes/r2/RouteProperties.xml"_s));
-    QVERIFY(!f.ui.texts().contains(kInstalled));
+    QCOMPARE(f.install(PackageKind::Route), Outcome::Completed);
+    QVERIFY(f.readGame(u"Content/Routes.xml"_s).contains("r2"));
+    QVERIFY(f.gameHas(u"Content/Routes/r2/RouteProperties.xml"_s));
+    QCOMPARE(f.ui.texts().last(), kInstalled);
 }
 
 QTEST_GUILESS_MAIN(TestInstall)

@@ -5,6 +5,7 @@
 #include "install/ScenarioInstaller.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -57,17 +58,16 @@ class ScenarioFixture : public InstallFixture {
 public:
     ScenarioFixture(const QByteArray& keys = "R1,\"NEW-1\"\r\n", const QByteArray& stock = {})
     {
-        gameFile(kRoute + u"Scenarios.bin"_s, kSubstituteMagic + scenarioList({"OLD-A", "OLD-B"}));
+        gameFile(kRoute + u"Scenarios.bin"_s, serialised(scenarioList({"OLD-A", "OLD-B"})));
         packageFile(u"Scenario.yyy"_s, keys);
         packageFile(u"Scenario.zzz"_s, record("NEW-1"));
         packageFile(u"Scenario.qqq"_s, stock);
     }
 
-    QByteArray list() const
-    {
-        const QByteArray bin = readGame(kRoute + u"Scenarios.bin"_s);
-        return bin.startsWith(kSubstituteMagic) ? bin.mid(kSubstituteMagic.size()) : bin;
-    }
+    // The route's list as the serialiser shows it.
+    QByteArray list() const { return deserialised(readGame(kRoute + u"Scenarios.bin"_s)); }
+    // The edited text the list was made from, as the install wrote it.
+    QByteArray workingCopy() const { return readFile(package + u"/Scenarios.xml"_s); }
     int count(const QByteArray& id) const { return int(list().count(">" + id + "<")); }
 };
 
@@ -83,7 +83,8 @@ private Q_SLOTS:
     void keysThatFindNothingRemoveNothing_data();
     void keysThatFindNothingRemoveNothing();
     void missingRouteFolderStops();
-    void missingListStopsEvenWithAStaleWorkingCopy();
+    void listNotTurnedIntoXmlStopsWithItsCause_data();
+    void listNotTurnedIntoXmlStopsWithItsCause();
     void unsafeRouteFolderIsRefused_data();
     void unsafeRouteFolderIsRefused();
     void damagedInputChangesNothing_data();
@@ -91,8 +92,8 @@ private Q_SLOTS:
     void unreadableMarkerIsNamedWithItsReason();
     void backupsAreNumbered();
     void unreadableBackupIsNotReplaced();
-    void failedConversionBackPutsTheListBack_data();
-    void failedConversionBackPutsTheListBack();
+    void failedConversionBackLeavesTheList_data();
+    void failedConversionBackLeavesTheList();
     void requiredStockIsCheckedMadeAndReported();
     void nothingMissingShowsNoReport();
 };
@@ -102,9 +103,8 @@ void TestScenario::installsTheRecordAtTheEndOfTheList()
     ScenarioFixture f;
     QCOMPARE(f.install(PackageKind::Scenario), Outcome::Completed);
     QCOMPARE(f.ui.texts(), QStringList{kInstalled});
-    QCOMPARE(f.list(), scenarioList({"OLD-A", "OLD-B", "NEW-1"}));
-    QCOMPARE(f.readGame(kRoute + u"Scenarios.bak"_s),
-             kSubstituteMagic + scenarioList({"OLD-A", "OLD-B"}));
+    QCOMPARE(f.list(), canonicalXml(scenarioList({"OLD-A", "OLD-B", "NEW-1"})));
+    QCOMPARE(f.readGame(kRoute + u"Scenarios.bak"_s), serialised(scenarioList({"OLD-A", "OLD-B"})));
     QVERIFY2(QFile::exists(f.package + u"/Scenarios.xml"_s), "the working copy stays");
 }
 
@@ -116,10 +116,11 @@ void TestScenario::sameScenarioTwiceHoldsItOnce()
     QCOMPARE(f.count("NEW-1"), 1);
     QCOMPARE(f.count("OLD-A"), 1);
     QVERIFY(f.gameHas(kRoute + u"Scenarios.bak1"_s));
-    QCOMPARE(f.readGame(kRoute + u"Scenarios.bak1"_s).mid(kSubstituteMagic.size()),
-             scenarioList({"OLD-A", "OLD-B", "NEW-1"}));
+    QCOMPARE(deserialised(f.readGame(kRoute + u"Scenarios.bak1"_s)),
+             canonicalXml(scenarioList({"OLD-A", "OLD-B", "NEW-1"})));
     // The removed record leaves its indentation and line end; the new one ends the list.
-    QVERIFY(f.list().endsWith(record("NEW-1") + "\t\t\r\n\t</Record>\r\n</cScenarioList>\r\n"));
+    QVERIFY(
+        f.workingCopy().endsWith(record("NEW-1") + "\t\t\r\n\t</Record>\r\n</cScenarioList>\r\n"));
 }
 
 void TestScenario::routeWithoutScenariosTakesItsFirst()
@@ -127,11 +128,11 @@ void TestScenario::routeWithoutScenariosTakesItsFirst()
     ScenarioFixture f;
     const QByteArray empty = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
                              "<cScenarioList d:id=\"1\">\r\n\t<Record/>\r\n</cScenarioList>\r\n";
-    f.gameFile(kRoute + u"Scenarios.bin"_s, kSubstituteMagic + empty);
+    f.gameFile(kRoute + u"Scenarios.bin"_s, serialised(empty));
     QCOMPARE(f.install(PackageKind::Scenario), Outcome::Completed);
     QCOMPARE(f.ui.texts(), QStringList{kInstalled});
-    QCOMPARE(f.list(), scenarioList({"NEW-1"}));
-    QCOMPARE(f.readGame(kRoute + u"Scenarios.bak"_s), kSubstituteMagic + empty);
+    QCOMPARE(f.list(), canonicalXml(scenarioList({"NEW-1"})));
+    QCOMPARE(f.readGame(kRoute + u"Scenarios.bak"_s), serialised(empty));
 }
 
 void TestScenario::keysThatFindNothingRemoveNothing_data()
@@ -147,7 +148,7 @@ void TestScenario::keysThatFindNothingRemoveNothing()
     QFETCH(QByteArray, keys);
     ScenarioFixture f(keys);
     QCOMPARE(f.install(PackageKind::Scenario), Outcome::Completed);
-    QCOMPARE(f.list(), scenarioList({"OLD-A", "OLD-B", "NEW-1"}));
+    QCOMPARE(f.list(), canonicalXml(scenarioList({"OLD-A", "OLD-B", "NEW-1"})));
 }
 
 void TestScenario::missingRouteFolderStops()
@@ -163,21 +164,41 @@ void TestScenario::missingRouteFolderStops()
     QCOMPARE(f.gameSnapshot(), before);
 }
 
-void TestScenario::missingListStopsEvenWithAStaleWorkingCopy()
+void TestScenario::listNotTurnedIntoXmlStopsWithItsCause_data()
 {
+    QTest::addColumn<QByteArray>("failure"); // "no list", "no serialiser", "damaged list", or
+                                             // a mode of the stand-in serialiser
+    QTest::addColumn<QString>("said");
+    QTest::newRow("no list") << QByteArray("no list") << u"has no scenario list"_s;
+    QTest::newRow("no serialiser") << QByteArray("no serialiser") << u"Serz.exe is not available"_s;
+    QTest::newRow("damaged list") << QByteArray("damaged list") << u"exit code 1"_s;
+    QTest::newRow("serialiser crashes") << QByteArray("xml:crash") << u"it crashed"_s;
+    QTest::newRow("serialiser fails") << QByteArray("xml:garbage") << u"something went wrong"_s;
+}
+
+void TestScenario::listNotTurnedIntoXmlStopsWithItsCause()
+{
+    QFETCH(QByteArray, failure);
+    QFETCH(QString, said);
     ScenarioFixture f;
-    QVERIFY(QFile::remove(f.game + u"/"_s + kRoute + u"Scenarios.bin"_s));
+    const QString list = f.game + u"/"_s + kRoute + u"Scenarios.bin"_s;
+    if (failure == "no list")
+        QVERIFY(QFile::remove(list));
+    else if (failure == "damaged list")
+        writeFile(list, "SERZ\0\0\1\0 cut short");
+    else if (failure == "no serialiser")
+        qputenv("PATH", "/nonexistent");
+    else
+        qputenv("VELTRANE_SUBSTITUTE_FAIL", failure);
     // Another route's list from an earlier run must not pass for this route's.
     f.packageFile(u"Scenarios.xml"_s, scenarioList({"OTHER-ROUTE"}));
     const auto before = f.gameSnapshot();
-    QCOMPARE(f.install(PackageKind::Scenario), Outcome::Ended);
+    const Outcome outcome = f.install(PackageKind::Scenario);
+    qunsetenv("VELTRANE_SUBSTITUTE_FAIL");
+    QCOMPARE(outcome, Outcome::Ended);
     QCOMPARE(f.ui.shown.size(), 1);
     QCOMPARE(f.ui.shown.first().icon, Icon::Critical);
-    QCOMPARE(f.ui.shown.first().text,
-             u"The installer failed to create Scenarios.xml in the installer folder. This could "
-             u"be because either:-\r\n1. Serz.exe is not available in your Windows\\System32 "
-             u"folder\r\n2. You have tried to run the Setup program from within the .zip file. "
-             u"The .zip must be unzipped first."_s);
+    QVERIFY2(f.ui.shown.first().text.contains(said), qPrintable(f.ui.shown.first().text));
     QCOMPARE(f.gameSnapshot(), before);
 }
 
@@ -196,7 +217,7 @@ void TestScenario::unsafeRouteFolderIsRefused()
 {
     QFETCH(QByteArray, keys);
     ScenarioFixture f(keys);
-    f.gameFile(u"Content/Scenarios.bin"_s, kSubstituteMagic + scenarioList({"OUTSIDE"}));
+    f.gameFile(u"Content/Scenarios.bin"_s, serialised(scenarioList({"OUTSIDE"})));
     const auto before = f.gameSnapshot();
     QCOMPARE(f.install(PackageKind::Scenario), Outcome::Ended);
     QCOMPARE(f.ui.shown.size(), 1);
@@ -210,8 +231,7 @@ void TestScenario::damagedInputChangesNothing_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("named");
     QTest::newRow("no closing Record")
-        << u"Scenarios.bin"_s
-        << QByteArray(kSubstituteMagic + "<cScenarioList>\r\n</cScenarioList>\r\n")
+        << u"Scenarios.bin"_s << serialised("<cScenarioList>\r\n</cScenarioList>\r\n")
         << u"Scenarios.xml"_s;
     QTest::newRow("key outside every record")
         << u"Scenario.yyy"_s << QByteArray("R1,cScenarioList\r\n") << u"Scenarios.xml"_s;
@@ -291,30 +311,45 @@ void TestScenario::unreadableBackupIsNotReplaced()
         QSKIP(qPrintable(unprivileged.unavailableReason()));
     QCOMPARE(f.install(PackageKind::Scenario), Outcome::Completed);
     QCOMPARE(f.readGame(kRoute + u"Scenarios.bak1"_s),
-             kSubstituteMagic + scenarioList({"OLD-A", "OLD-B"}));
+             serialised(scenarioList({"OLD-A", "OLD-B"})));
     QVERIFY(QFile::setPermissions(f.game + u'/' + kRoute + u"Scenarios.bak"_s,
                                   QFileDevice::ReadOwner | QFileDevice::WriteOwner));
     QCOMPARE(f.readGame(kRoute + u"Scenarios.bak"_s), QByteArray("kept"));
 }
 
-void TestScenario::failedConversionBackPutsTheListBack_data()
+void TestScenario::failedConversionBackLeavesTheList_data()
 {
     QTest::addColumn<QByteArray>("failure");
     QTest::addColumn<bool>("allBackupsTaken");
-    QTest::newRow("empty output") << QByteArray("bin:empty") << false;
-    QTest::newRow("no output") << QByteArray("bin:none") << false;
-    QTest::newRow("crash, no backup name free") << QByteArray("bin:crash") << true;
+    QTest::addColumn<QString>("said");
+    QTest::newRow("empty output") << QByteArray("bin:empty") << false << u"exit code 1"_s;
+    QTest::newRow("no output") << QByteArray("bin:none") << false << u"exit code 1"_s;
+    QTest::newRow("garbage and failure")
+        << QByteArray("bin:garbage") << false << u"something went wrong"_s;
+    QTest::newRow("garbage and success")
+        << QByteArray("bin:garbage0") << false << u"does not read back"_s;
+    QTest::newRow("half the output") << QByteArray("bin:half") << false << u"crashed"_s;
+    QTest::newRow("crash, no backup name free") << QByteArray("bin:crash") << true << u"crashed"_s;
+    QTest::newRow("hang, window closed") << QByteArray("bin:hang") << false << u"closed"_s;
 }
 
-void TestScenario::failedConversionBackPutsTheListBack()
+void TestScenario::failedConversionBackLeavesTheList()
 {
     QFETCH(QByteArray, failure);
     QFETCH(bool, allBackupsTaken);
+    QFETCH(QString, said);
     ScenarioFixture f;
     if (allBackupsTaken) {
         f.gameFile(kRoute + u"Scenarios.bak"_s, "0");
         for (int n = 1; n <= 50; ++n)
             f.gameFile(kRoute + u"Scenarios.bak"_s + QString::number(n), "n");
+    }
+    if (failure.endsWith("hang")) {
+        // The user closes the window while the serialiser hangs: it is ended.
+        f.ui.onProcessEvents = [&f] {
+            if (QFileInfo::exists(f.package + u"/Scenarios.xml"_s) && f.ui.eventPumps > 20)
+                f.ui.requestClose();
+        };
     }
     const auto before = f.gameSnapshot();
     qputenv("VELTRANE_SUBSTITUTE_FAIL", failure);
@@ -324,8 +359,9 @@ void TestScenario::failedConversionBackPutsTheListBack()
     QCOMPARE(f.gameSnapshot(), before);
     QCOMPARE(f.ui.shown.size(), 1);
     const QString text = f.ui.shown.first().text;
-    QVERIFY2(text.contains(u"could not be converted"_s), qPrintable(text));
-    QVERIFY2(allBackupsTaken || text.contains(u"backup Scenarios.bak."_s), qPrintable(text));
+    QVERIFY2(text.contains(u"could not be converted"_s) && text.contains(said) &&
+                 text.contains(u"left as it was"_s),
+             qPrintable(text));
 }
 
 void TestScenario::requiredStockIsCheckedMadeAndReported()
@@ -338,16 +374,14 @@ void TestScenario::requiredStockIsCheckedMadeAndReported()
                              "Kuju\\Stock\\NoComma.xml\r\n";
     ScenarioFixture f("R1,NEW-1\r\n", stock);
     f.gameFile(u"Assets/Kuju/Stock/Present.bin"_s, "x");
-    f.gameFile(u"Assets/Kuju/Stock/Coach.bin"_s, kSubstituteMagic + coachBlueprint());
+    f.gameFile(u"Assets/Kuju/Stock/Coach.bin"_s, serialised(coachBlueprint()));
     f.gameFile(u"Content/Routes.bin"_s, "outside the Assets folder");
     f.ui.answerYes();
     QCOMPARE(f.install(PackageKind::Scenario), Outcome::Completed);
 
     QVERIFY2(f.state.ProduceConsent, "the consent question was asked and answered");
-    const QByteArray variant = f.readGame(u"Assets/Kuju/Stock/Coach_DO.bin"_s);
-    QVERIFY2(variant.startsWith(kSubstituteMagic) && variant.contains("Driver1") &&
-                 !variant.contains("Passenger1"),
-             variant.constData());
+    const QByteArray variant = deserialised(f.readGame(u"Assets/Kuju/Stock/Coach_DO.bin"_s));
+    QVERIFY2(variant.contains("Driver1") && !variant.contains("Passenger1"), variant.constData());
     QCOMPARE(f.ui.reports.size(), 1);
     QCOMPARE(f.ui.reports.first(), kHeading + u"Kuju\\Stock\\Absent.bin\r\n"
                                               u"..\\..\\Content\\Routes.bin\r\n"

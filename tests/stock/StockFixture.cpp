@@ -12,7 +12,7 @@ namespace veltrane::test {
 
 StockFixture::StockFixture()
     : root(m_dir.path()), game(m_dir.path() + u"/Rail Simulator"_s),
-      package(m_dir.path() + u"/package"_s), context{state, ui, package},
+      package(m_dir.path() + u"/package"_s), context{state, ui, package, report},
       m_log(m_dir.path() + u"/serz.log"_s)
 {
     makeFolder(game + u"/Assets"_s);
@@ -50,7 +50,7 @@ QString StockFixture::assetsFolder(const QString& relative) const
 
 void StockFixture::blueprint(const QString& relative, const QString& xml) const
 {
-    writeFile(game + u"/Assets/"_s + relative, kSubstituteMagic + xml.toUtf8());
+    writeFile(game + u"/Assets/"_s + relative, serialised(xml.toUtf8()));
 }
 
 QString StockFixture::installedXml(const QString& relative) const
@@ -58,10 +58,8 @@ QString StockFixture::installedXml(const QString& relative) const
     const QString path = game + u"/Assets/"_s + relative;
     if (!QFileInfo(path).isFile())
         return QString();
-    const QByteArray bytes = readFile(path);
-    if (!bytes.startsWith(kSubstituteMagic))
-        return QString();
-    return QString::fromUtf8(bytes.mid(kSubstituteMagic.size()));
+    const QByteArray xml = deserialised(readFile(path));
+    return xml.isNull() ? QString() : QString::fromUtf8(xml);
 }
 
 bool StockFixture::assetExists(const QString& relative) const
@@ -107,6 +105,11 @@ QList<QStringList> StockFixture::serialiserRuns() const
         }
     }
     return runs;
+}
+
+QString canonical(const QString& xml)
+{
+    return QString::fromUtf8(canonicalXml(xml.toUtf8()));
 }
 
 QString childEntry(const QString& childName)

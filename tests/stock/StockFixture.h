@@ -3,6 +3,7 @@
 #include "ScriptedUserInterface.h"
 #include "stock/EngineContext.h"
 #include "util/AppState.h"
+#include "util/WorkReport.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -26,6 +27,7 @@ public:
     QString package; // the program's folder
     AppState state;
     ScriptedUserInterface ui;
+    WorkReport report;
     EngineContext context;
 
     // The program's form of a path below the game's Assets folder ("Kuju\Coach_DF.bin").
@@ -35,8 +37,8 @@ public:
 
     // A blueprint under Assets in the stand-in serialiser's format.
     void blueprint(const QString& relative, const QString& xml) const;
-    // The XML inside a serialised blueprint under Assets; a null string when there is no
-    // such file or it is not one of the stand-in's.
+    // The XML of a serialised blueprint under Assets; a null string when there is no such
+    // file or it does not read back.
     QString installedXml(const QString& relative) const;
     bool assetExists(const QString& relative) const;
     void packageFile(const QString& relative, const QByteArray& bytes) const;
@@ -57,6 +59,8 @@ private:
     QByteArray m_savedPrefix;
 };
 
+// The XML as a blueprint made from it shows it: the serialiser's own layout.
+QString canonical(const QString& xml);
 // A blueprint in the serialiser's XML layout (CR LF line ends, TAB indentation): a name,
 // the five language names, and a children list with one entry per child name. Without
 // withChildren the document has no children list at all.

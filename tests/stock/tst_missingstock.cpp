@@ -14,7 +14,7 @@ namespace {
 
 const QString kName = u"Mk1 Coach"_s;
 const QStringList kCrew = {u"Driver1"_s, u"Driver2"_s, u"Passenger"_s};
-const QByteArray kCodeTemplate = "<Inserted>Headlamp</Inserted>";
+const QByteArray kCodeTemplate = "<Inserted d:type=\"cDeltaString\">Headlamp</Inserted>";
 const QString kLine = u"path,1,0,a,b,c,d,e,f,g,h,i"_s;
 
 QString question(const QString& missingName, const QString& baseName)
@@ -127,7 +127,7 @@ void TestMissingStock::suffixChoosesTheMaker()
     const QString xml = f.installedXml(folder + variant + u".bin"_s);
     QVERIFY2(!xml.isEmpty(), "the variant lies beside its base");
     QCOMPARE(childNamesIn(xml), children);
-    QCOMPARE(xml.contains(u"<Inserted>"_s), inserted);
+    QCOMPARE(xml.contains(u"<Inserted "_s), inserted);
     QVERIFY(xml.contains(u'>' + kName + variant.mid(variant.lastIndexOf(u'_')) + u"</Name>"_s));
 }
 
@@ -193,10 +193,9 @@ void TestMissingStock::pathsLeavingAssetsAreRefused()
     QFETCH(QString, missing);
     StockFixture f;
     // Bases wherever the path could lead: the game folder, Assets, and outside the game.
-    writeFile(f.game + u"/Coach.bin"_s, kSubstituteMagic + blueprintXml(kName, kCrew).toUtf8());
+    writeFile(f.game + u"/Coach.bin"_s, serialised(blueprintXml(kName, kCrew).toUtf8()));
     f.blueprint(u"Coach.bin"_s, blueprintXml(kName, kCrew));
-    writeFile(f.root + u"/outside/Coach.bin"_s,
-              kSubstituteMagic + blueprintXml(kName, kCrew).toUtf8());
+    writeFile(f.root + u"/outside/Coach.bin"_s, serialised(blueprintXml(kName, kCrew).toUtf8()));
 #ifdef Q_OS_UNIX
     QVERIFY(QFile::link(f.root + u"/outside"_s, f.game + u"/Assets/Linked"_s));
 #endif

@@ -1,5 +1,10 @@
 #include "FileFixture.h"
 
+#include "serz/BinaryDecoder.h"
+#include "serz/BinaryEncoder.h"
+#include "serz/XmlParser.h"
+#include "serz/XmlWriter.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -12,6 +17,28 @@
 #endif
 
 namespace veltrane::test {
+
+QByteArray serialised(const QByteArray& xml)
+{
+    serz::XmlError error;
+    const auto document = serz::XmlParser::parse(xml, &error);
+    if (!document)
+        qFatal("test XML does not parse, line %d: %s", int(error.line), qPrintable(error.message));
+    return serz::BinaryEncoder::encodeCanonical(*document);
+}
+
+QByteArray deserialised(const QByteArray& bin)
+{
+    const auto document = serz::BinaryDecoder::decode(bin);
+    if (!document)
+        return {};
+    return serz::XmlWriter::write(*document).value_or(QByteArray());
+}
+
+QByteArray canonicalXml(const QByteArray& xml)
+{
+    return deserialised(serialised(xml));
+}
 
 void writeFile(const QString& path, const QByteArray& bytes)
 {

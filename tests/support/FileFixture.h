@@ -6,8 +6,15 @@
 
 namespace veltrane::test {
 
-// What the stand-in serialiser (tools/serz-substitute) puts before the XML it "serialises".
-inline const QByteArray kSubstituteMagic = "VELTSUB1";
+// The serialised form of a document given as the serialiser's XML, made by our own codec as
+// the stand-in serialiser (tools/serz-substitute) makes it; fails the test on XML it cannot
+// read.
+QByteArray serialised(const QByteArray& xml);
+// The XML of a serialised file; a null array when it does not read back.
+QByteArray deserialised(const QByteArray& bin);
+// The XML as the serialiser writes it back after a round trip: what a serialised file made
+// from it shows when it is turned into XML again.
+QByteArray canonicalXml(const QByteArray& xml);
 
 // Small helpers for trees built in a QTemporaryDir; paths are host paths.
 void writeFile(const QString& path, const QByteArray& bytes);

@@ -230,6 +230,7 @@ void TestMainWindow::browseDoesNothingWhileInstalling()
     // folder.
     const QString game = m_dir->path() + u"/game"_s;
     makeFolder(game + u"/Assets"_s);
+    makeFolder(game + u"/Content"_s);
     for (int i = 0; i < 3; ++i)
         writeFile(m_package + u"/Rail Simulator/Assets/file%1.txt"_s.arg(i), "x");
     const QByteArray savedPath = qgetenv("PATH");

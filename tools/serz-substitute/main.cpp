@@ -1,21 +1,23 @@
 // A stand-in for the game's serialiser, for development and tests. It honours the two
-// command forms, keeps the XML text byte for byte inside a .bin of its own, and can be told
+// command forms and converts with our own codec, as the game's tool would, and can be told
 // through VELTRANE_SUBSTITUTE_FAIL to fail the ways the installer must survive:
-//   none   write no output          empty  write an empty output
-//   slow   wait a second first      crash  abort without output
+//   none     write no output, exit 1        empty    write an empty output, exit 1
+//   slow     wait a second first            crash    abort without output
+//   garbage  write bytes that are no serialised file, exit 1
+//   garbage0 the same, but exit 0           half     write half the output, then abort
+//   hang     never end
 // optionally limited to one direction ("bin:empty", "xml:none"). VELTRANE_SUBSTITUTE_LOG
 // names a file that receives the arguments of every run, one per line.
 
+#include "serz/Converter.h"
+
 #include <QCoreApplication>
 #include <QFile>
-#include <QSaveFile>
 #include <QThread>
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
-
-const QByteArray kMagic = "VELTSUB1";
 
 QByteArray failureFor(const QByteArray& kind)
 {
@@ -39,10 +41,10 @@ void logArguments(const QStringList& arguments)
     }
 }
 
-bool writeOutput(const QString& path, const QByteArray& bytes)
+bool writeRaw(const QString& path, const QByteArray& bytes)
 {
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
 }
 
 } // namespace
@@ -67,25 +69,34 @@ int main(int argc, char* argv[])
     const QByteArray failure = failureFor(kind);
     if (failure == "slow")
         QThread::msleep(1000);
+    if (failure == "hang") {
+        for (;;)
+            QThread::sleep(60);
+    }
     if (failure == "crash")
         std::abort();
     if (failure == "none")
         return 1;
     if (failure == "empty")
-        return writeOutput(output, QByteArray()) ? 1 : 2;
+        return writeRaw(output, QByteArray()) ? 1 : 2;
+    if (failure == "garbage" || failure == "garbage0") {
+        std::fprintf(stderr, "%s: something went wrong\n", qPrintable(input));
+        writeRaw(output, QByteArray("\x01garbage\xff", 9).repeated(100));
+        return failure == "garbage" ? 1 : 0;
+    }
 
-    QFile in(input);
-    if (!in.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "%s: cannot read\n", qPrintable(input));
+    namespace Converter = veltrane::serz::Converter;
+    const Converter::Outcome outcome = kind == "xml" ? Converter::binaryToXml(input, output)
+                                                     : Converter::xmlToBinary(input, output);
+    if (!outcome.ok) {
+        std::fprintf(stderr, "%s\n", qPrintable(outcome.error));
         return 1;
     }
-    const QByteArray bytes = in.readAll();
-    if (kind == "xml") {
-        if (!bytes.startsWith(kMagic)) {
-            std::fprintf(stderr, "%s: not a serialised file\n", qPrintable(input));
-            return 1;
-        }
-        return writeOutput(output, bytes.mid(kMagic.size())) ? 0 : 1;
+    if (failure == "half") {
+        QFile file(output);
+        if (file.open(QIODevice::ReadWrite))
+            file.resize(file.size() / 2);
+        std::abort();
     }
-    return writeOutput(output, kMagic + bytes) ? 0 : 1;
+    return 0;
 }
