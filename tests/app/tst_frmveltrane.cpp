@@ -1,3 +1,4 @@
+#include "EnvironmentGuard.h"
 #include "FileFixture.h"
 #include "app/frmVeltrane.h"
 #include "windows/frmFolder2.h"
@@ -81,7 +82,7 @@ private Q_SLOTS:
 private:
     QTemporaryDir* m_dir = nullptr;
     QString m_package;
-    QByteArray m_savedPrefix;
+    EnvironmentGuard m_environment;
     QString m_prefix;
 };
 
@@ -91,15 +92,14 @@ void TestFrmVeltrane::init()
     m_package = m_dir->path() + u"/package"_s;
     makeFolder(m_package);
     // An empty prefix: no game installed unless a test puts one there.
-    m_savedPrefix = qgetenv("WINEPREFIX");
     m_prefix = m_dir->path() + u"/prefix"_s;
-    qputenv("WINEPREFIX", QFile::encodeName(m_prefix));
+    m_environment.set("WINEPREFIX", QFile::encodeName(m_prefix));
 }
 
 void TestFrmVeltrane::cleanup()
 {
     delete m_dir;
-    qputenv("WINEPREFIX", m_savedPrefix);
+    m_environment.restore();
 }
 
 void TestFrmVeltrane::captionCarriesTheVersionOnce()
@@ -267,8 +267,7 @@ void TestFrmVeltrane::browseDoesNothingWhileInstalling()
     makeFolder(game + u"/Assets"_s);
     for (int i = 0; i < 3; ++i)
         writeFile(m_package + u"/Rail Simulator/Assets/file%1.txt"_s.arg(i), "x");
-    const QByteArray savedPath = qgetenv("PATH");
-    qputenv("PATH", QFile::encodeName(m_dir->path() + u"/no programs"_s));
+    m_environment.set("PATH", QFile::encodeName(m_dir->path() + u"/no programs"_s));
 
     frmVeltrane window(m_package);
     window.show();
@@ -285,7 +284,6 @@ void TestFrmVeltrane::browseDoesNothingWhileInstalling()
         QTest::keyClick(window.Text1(), Qt::Key_Return);
     });
     window.Command2()->click();
-    qputenv("PATH", savedPath);
 
     QVERIFY(clickedDuringInstall);
     QCOMPARE(driver.pickersSeen, 0);

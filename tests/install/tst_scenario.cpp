@@ -1,5 +1,6 @@
 // Scenario packages installed end to end with the stand-in serialiser on a temporary game
 // and package folder.
+#include "EnvironmentGuard.h"
 #include "FileFixture.h"
 #include "InstallFixture.h"
 #include "install/ScenarioInstaller.h"
@@ -317,9 +318,10 @@ void TestScenario::failedConversionBackPutsTheListBack()
             f.gameFile(kRoute + u"Scenarios.bak"_s + QString::number(n), "n");
     }
     const auto before = f.gameSnapshot();
-    qputenv("VELTRANE_SUBSTITUTE_FAIL", failure);
+    EnvironmentGuard environment;
+    environment.set("VELTRANE_SUBSTITUTE_FAIL", failure);
     const Outcome outcome = f.install(2);
-    qunsetenv("VELTRANE_SUBSTITUTE_FAIL");
+    environment.restore();
     QCOMPARE(outcome, Outcome::Ended);
     QCOMPARE(f.gameSnapshot(), before);
     QCOMPARE(f.ui.shown.size(), 1);

@@ -1,3 +1,4 @@
+#include "EnvironmentGuard.h"
 #include "FileFixture.h"
 #include "ScriptedUserInterface.h"
 #include "platform/ProgramSearch.h"
@@ -56,27 +57,23 @@ private Q_SLOTS:
 
 private:
     QTemporaryDir* m_dir = nullptr;
-    QByteArray m_savedPath;
-    QByteArray m_savedPrefix;
+    EnvironmentGuard m_environment;
     QString m_bin; // a folder on PATH that the test fills
 };
 
 void TestShell::init()
 {
     m_dir = new QTemporaryDir;
-    m_savedPath = qgetenv("PATH");
-    m_savedPrefix = qgetenv("WINEPREFIX");
     m_bin = m_dir->path() + u"/bin"_s;
     makeFolder(m_bin);
     // Only our folder and the system's basic tools; no Wine unless a test adds one.
-    qputenv("PATH", QFile::encodeName(m_bin) + ":/usr/bin:/bin");
-    qputenv("WINEPREFIX", QFile::encodeName(m_dir->path() + u"/prefix"_s));
+    m_environment.set("PATH", QFile::encodeName(m_bin) + ":/usr/bin:/bin");
+    m_environment.set("WINEPREFIX", QFile::encodeName(m_dir->path() + u"/prefix"_s));
 }
 
 void TestShell::cleanup()
 {
-    qputenv("PATH", m_savedPath);
-    qputenv("WINEPREFIX", m_savedPrefix);
+    m_environment.restore();
     delete m_dir;
 }
 
@@ -132,9 +129,9 @@ void TestShell::pathsWithSpacesReachTheSerialiser()
 {
     const QString substitute = buildDir() + u"/substitute"_s;
     QVERIFY2(QFile::exists(substitute + u"/serz"_s), "the build provides the substitute");
-    qputenv("PATH", QFile::encodeName(substitute) + ":/usr/bin:/bin");
+    m_environment.set("PATH", QFile::encodeName(substitute) + ":/usr/bin:/bin");
     const QString log = m_dir->path() + u"/args.log"_s;
-    qputenv("VELTRANE_SUBSTITUTE_LOG", QFile::encodeName(log));
+    m_environment.set("VELTRANE_SUBSTITUTE_LOG", QFile::encodeName(log));
 
     const QString program = m_dir->path() + u"/My Package"_s;
     const QString game = m_dir->path() + u"/Program Files/Rail Simulator"_s;
@@ -148,7 +145,6 @@ void TestShell::pathsWithSpacesReachTheSerialiser()
                         program);
     SerzConversion::run(shell, ui, SerzConversion::toXmlCommand(gameBin, program + u"\\out.xml"_s),
                         program);
-    qunsetenv("VELTRANE_SUBSTITUTE_LOG");
 
     QVERIFY(readFile(game + u"/Content/Scenarios.bin"_s).startsWith(kSubstituteMagic));
     QCOMPARE(readFile(program + u"/out.xml"_s), QByteArray("<?xml?>\r\n<x/>\r\n"));

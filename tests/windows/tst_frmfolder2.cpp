@@ -1,3 +1,4 @@
+#include "EnvironmentGuard.h"
 #include "FileFixture.h"
 #include "MessageBoxWatcher.h"
 #include "windows/frmFolder2.h"
@@ -71,7 +72,7 @@ private:
     std::unique_ptr<MessageBoxWatcher> m_messages;
     QString m_root;
     QString m_prefix;
-    QByteArray m_savedPrefix;
+    EnvironmentGuard m_environment;
     AppState m_state;
     std::unique_ptr<QLineEdit> m_mainPathBox;
 };
@@ -107,8 +108,7 @@ void TestFrmFolder2::init()
     // Wine's raw device entries are no drives.
     QVERIFY(QFile::link(u"/dev/null"_s, devices + u"c::"_s));
 
-    m_savedPrefix = qgetenv("WINEPREFIX");
-    qputenv("WINEPREFIX", QFile::encodeName(m_prefix));
+    m_environment.set("WINEPREFIX", QFile::encodeName(m_prefix));
     m_state = AppState{};
     m_mainPathBox = std::make_unique<QLineEdit>();
     m_messages = std::make_unique<MessageBoxWatcher>();
@@ -119,7 +119,7 @@ void TestFrmFolder2::cleanup()
     m_messages.reset();
     m_mainPathBox.reset();
     m_dir.reset();
-    qputenv("WINEPREFIX", m_savedPrefix);
+    m_environment.restore();
 }
 
 std::unique_ptr<frmFolder2> TestFrmFolder2::openPicker(const QString& gamePath)
@@ -275,7 +275,7 @@ void TestFrmFolder2::unusableGamePathIsReportedAndOpensNearby()
 
 void TestFrmFolder2::withoutWineTheRootIsTheDefault()
 {
-    qputenv("WINEPREFIX", QFile::encodeName(m_root + u"/no prefix"_s));
+    m_environment.set("WINEPREFIX", QFile::encodeName(m_root + u"/no prefix"_s));
     const auto empty = openPicker(QString());
     QCOMPARE(empty->Drive1()->count(), 1);
     QCOMPARE(empty->path(), u"/"_s);
