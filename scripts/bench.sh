@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# Builds the benchmarks and runs them all; prints the README's table of figures (Markdown).
-#   scripts/bench.sh            every benchmark in build/bench/
+# Builds the benchmarks in the release build (preset "release") and runs them all; prints the
+# README's table of figures (Markdown).
+#   scripts/bench.sh            every benchmark in build-release/bench/
 #   scripts/bench.sh NAME...    only those
 # Each benchmark measures its baseline in the same run and prints lines of the form
 #   what: <ratio>x (baseline <ms> ms, measured <ms> ms[, goal <= <n>x])
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
-build="$VELTRANE_ROOT/build"
+build=$(preset_dir release)
 ensure_packages "${BUILD_PACKAGES[@]}"
-configure_and_build "$build" >&2
+configure_and_build release >&2
 
 benches=()
 if [ $# -gt 0 ]; then

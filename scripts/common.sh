@@ -21,12 +21,23 @@ ensure_packages() {
 
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev)
 
-# configure_and_build <build folder> [cmake options...]
+# The build folder of each preset in CMakePresets.json.
+preset_dir() {
+    case $1 in
+    default) echo "$VELTRANE_ROOT/build" ;;
+    sanitize) echo "$VELTRANE_ROOT/build-asan" ;;
+    fuzz) echo "$VELTRANE_ROOT/build-fuzz" ;;
+    release) echo "$VELTRANE_ROOT/build-release" ;;
+    *) echo "unknown preset '$1'" >&2; return 1 ;;
+    esac
+}
+
+# configure_and_build <preset> [cmake --build options...]
+# Configures every time: the preset's options then always hold in an existing build folder,
+# and cmake is quick when nothing changed.
 configure_and_build() {
-    local build=$1
+    local preset=$1
     shift
-    if [ ! -f "$build/build.ninja" ]; then
-        cmake -S "$VELTRANE_ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
-    fi
-    cmake --build "$build" --parallel "$(nproc)"
+    (cd "$VELTRANE_ROOT" && cmake --preset "$preset" >/dev/null &&
+        cmake --build --preset "$preset" --parallel "$(nproc)" "$@")
 }

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang and runs each one for a short while.
+# Builds the libFuzzer targets with clang (preset "fuzz") and runs each one for a short while.
 #   scripts/fuzz.sh               every target in build-fuzz/fuzz/
 #   scripts/fuzz.sh NAME...       only those targets
 #   FUZZ_SECONDS=60 scripts/fuzz.sh
@@ -10,11 +10,10 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
 seconds=${FUZZ_SECONDS:-30}
-build="$VELTRANE_ROOT/build-fuzz"
+build=$(preset_dir fuzz)
 
 ensure_packages "${BUILD_PACKAGES[@]}" clang llvm libclang-rt-dev
-CC=clang CXX=clang++ configure_and_build "$build" \
-    -DVELTRANE_BUILD_FUZZ=ON -DVELTRANE_BUILD_TESTS=OFF -DVELTRANE_BUILD_BENCH=OFF
+configure_and_build fuzz
 
 # Sanitizer findings end the run at once instead of scrolling past.
 export ASAN_OPTIONS=abort_on_error=1:detect_leaks=1

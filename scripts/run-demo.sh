@@ -13,7 +13,8 @@ route | scenario | assets) ;;
 esac
 
 ensure_packages "${BUILD_PACKAGES[@]}"
-configure_and_build "$VELTRANE_ROOT/build"
+configure_and_build default
+build=$(preset_dir default)
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] &&
     [ "${QT_QPA_PLATFORM:-}" != offscreen ]; then
@@ -24,7 +25,7 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] &&
 fi
 
 scratch=${VELTRANE_DEMO_DIR:-/tmp/veltrane-demo}
-mapfile -t layout < <("$VELTRANE_ROOT/scripts/demo-layout.sh" "$scratch" "$kind" "$VELTRANE_ROOT/build")
+mapfile -t layout < <("$VELTRANE_ROOT/scripts/demo-layout.sh" "$scratch" "$kind" "$build")
 package=${layout[0]}
 prefix=${layout[1]}
 

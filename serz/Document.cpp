@@ -95,7 +95,7 @@ qsizetype Document::addStringArray(QByteArrayView name, const QList<QByteArray>&
     r.count = quint32(items.size());
     r.dataOffset = quint32(m_data.size());
     m_data.append(reinterpret_cast<const char*>(items.data()),
-                  qsizetype(items.size() * sizeof(StringElement)));
+                  qsizetype(items.size()) * qsizetype(sizeof(StringElement)));
     return i;
 }
 

@@ -339,7 +339,7 @@ int FloatText::formatScalar(double value, char* out)
 
     if (exponent >= -4 && exponent <= 5) {
         if (exponent >= 0) {
-            std::memcpy(p, d6, size_t(exponent + 1));
+            std::memcpy(p, d6, size_t(exponent) + 1);
             p += exponent + 1;
             if (significant > exponent + 1) {
                 *p++ = '.';
@@ -420,7 +420,7 @@ int FloatText::formatFixed7(double value, char* out)
 void FloatText::formatAltEncoding(quint64 bits, char* out16)
 {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    for (int i = 0; i < 8; ++i) {
+    for (size_t i = 0; i < 8; ++i) {
         const quint8 byte = quint8(bits >> (8 * i));
         out16[2 * i] = kHex[byte >> 4];
         out16[2 * i + 1] = kHex[byte & 15];

@@ -18,7 +18,7 @@ void adviseLargeBlock(void* start, std::size_t bytes)
     const std::uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
     const std::uintptr_t last = (begin + bytes) & ~(kHugePage - 1);
     if (last > first)
-        madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+        madvise(static_cast<char*>(start) + (first - begin), last - first, MADV_HUGEPAGE);
 #else
     Q_UNUSED(start);
     Q_UNUSED(bytes);

@@ -158,7 +158,7 @@ private:
     bool hasVisibleChildren(const Record& open, qsizetype i) const;
 
     static constexpr qsizetype kPiece = 1 << 20;
-    static constexpr qsizetype kPieceSlack = 64 * 1024;
+    static constexpr qsizetype kPieceSlack = 1 << 16;
 
     bool drainIfFull()
     {
@@ -326,7 +326,7 @@ bool Writer::array(qsizetype i, const Record& r)
     } else {
         const int size = valueTypeSize(r.type);
         const QByteArrayView bytes = m_doc.bytes(i);
-        for (int k = 0; k < int(r.count); ++k) {
+        for (qsizetype k = 0; k < qsizetype(r.count); ++k) {
             if (k > 0)
                 m_out.put(' ');
             quint64 raw = 0;

@@ -15,17 +15,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 using namespace veltrane;
 
 namespace {
 
-QTemporaryDir* scratch = nullptr;
+// Removed at exit, so that the corpus replay in every test run leaves no tree behind.
+std::unique_ptr<QTemporaryDir> scratch;
 
 void makeTree()
 {
-    scratch = new QTemporaryDir;
+    scratch = std::make_unique<QTemporaryDir>();
     REQUIRE(scratch->isValid());
     const QString root = scratch->path();
     QDir dir(root);

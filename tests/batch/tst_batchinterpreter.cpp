@@ -1,3 +1,4 @@
+#include "EnvironmentGuard.h"
 #include "FileFixture.h"
 #include "ScriptedUserInterface.h"
 #include "batch/BatchCommand.h"
@@ -419,14 +420,11 @@ void TestBatchInterpreter::driveLettersMapIntoTheWinePrefix()
     writeFile(
         prefix + u"/drive_c/Games/RS/run.bat"_s,
         "cd games\\rs\r\ncd /d c:\\GAMES\\RS\\ASSETS\r\ndel old.bin\r\ncd d:\\\r\nmd made\r\n");
-    const QByteArray saved = qgetenv("WINEPREFIX");
-    qputenv("WINEPREFIX", prefix.toLocal8Bit());
+    EnvironmentGuard environment;
+    environment.set("WINEPREFIX", QFile::encodeName(prefix));
     BatchInterpreter interpreter(*m_ui, {HostPath::fromProgramPath(u"C:\\Games\\RS"_s)});
     const bool ran = interpreter.runFile(u"C:\\Games\\RS\\run.bat"_s, u"C:\\"_s);
-    if (saved.isNull())
-        qunsetenv("WINEPREFIX");
-    else
-        qputenv("WINEPREFIX", saved);
+    environment.restore();
     QVERIFY2(ran, qPrintable(m_ui->texts().join(u'\n')));
     QVERIFY(!QFile::exists(prefix + u"/drive_c/Games/RS/Assets/old.bin"_s));
     // CD to another drive without /D leaves the current folder as it is.

@@ -43,10 +43,12 @@ manifest() {
 }
 before=$(manifest)
 
-# No Wine and no other serialiser: the program finds its own tools beside it.
+# No Wine and no other serialiser: the program finds its own tools beside it. It shows its
+# windows on the virtual display whatever platform the caller chose (the unit tests run
+# offscreen).
 mkdir -p "$scratch/empty-path"
 (cd "$scratch" && WINEPREFIX="$prefix" PATH="$scratch/empty-path" HOME="$scratch" \
-    "$package/veltrane" 2>"$scratch/stderr.log") &
+    QT_QPA_PLATFORM=xcb "$package/veltrane" 2>"$scratch/stderr.log") &
 app_pid=$!
 
 window_of() { # <exact title>: waits until a window of that title is visible

@@ -17,17 +17,9 @@ InstallFixture::InstallFixture()
     makeFolder(game + u"/Assets"_s);
     makeFolder(game + u"/Content"_s);
     makeFolder(package);
-    m_savedPath = qgetenv("PATH");
-    m_savedPrefix = qgetenv("WINEPREFIX");
     const QString substitute = qEnvironmentVariable("VELTRANE_BUILD_DIR") + u"/substitute"_s;
-    qputenv("PATH", QFile::encodeName(substitute));
-    qputenv("WINEPREFIX", QFile::encodeName(root + u"/prefix"_s));
-}
-
-InstallFixture::~InstallFixture()
-{
-    qputenv("PATH", m_savedPath);
-    qputenv("WINEPREFIX", m_savedPrefix);
+    m_environment.set("PATH", QFile::encodeName(substitute));
+    m_environment.set("WINEPREFIX", QFile::encodeName(root + u"/prefix"_s));
 }
 
 void InstallFixture::gameFile(const QString& relative, const QByteArray& bytes) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EnvironmentGuard.h"
 #include "ScriptedUserInterface.h"
 #include "install/InstallOperation.h"
 #include "util/AppState.h"
@@ -20,7 +21,6 @@ class InstallFixture {
 
 public:
     InstallFixture();
-    ~InstallFixture();
 
     QString root;    // host path of the temporary folder
     QString game;    // the game folder, "Rail Simulator"
@@ -42,8 +42,7 @@ public:
     InstallOperation::Outcome install(PackageKind kind, const QString& gameFolderText);
 
 private:
-    QByteArray m_savedPath;
-    QByteArray m_savedPrefix;
+    EnvironmentGuard m_environment;
 };
 
 } // namespace veltrane::test

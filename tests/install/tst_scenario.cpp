@@ -1,5 +1,6 @@
 // Scenario packages installed end to end with the stand-in serialiser on a temporary game
 // and package folder.
+#include "EnvironmentGuard.h"
 #include "FileFixture.h"
 #include "InstallFixture.h"
 #include "install/ScenarioInstaller.h"
@@ -182,19 +183,20 @@ void TestScenario::listNotTurnedIntoXmlStopsWithItsCause()
     QFETCH(QString, said);
     ScenarioFixture f;
     const QString list = f.game + u"/"_s + kRoute + u"Scenarios.bin"_s;
+    EnvironmentGuard environment;
     if (failure == "no list")
         QVERIFY(QFile::remove(list));
     else if (failure == "damaged list")
         writeFile(list, "SERZ\0\0\1\0 cut short");
     else if (failure == "no serialiser")
-        qputenv("PATH", "/nonexistent");
+        environment.set("PATH", "/nonexistent");
     else
-        qputenv("VELTRANE_SUBSTITUTE_FAIL", failure);
+        environment.set("VELTRANE_SUBSTITUTE_FAIL", failure);
     // Another route's list from an earlier run must not pass for this route's.
     f.packageFile(u"Scenarios.xml"_s, scenarioList({"OTHER-ROUTE"}));
     const auto before = f.gameSnapshot();
     const Outcome outcome = f.install(PackageKind::Scenario);
-    qunsetenv("VELTRANE_SUBSTITUTE_FAIL");
+    environment.restore();
     QCOMPARE(outcome, Outcome::Ended);
     QCOMPARE(f.ui.shown.size(), 1);
     QCOMPARE(f.ui.shown.first().icon, Icon::Critical);
@@ -352,9 +354,10 @@ void TestScenario::failedConversionBackLeavesTheList()
         };
     }
     const auto before = f.gameSnapshot();
-    qputenv("VELTRANE_SUBSTITUTE_FAIL", failure);
+    EnvironmentGuard environment;
+    environment.set("VELTRANE_SUBSTITUTE_FAIL", failure);
     const Outcome outcome = f.install(PackageKind::Scenario);
-    qunsetenv("VELTRANE_SUBSTITUTE_FAIL");
+    environment.restore();
     QCOMPARE(outcome, Outcome::Ended);
     QCOMPARE(f.gameSnapshot(), before);
     QCOMPARE(f.ui.shown.size(), 1);

@@ -1,3 +1,4 @@
+#include "EnvironmentGuard.h"
 #include "FileFixture.h"
 #include "platform/DriveList.h"
 
@@ -23,7 +24,7 @@ private Q_SLOTS:
 private:
     QTemporaryDir* m_dir = nullptr;
     QString m_prefix;
-    QByteArray m_savedPrefix;
+    EnvironmentGuard m_environment;
 };
 
 void TestDriveList::initTestCase()
@@ -40,14 +41,13 @@ void TestDriveList::init()
     m_prefix = m_dir->path() + u"/prefix"_s;
     makeFolder(m_prefix + u"/drive_c"_s);
     makeFolder(m_dir->path() + u"/disc"_s);
-    m_savedPrefix = qgetenv("WINEPREFIX");
-    qputenv("WINEPREFIX", QFile::encodeName(m_prefix));
+    m_environment.set("WINEPREFIX", QFile::encodeName(m_prefix));
 }
 
 void TestDriveList::cleanup()
 {
     delete m_dir;
-    qputenv("WINEPREFIX", m_savedPrefix);
+    m_environment.restore();
 }
 
 void TestDriveList::winePrefixLettersThenTheRoot_data()

@@ -1,3 +1,4 @@
+#include "EnvironmentGuard.h"
 #include "FileFixture.h"
 #include "ScriptedUserInterface.h"
 #include "platform/AttributeClearer.h"
@@ -48,27 +49,23 @@ private Q_SLOTS:
 
 private:
     QTemporaryDir* m_dir = nullptr;
-    QByteArray m_savedPath;
-    QByteArray m_savedPrefix;
+    EnvironmentGuard m_environment;
     QString m_bin; // a folder on PATH that the test fills
 };
 
 void TestPrograms::init()
 {
     m_dir = new QTemporaryDir;
-    m_savedPath = qgetenv("PATH");
-    m_savedPrefix = qgetenv("WINEPREFIX");
     m_bin = m_dir->path() + u"/bin"_s;
     makeFolder(m_bin);
     // Only our folder and the system's basic tools; no Wine unless a test adds one.
-    qputenv("PATH", QFile::encodeName(m_bin) + ":/usr/bin:/bin");
-    qputenv("WINEPREFIX", QFile::encodeName(m_dir->path() + u"/prefix"_s));
+    m_environment.set("PATH", QFile::encodeName(m_bin) + ":/usr/bin:/bin");
+    m_environment.set("WINEPREFIX", QFile::encodeName(m_dir->path() + u"/prefix"_s));
 }
 
 void TestPrograms::cleanup()
 {
-    qputenv("PATH", m_savedPath);
-    qputenv("WINEPREFIX", m_savedPrefix);
+    m_environment.restore();
     delete m_dir;
 }
 

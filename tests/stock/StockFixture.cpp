@@ -18,23 +18,13 @@ StockFixture::StockFixture()
     makeFolder(game + u"/Assets"_s);
     makeFolder(package);
     state.GamePath = game;
-    m_savedPath = qgetenv("PATH");
-    m_savedPrefix = qgetenv("WINEPREFIX");
     const QString substitute = qEnvironmentVariable("VELTRANE_BUILD_DIR") + u"/substitute"_s;
     if (!QFileInfo(substitute + u"/serz"_s).isExecutable())
         qFatal("the stand-in serialiser is missing; is VELTRANE_BUILD_DIR set?");
-    qputenv("PATH", QFile::encodeName(substitute));
-    qputenv("WINEPREFIX", QFile::encodeName(root + u"/prefix"_s));
-    qputenv("VELTRANE_SUBSTITUTE_LOG", QFile::encodeName(m_log));
-    qunsetenv("VELTRANE_SUBSTITUTE_FAIL");
-}
-
-StockFixture::~StockFixture()
-{
-    qputenv("PATH", m_savedPath);
-    qputenv("WINEPREFIX", m_savedPrefix);
-    qunsetenv("VELTRANE_SUBSTITUTE_LOG");
-    qunsetenv("VELTRANE_SUBSTITUTE_FAIL");
+    m_environment.set("PATH", QFile::encodeName(substitute));
+    m_environment.set("WINEPREFIX", QFile::encodeName(root + u"/prefix"_s));
+    m_environment.set("VELTRANE_SUBSTITUTE_LOG", QFile::encodeName(m_log));
+    m_environment.unset("VELTRANE_SUBSTITUTE_FAIL");
 }
 
 QString StockFixture::assets(const QString& relative) const
@@ -80,16 +70,16 @@ bool StockFixture::packageHas(const QString& relative) const
 void StockFixture::failSerialiser(const QByteArray& mode)
 {
     if (mode.isEmpty())
-        qunsetenv("VELTRANE_SUBSTITUTE_FAIL");
+        m_environment.unset("VELTRANE_SUBSTITUTE_FAIL");
     else
-        qputenv("VELTRANE_SUBSTITUTE_FAIL", mode);
+        m_environment.set("VELTRANE_SUBSTITUTE_FAIL", mode);
 }
 
 void StockFixture::removeSerialiser()
 {
     const QString empty = root + u"/no-programs"_s;
     makeFolder(empty);
-    qputenv("PATH", QFile::encodeName(empty));
+    m_environment.set("PATH", QFile::encodeName(empty));
 }
 
 QList<QStringList> StockFixture::serialiserRuns() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EnvironmentGuard.h"
 #include "ScriptedUserInterface.h"
 #include "stock/EngineContext.h"
 #include "util/AppState.h"
@@ -18,7 +19,6 @@ class StockFixture {
 
 public:
     StockFixture();
-    ~StockFixture();
     StockFixture(const StockFixture&) = delete;
     StockFixture& operator=(const StockFixture&) = delete;
 
@@ -55,8 +55,7 @@ public:
 
 private:
     QString m_log;
-    QByteArray m_savedPath;
-    QByteArray m_savedPrefix;
+    EnvironmentGuard m_environment;
 };
 
 // The XML as a blueprint made from it shows it: the serialiser's own layout.

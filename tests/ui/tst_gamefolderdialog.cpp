@@ -1,3 +1,4 @@
+#include "EnvironmentGuard.h"
 #include "FileFixture.h"
 #include "ModalWatcher.h"
 #include "WindowLayout.h"
@@ -72,7 +73,7 @@ private:
     std::unique_ptr<ModalWatcher> m_messages;
     QString m_root;
     QString m_prefix;
-    QByteArray m_savedPrefix;
+    EnvironmentGuard m_environment;
 };
 
 void TestGameFolderDialog::initTestCase()
@@ -106,8 +107,7 @@ void TestGameFolderDialog::init()
     // Wine's raw device entries are no drives.
     QVERIFY(QFile::link(u"/dev/null"_s, devices + u"c::"_s));
 
-    m_savedPrefix = qgetenv("WINEPREFIX");
-    qputenv("WINEPREFIX", QFile::encodeName(m_prefix));
+    m_environment.set("WINEPREFIX", QFile::encodeName(m_prefix));
     m_messages = std::make_unique<ModalWatcher>();
 }
 
@@ -115,7 +115,7 @@ void TestGameFolderDialog::cleanup()
 {
     m_messages.reset();
     m_dir.reset();
-    qputenv("WINEPREFIX", m_savedPrefix);
+    m_environment.restore();
 }
 
 std::unique_ptr<GameFolderDialog> TestGameFolderDialog::openPicker(const QString& gamePath)
@@ -274,7 +274,7 @@ void TestGameFolderDialog::unusableGamePathIsReportedAndOpensNearby()
 
 void TestGameFolderDialog::withoutWineTheRootIsTheDefault()
 {
-    qputenv("WINEPREFIX", QFile::encodeName(m_root + u"/no prefix"_s));
+    m_environment.set("WINEPREFIX", QFile::encodeName(m_root + u"/no prefix"_s));
     const auto empty = openPicker(QString());
     QCOMPARE(empty->driveCombo()->count(), 1);
     QCOMPARE(empty->path(), u"/"_s);

@@ -1,3 +1,4 @@
+#include "EnvironmentGuard.h"
 #include "FileFixture.h"
 #include "ModalWatcher.h"
 #include "WindowLayout.h"
@@ -37,7 +38,7 @@ private Q_SLOTS:
 private:
     QTemporaryDir* m_dir = nullptr;
     QString m_package;
-    QByteArray m_savedPrefix;
+    EnvironmentGuard m_environment;
     QString m_prefix;
 };
 
@@ -47,15 +48,14 @@ void TestMainWindow::init()
     m_package = m_dir->path() + u"/package"_s;
     makeFolder(m_package);
     // An empty prefix: no game installed unless a test puts one there.
-    m_savedPrefix = qgetenv("WINEPREFIX");
     m_prefix = m_dir->path() + u"/prefix"_s;
-    qputenv("WINEPREFIX", QFile::encodeName(m_prefix));
+    m_environment.set("WINEPREFIX", QFile::encodeName(m_prefix));
 }
 
 void TestMainWindow::cleanup()
 {
     delete m_dir;
-    qputenv("WINEPREFIX", m_savedPrefix);
+    m_environment.restore();
 }
 
 void TestMainWindow::captionCarriesTheVersionOnce()
@@ -233,8 +233,7 @@ void TestMainWindow::browseDoesNothingWhileInstalling()
     makeFolder(game + u"/Content"_s);
     for (int i = 0; i < 3; ++i)
         writeFile(m_package + u"/Rail Simulator/Assets/file%1.txt"_s.arg(i), "x");
-    const QByteArray savedPath = qgetenv("PATH");
-    qputenv("PATH", QFile::encodeName(m_dir->path() + u"/no programs"_s));
+    m_environment.set("PATH", QFile::encodeName(m_dir->path() + u"/no programs"_s));
 
     MainWindow window(m_package);
     window.show();
@@ -252,7 +251,6 @@ void TestMainWindow::browseDoesNothingWhileInstalling()
         QTest::keyClick(window.gamePathEdit(), Qt::Key_Return);
     });
     window.installButton()->click();
-    qputenv("PATH", savedPath);
 
     QVERIFY(clickedDuringInstall);
     QCOMPARE(watcher.dialogsSeen(), 0);

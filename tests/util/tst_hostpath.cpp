@@ -1,3 +1,4 @@
+#include "EnvironmentGuard.h"
 #include "FileFixture.h"
 #include "util/HostPath.h"
 
@@ -33,22 +34,18 @@ private Q_SLOTS:
 
 private:
     QTemporaryDir* m_dir = nullptr;
-    QByteArray m_savedPrefix;
+    EnvironmentGuard m_environment;
 };
 
 void TestHostPath::init()
 {
     m_dir = new QTemporaryDir;
-    m_savedPrefix = qgetenv("WINEPREFIX");
 }
 
 void TestHostPath::cleanup()
 {
     delete m_dir;
-    if (m_savedPrefix.isEmpty())
-        qunsetenv("WINEPREFIX");
-    else
-        qputenv("WINEPREFIX", m_savedPrefix);
+    m_environment.restore();
 }
 
 void TestHostPath::backslashesAndLetterCase()
@@ -101,7 +98,7 @@ void TestHostPath::driveLettersLiveInTheWinePrefix()
     makeFolder(prefix + u"/dosdevices"_s);
     QVERIFY(QFile::link(u"../drive_c"_s, prefix + u"/dosdevices/c:"_s));
     writeFile(prefix + u"/drive_c/Program Files/Rail Simulator/RailSim.exe"_s, "MZ");
-    qputenv("WINEPREFIX", QFile::encodeName(prefix));
+    m_environment.set("WINEPREFIX", QFile::encodeName(prefix));
 
     const QString mapped = hostOf(u"c:\\program files\\Rail Simulator\\RailSim.exe"_s);
     QCOMPARE(mapped, prefix + u"/dosdevices/c:/Program Files/Rail Simulator/RailSim.exe"_s);
@@ -115,9 +112,9 @@ void TestHostPath::homeWineIsTheDefaultPrefix()
 #ifdef Q_OS_WIN
     QSKIP("no Wine prefix on Windows");
 #endif
-    qunsetenv("WINEPREFIX");
+    m_environment.unset("WINEPREFIX");
     QCOMPARE(HostPath::winePrefix().toString(), QDir::homePath() + u"/.wine"_s);
-    qputenv("WINEPREFIX", "/opt/games/prefix/");
+    m_environment.set("WINEPREFIX", "/opt/games/prefix/");
     QCOMPARE(HostPath::winePrefix().toString(), u"/opt/games/prefix"_s);
 }
 
