@@ -35,7 +35,8 @@ bool WriteBoundary::admits(const HostPath& path, PathGuard::LastName last)
     const HostPath folder = path.parent();
     const QString key = folder.toString();
     bool inside = false;
-    if (const auto known = m_admittedFolders.constFind(key); known != m_admittedFolders.constEnd()) {
+    if (const auto known = m_admittedFolders.constFind(key);
+        known != m_admittedFolders.constEnd()) {
         inside = *known;
     } else {
         inside = m_guard.admits(folder);
