@@ -170,7 +170,7 @@ InstallStep::Result ScenarioInstaller::readMarkers()
     const HostPath stockPath = marker(u"Scenario.qqq"_s);
     for (const HostPath& path : {keysPath, recordPath, stockPath}) {
         // One that is there but cannot be read is told by the reader below, with the reason.
-        if (!QFileInfo(path.toString()).isFile())
+        if (!QFileInfo::exists(path.toString()))
             return m_stop.stop(path, u"It is missing from the package."_s);
     }
 

@@ -26,7 +26,8 @@ void reportWriteFailure(UserInterface& ui, const QString& description, const Hos
 
 bool fileExists(const HostPath& path)
 {
-    if (path.isEmpty())
+    // A pipe or a device would block the open, or never end the read.
+    if (path.isEmpty() || !QFileInfo(path.toString()).isFile())
         return false;
     QFile file(path.toString());
     if (!file.open(QIODevice::ReadOnly))
@@ -46,6 +47,9 @@ void readTextFile(UserInterface& ui, const HostPath& path, QString& text)
     const QFileInfo info(host);
     if (!info.exists() || info.isDir())
         return;
+    if (!info.isFile())
+        throw FileError(FileError::Kind::Other,
+                        u"It is not a file that can be read ("_s + path.display() + u')');
     const bool unicode = host.right(3).compare(u"mkr"_s, Qt::CaseInsensitive) == 0;
     ui.processEvents();
 

@@ -1,0 +1,206 @@
+// Installs killed at every point where they let the window breathe, and at random moments:
+// every file of the game is then its old self or its new one, and the route list and the
+// route's scenario list are whole.
+#include "EnvironmentGuard.h"
+#include "FileFixture.h"
+#include "InstallFixture.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTest>
+#include <filesystem>
+
+using namespace Qt::StringLiterals;
+using namespace veltrane;
+using namespace veltrane::test;
+
+namespace {
+
+const QString kRouteFolder = u"Content/Routes/R1/"_s;
+
+QString probe()
+{
+    return qEnvironmentVariable("VELTRANE_BUILD_DIR") + u"/tests/install-probe"_s;
+}
+
+void copyTree(const QString& from, const QString& to)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::remove_all(QFile::encodeName(to).toStdString(), error);
+    fs::copy(QFile::encodeName(from).toStdString(), QFile::encodeName(to).toStdString(),
+             fs::copy_options::recursive, error);
+    if (error)
+        qFatal("cannot copy the test game: %s", error.message().c_str());
+}
+
+// Work files of the install, which the game does not read: a file under a passing name that
+// never took its name, and the cache-clearing batch file.
+bool isWorkFile(const QString& relative)
+{
+    static const QRegularExpression passing(u"(^|/)\\.[^/]*\\.veltrane-[^/]*$"_s);
+    return passing.match(relative).hasMatch() || relative.endsWith(u"del_blueprints.bat"_s);
+}
+
+// A game with a large route list, a route with a large scenario list, and a tree of assets
+// that the package replaces half of; the package; and the game as a complete install leaves
+// it.
+class Interrupted {
+public:
+    Interrupted(const QString& kind, const QString& failure = {}) : m_kind(kind)
+    {
+        m_environment.set("VELTRANE_SUBSTITUTE_FAIL", failure.toUtf8());
+        QStringList routes;
+        for (int i = 0; i < 12000; ++i)
+            routes.append(u"route-"_s + QString::number(i));
+        writeFile(m_template + u"/Content/Routes.xml"_s, InstallFixture::routeList(routes));
+        QByteArray scenarios = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
+                               "<cScenarioList d:id=\"1\">\r\n\t<Record>\r\n";
+        for (int i = 0; i < 1500; ++i)
+            scenarios += "\t\t<cScenarioProperties d:id=\"5\">\r\n\t\t\t<DevString "
+                         "d:type=\"cDeltaString\">SC-" +
+                         QByteArray::number(i) + "</DevString>\r\n\t\t</cScenarioProperties>\r\n";
+        scenarios += "\t</Record>\r\n</cScenarioList>\r\n";
+        writeFile(m_template + u'/' + kRouteFolder + u"Scenarios.bin"_s, serialised(scenarios));
+        for (int i = 0; i < 24; ++i) {
+            const QString name = u"Assets/Kuju/Stock/Wagon%1.bin"_s.arg(i);
+            writeFile(m_template + u'/' + name, QByteArray(1000 + i, char('a' + i % 26)));
+            if (i % 2 == 0)
+                writeFile(m_package + u"/Rail Simulator/"_s + name, QByteArray(2000 + i, 'N'));
+        }
+        writeFile(m_template + u"/Assets/Kuju/Blueprints.pak"_s, "cache");
+        writeFile(m_package + u"/Rail Simulator/Assets/Kuju/New/Tank.bin"_s, "new tank");
+        writeFile(m_package + u"/Veltrane.xxx"_s,
+                  InstallFixture::routeRecord(u"route-77"_s, u"Seventy-seven"_s));
+        writeFile(m_package + u"/Scenario.yyy"_s, "R1,SC-5\r\n");
+        writeFile(m_package + u"/Scenario.zzz"_s,
+                  "\t\t<cScenarioProperties d:id=\"5\">\r\n\t\t\t<DevString "
+                  "d:type=\"cDeltaString\">SC-NEW</DevString>\r\n\t\t</cScenarioProperties>\r\n");
+        writeFile(m_package + u"/Scenario.qqq"_s, QByteArray());
+        m_before = snapshot(m_template);
+
+        copyTree(m_template, m_game);
+        QProcess whole;
+        whole.start(probe(), {m_package, m_game, m_kind});
+        if (!whole.waitForFinished(120000) || whole.exitCode() != 0)
+            qFatal("the install does not complete: %s", whole.readAllStandardError().constData());
+        m_eventPoints = whole.readAllStandardOutput().trimmed().toLong();
+        m_after = snapshot(m_game);
+    }
+
+    long eventPoints() const { return m_eventPoints; }
+
+    // Runs the install on a fresh game, ended after its Nth breath, or by the test after
+    // afterMs; the failures of the game left behind, empty when there is none.
+    QStringList interrupt(long killAt, int afterMs = -1)
+    {
+        copyTree(m_template, m_game);
+        QProcess run;
+        QStringList arguments{m_package, m_game, m_kind};
+        if (killAt > 0)
+            arguments.append(QString::number(killAt));
+        run.start(probe(), arguments);
+        run.waitForStarted();
+        if (afterMs >= 0 && !run.waitForFinished(afterMs))
+            run.kill();
+        run.waitForFinished(120000);
+        return damage();
+    }
+
+private:
+    QStringList damage() const
+    {
+        QStringList found;
+        const QMap<QString, QByteArray> now = snapshot(m_game);
+        QStringList names = m_before.keys() + m_after.keys() + now.keys();
+        names.removeDuplicates();
+        for (const QString& name : std::as_const(names)) {
+            if (isWorkFile(name))
+                continue;
+            const auto current = now.constFind(name);
+            const auto old = m_before.constFind(name);
+            const auto made = m_after.constFind(name);
+            const bool asBefore = current == now.constEnd()
+                                      ? old == m_before.constEnd()
+                                      : old != m_before.constEnd() && *old == *current;
+            const bool asAfter = current == now.constEnd()
+                                     ? made == m_after.constEnd()
+                                     : made != m_after.constEnd() && *made == *current;
+            if (!asBefore && !asAfter)
+                found.append(name);
+        }
+        // The lists must be there, whole, at every moment.
+        for (const QString& list : {u"Content/Routes.xml"_s, kRouteFolder + u"Scenarios.bin"_s}) {
+            if (!now.contains(list))
+                found.append(list + u" is missing"_s);
+        }
+        return found;
+    }
+
+    QTemporaryDir m_dir;
+    QString m_template = m_dir.path() + u"/template"_s;
+    QString m_game = m_dir.path() + u"/Rail Simulator"_s;
+    QString m_package = m_dir.path() + u"/package"_s;
+    QString m_kind;
+    EnvironmentGuard m_environment;
+    QMap<QString, QByteArray> m_before;
+    QMap<QString, QByteArray> m_after;
+    long m_eventPoints = 0;
+};
+
+} // namespace
+
+class TestInterruptions : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void killedAtEveryBreathLeavesEveryFileWhole_data();
+    void killedAtEveryBreathLeavesEveryFileWhole();
+
+private:
+    EnvironmentGuard m_environment;
+};
+
+void TestInterruptions::initTestCase()
+{
+    QVERIFY2(QFile::exists(probe()), "the build provides install-probe");
+    // The stand-in serialiser only, and no Wine: batch files run in our interpreter.
+    m_environment.set(
+        "PATH", QFile::encodeName(qEnvironmentVariable("VELTRANE_BUILD_DIR") + u"/substitute"_s));
+}
+
+void TestInterruptions::killedAtEveryBreathLeavesEveryFileWhole_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("route") << u"route"_s;
+    QTest::newRow("scenario") << u"scenario"_s;
+}
+
+void TestInterruptions::killedAtEveryBreathLeavesEveryFileWhole()
+{
+    QFETCH(QString, kind);
+    Interrupted install(kind);
+    QVERIFY(install.eventPoints() > 10);
+    // The serialiser's runs take a step more or less from run to run, which moves the later
+    // breaths: two rounds meet each of them.
+    for (int round = 0; round < 2; ++round) {
+        for (long point = 1; point <= install.eventPoints(); ++point) {
+            const QStringList damaged = install.interrupt(point);
+            QVERIFY2(damaged.isEmpty(), qPrintable(u"killed at breath "_s + QString::number(point) +
+                                                   u": "_s + damaged.join(u", "_s)));
+        }
+    }
+    // Between breaths, too: while a file is copied, a list written, a serialiser runs.
+    for (int i = 0; i < 10; ++i) {
+        const int after = int(QRandomGenerator::global()->bounded(1500));
+        const QStringList damaged = install.interrupt(0, after);
+        QVERIFY2(damaged.isEmpty(), qPrintable(u"killed after "_s + QString::number(after) +
+                                               u" ms: "_s + damaged.join(u", "_s)));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestInterruptions)
+#include "tst_interruptions.moc"
