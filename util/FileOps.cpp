@@ -3,6 +3,7 @@
 #include "FileError.h"
 #include "WriteBoundary.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSaveFile>
@@ -83,9 +84,10 @@ void FileOps::copyFile(const HostPath& from, const HostPath& to)
     std::error_code error;
     if (!fs::is_regular_file(from.fs(), error))
         fail(error ? error : std::make_error_code(std::errc::no_such_file_or_directory), from);
-    if (!QFileInfo(from.toString()).isReadable())
+    // Opened to be sure: a package file that cannot be read is no fault of the game's.
+    if (QFile source(from.toString()); !source.open(QIODevice::ReadOnly))
         throw FileError(FileError::Kind::Other,
-                        u"The file cannot be read ("_s + from.display() + u')');
+                        source.errorString() + u": it cannot be read ("_s + from.display() + u')');
     if (fs::is_directory(fs::symlink_status(to.fs(), error)))
         fail(std::make_error_code(std::errc::is_a_directory), to);
     // The new file takes the name by a rename, which a read-only file would not stop.

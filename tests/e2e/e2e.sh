@@ -3,7 +3,10 @@
 # demo package folder against a scratch demo game folder. The install button is pressed and
 # every question and message is answered from the keyboard; the game folder is then compared
 # file by file with the expected result.
-#   tests/e2e/e2e.sh <build folder> <route|scenario|assets|route-declined> [--update]
+#   tests/e2e/e2e.sh <build folder> <case> [--update]
+# Cases: route, scenario, assets, route-declined; no-package (the program started in a folder
+# that holds no package) and full-disk (the copy runs out of space), which must end with a
+# warning, never with the success message.
 # --update writes the expected result instead of comparing (check it by hand first).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -17,11 +20,16 @@ if [ -z "${VELTRANE_E2E_DISPLAY:-}" ]; then
     exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
 
-kind=${case_name%-declined}
+case "$case_name" in
+no-package | full-disk) kind=assets ;;
+*) kind=${case_name%-declined} ;;
+esac
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/veltrane-e2e-$case_name.XXXXXX")
 app_pid=
+mounted=
 cleanup() {
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    [ -n "$mounted" ] && umount -l "$mounted" 2>/dev/null || true
     [ -n "${VELTRANE_E2E_KEEP:-}" ] && echo "kept: $scratch" >&2 || rm -rf "$scratch"
 }
 trap cleanup EXIT
@@ -36,6 +44,23 @@ package=${layout[0]}
 prefix=${layout[1]}
 game="$prefix/drive_c/Program Files/Rail Simulator"
 expected="$root/tests/e2e/expected/$case_name.sha256"
+
+case "$case_name" in
+no-package)
+    # Only the program: nothing of a package beside it.
+    find "$package" -mindepth 1 -maxdepth 1 ! -name 'veltrane*' -exec rm -rf {} +
+    ;;
+full-disk)
+    # The package's tank lands in a folder with room for a few pages only.
+    head -c 200000 /dev/zero >"$package/Rail Simulator/Assets/DemoWorks/Wagons/Tank/Big.bin"
+    mkdir -p "$game/Assets/DemoWorks/Wagons"
+    if ! mount -t tmpfs -o size=64k tmpfs "$game/Assets/DemoWorks/Wagons" 2>/dev/null; then
+        echo "SKIP ($case_name): a small disk cannot be mounted here (needs root)"
+        exit 0
+    fi
+    mounted="$game/Assets/DemoWorks/Wagons"
+    ;;
+esac
 
 # The game folder's files with their digests, in a stable order.
 manifest() {
@@ -99,13 +124,31 @@ scenario)
     ;;
 esac
 
-if [ "$case_name" = route-declined ]; then
+case "$case_name" in
+no-package)
+    expect message "The package folder $package holds nothing to install" Veltrane Return
+    ;;
+full-disk)
+    expect message "The package has not been installed completely." Veltrane Return
+    ;;
+esac
+
+case "$case_name" in
+route-declined | no-package | full-disk)
     sleep 1
-    kill -0 "$app_pid" 2>/dev/null || fail "the window closed after No"
-    [ "$(manifest)" = "$before" ] || fail "the game folder changed after No"
-    echo "PASS ($case_name): nothing changed and the window stayed open"
+    kill -0 "$app_pid" 2>/dev/null || fail "the window closed"
+    grep -q '^veltrane: message: Your package has been installed' "$scratch/stderr.log" &&
+        fail "it claimed success"
+    if [ "$case_name" = full-disk ]; then
+        grep -q 'Copying the package.s files: .*Big.bin: ' "$scratch/stderr.log" ||
+            fail "the warning does not name the file that did not fit"
+    else
+        [ "$(manifest)" = "$before" ] || fail "the game folder changed"
+    fi
+    echo "PASS ($case_name): it ended with a warning and the window stayed open"
     exit 0
-fi
+    ;;
+esac
 
 expect message "Your package has been installed." Veltrane Return
 for _ in $(seq 100); do

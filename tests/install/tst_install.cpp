@@ -63,6 +63,16 @@ private Q_SLOTS:
     void copyWithoutOverwriteRefusesExistingFiles();
     void delAllIgnoresFailures();
     void sameRouteTwiceReplacesItsRecord();
+    void identifierInAnotherRouteAsksFirst_data();
+    void identifierInAnotherRouteAsksFirst();
+    void missingListWithItsBackupIsOfferedBack_data();
+    void missingListWithItsBackupIsOfferedBack();
+    void copyGoesOnPastWhatFails();
+    void unreadablePackageFileIsNoReadOnlyQuestion();
+    void recoveryThatCannotChangeEverythingSaysWhich();
+    void refusedBatchFileIsNoSuccess();
+    void packageFolderThatLeadsOutIsNotCopied_data();
+    void packageFolderThatLeadsOutIsNotCopied();
     void newRouteLandsBeforeTheClosingLine();
     void missingRouteListStops();
     void declinedConfirmationChangesNothing();
@@ -246,6 +256,166 @@ void TestInstall::sameRouteTwiceReplacesItsRecord()
     QCOMPARE(f.readGame(u"Content/Routes.xml.bak"_s), afterFirst);
 }
 
+void TestInstall::identifierInAnotherRouteAsksFirst_data()
+{
+    QTest::addColumn<bool>("replace");
+    QTest::newRow("Yes replaces that route") << true;
+    QTest::newRow("No adds a route of its own") << false;
+}
+
+void TestInstall::identifierInAnotherRouteAsksFirst()
+{
+    QFETCH(bool, replace);
+    InstallFixture f;
+    // The package's identifier is the start of another route's: matched as text, it is
+    // found in that route's record.
+    f.gameFile(u"Content/Routes.xml"_s, InstallFixture::routeList({u"r1"_s, u"core-extra"_s}));
+    routePackage(f, u"core"_s, u"Core Line"_s);
+    f.ui.answerYes();
+    f.ui.answer(replace);
+    QCOMPARE(f.install(PackageKind::Route), Outcome::Completed);
+    QVERIFY2(f.ui.texts().value(1).contains(u"Route core-extra (core-extra)"_s),
+             qPrintable(f.ui.texts().value(1)));
+    const QByteArray list = f.readGame(u"Content/Routes.xml"_s);
+    QCOMPARE(list.count("<cRouteProperties"), replace ? 2 : 3);
+    QCOMPARE(list.contains("Route core-extra"), !replace);
+    QVERIFY(list.contains("Core Line"));
+}
+
+void TestInstall::missingListWithItsBackupIsOfferedBack_data()
+{
+    QTest::addColumn<bool>("putBack");
+    QTest::newRow("Yes") << true;
+    QTest::newRow("No") << false;
+}
+
+void TestInstall::missingListWithItsBackupIsOfferedBack()
+{
+    QFETCH(bool, putBack);
+    InstallFixture f;
+    const QByteArray backup = InstallFixture::routeList({u"r1"_s});
+    // What an install cut short by an older program could leave.
+    f.gameFile(u"Content/Routes.xml.bak"_s, backup);
+    routePackage(f, u"r2"_s, u"Two"_s);
+    f.ui.answer(putBack);
+    if (putBack)
+        f.ui.answerYes();
+    QCOMPARE(f.install(PackageKind::Route), putBack ? Outcome::Completed : Outcome::Ended);
+    QVERIFY(f.ui.texts().first().contains(u"backup Routes.xml.bak is there"_s));
+    if (putBack) {
+        QVERIFY(f.readGame(u"Content/Routes.xml"_s).contains("Route r1"));
+        QVERIFY(f.readGame(u"Content/Routes.xml"_s).contains(">Two<"));
+        QCOMPARE(f.readGame(u"Content/Routes.xml.bak"_s), backup);
+    } else {
+        QVERIFY(!f.gameHas(u"Content/Routes.xml"_s));
+        QCOMPARE(f.ui.shown.last().icon, Icon::Critical);
+    }
+}
+
+void TestInstall::copyGoesOnPastWhatFails()
+{
+    InstallFixture f;
+    f.gameFile(u"Assets/Kuju/Blueprints.pak"_s, "cache");
+    makeFolder(f.game + u"/Assets/Kuju/Coach.bin"_s); // a folder where the package has a file
+    f.gameFile(u"Assets/Kuju/Stock"_s, "a file where the package has a folder");
+    f.packageFile(u"Rail Simulator/Assets/Kuju/Coach.bin"_s, "coach");
+    f.packageFile(u"Rail Simulator/Assets/Kuju/Stock/Wagon.bin"_s, "wagon");
+    for (const char* name : {"A.bin", "Z.bin"})
+        f.packageFile(u"Rail Simulator/Assets/Kuju/"_s + QLatin1String(name), name);
+
+    QCOMPARE(f.install(PackageKind::Assets), Outcome::Incomplete);
+    QCOMPARE(f.readGame(u"Assets/Kuju/A.bin"_s), QByteArray("A.bin"));
+    QCOMPARE(f.readGame(u"Assets/Kuju/Z.bin"_s), QByteArray("Z.bin"));
+    QVERIFY2(!f.gameHas(u"Assets/Kuju/Blueprints.pak"_s), "the steps after the copy ran");
+    const QString last = f.ui.texts().last();
+    QVERIFY2(!last.contains(kInstalled) && last.contains(u"Coach.bin"_s) &&
+                 last.contains(u"Kuju/Stock"_s) && last.contains(u"2 files were copied"_s),
+             qPrintable(last));
+}
+
+void TestInstall::unreadablePackageFileIsNoReadOnlyQuestion()
+{
+#ifdef Q_OS_UNIX
+    InstallFixture f;
+    f.packageFile(u"Rail Simulator/Assets/Kuju/Secret.bin"_s, "secret");
+    f.packageFile(u"Rail Simulator/Assets/Kuju/Open.bin"_s, "open");
+    chmodHost(f.package + u"/Rail Simulator/Assets/Kuju/Secret.bin"_s, 0);
+    UnprivilegedScope unprivileged(f.root);
+    if (!unprivileged.unavailableReason().isEmpty())
+        QSKIP(qPrintable(unprivileged.unavailableReason()));
+    QCOMPARE(f.install(PackageKind::Assets), Outcome::Incomplete);
+    QCOMPARE(f.ui.shown.size(), 1);
+    QVERIFY2(f.ui.texts().first().contains(u"Secret.bin"_s) &&
+                 f.ui.texts().first().contains(u"cannot be read"_s),
+             qPrintable(f.ui.texts().first()));
+    QCOMPARE(f.readGame(u"Assets/Kuju/Open.bin"_s), QByteArray("open"));
+#else
+    QSKIP("file modes are a POSIX matter");
+#endif
+}
+
+void TestInstall::recoveryThatCannotChangeEverythingSaysWhich()
+{
+#ifdef Q_OS_UNIX
+    InstallFixture f;
+    f.gameFile(u"Assets/Kuju/Coach.bin"_s, "old");
+    f.packageFile(u"Rail Simulator/Assets/Kuju/Coach.bin"_s, "new");
+    chmodHost(f.game + u"/Assets/Kuju/Coach.bin"_s, 0444);
+    f.gameFile(u"Assets/Locked/Other.bin"_s, "someone else's");
+    UnprivilegedScope unprivileged(f.root);
+    if (!unprivileged.unavailableReason().isEmpty())
+        QSKIP(qPrintable(unprivileged.unavailableReason()));
+    // Another user's file: its owner alone may change it.
+    unprivileged.handToAnotherUser(f.game + u"/Assets/Locked/Other.bin"_s);
+    f.ui.answerYes();
+    QCOMPARE(f.install(PackageKind::Assets), Outcome::Incomplete);
+    const QStringList texts = f.ui.texts();
+    QVERIFY2(!texts.contains(u"All files are now Read/Write"_s), qPrintable(texts.join(u" | "_s)));
+    QVERIFY2(texts.value(1).contains(u"could not be changed"_s) &&
+                 texts.value(1).contains(u"Other.bin"_s),
+             qPrintable(texts.value(1)));
+#else
+    QSKIP("file modes are a POSIX matter");
+#endif
+}
+
+void TestInstall::refusedBatchFileIsNoSuccess()
+{
+    InstallFixture f;
+    f.packageFile(u"Rail Simulator/RS-Install.bat"_s, "setup.exe /quiet\r\n");
+    f.packageFile(u"Rail Simulator/Assets/Kuju/Tank.bin"_s, "tank");
+    QCOMPARE(f.install(PackageKind::Assets), Outcome::Incomplete);
+    const QStringList texts = f.ui.texts();
+    QVERIFY2(texts.first().contains(u"has not been run"_s), qPrintable(texts.first()));
+    QVERIFY2(texts.last().contains(u"RS-Install.bat"_s) && !texts.contains(kInstalled),
+             qPrintable(texts.last()));
+}
+
+void TestInstall::packageFolderThatLeadsOutIsNotCopied_data()
+{
+    QTest::addColumn<QString>("leadsTo"); // relative to the temporary folder
+    QTest::newRow("a private folder") << u"private"_s;
+    QTest::newRow("the game itself") << u"Rail Simulator"_s;
+    QTest::newRow("above the game") << u"."_s;
+}
+
+void TestInstall::packageFolderThatLeadsOutIsNotCopied()
+{
+#ifdef Q_OS_UNIX
+    QFETCH(QString, leadsTo);
+    InstallFixture f;
+    writeFile(f.root + u"/private/Assets/secret.txt"_s, "secret");
+    QVERIFY(QFile::link(f.root + u'/' + leadsTo, f.package + u"/Rail Simulator"_s));
+    const auto before = f.gameSnapshot();
+    QCOMPARE(f.install(PackageKind::Assets), Outcome::Incomplete);
+    QVERIFY2(f.ui.texts().last().contains(u"leads out of its own folder"_s),
+             qPrintable(f.ui.texts().last()));
+    QCOMPARE(f.gameSnapshot(), before);
+#else
+    QSKIP("symbolic links are a POSIX matter here");
+#endif
+}
+
 void TestInstall::newRouteLandsBeforeTheClosingLine()
 {
     InstallFixture f;
@@ -310,6 +480,15 @@ void TestInstall::damagedMarkerOrListStopsBeforeAnyChange_data()
     QTest::newRow("marker without English")
         << QByteArray("<DevString>r2</DevString>") << goodList << false << u"Veltrane.xxx"_s;
     QTest::newRow("missing marker") << QByteArray() << goodList << false << u"Veltrane.xxx"_s;
+    // Pasted into the list as they are, these would leave the game unable to read any route.
+    QTest::newRow("record cut short")
+        << goodMarker.left(goodMarker.size() - 24) << goodList << false << u"cut short"_s;
+    QTest::newRow("NUL bytes") << QByteArray(goodMarker).insert(40, QByteArray(4, '\0')) << goodList
+                               << false << u"control characters"_s;
+    QTest::newRow("closes the list") << QByteArray(goodMarker).replace("</ID>", "</ID></Record>")
+                                     << goodList << false << u"more than one record"_s;
+    QTest::newRow("two records") << goodMarker + goodMarker << goodList << false
+                                 << u"more than one record"_s;
     QTest::newRow("list without closing Record")
         << goodMarker << QByteArray("<cRouteList>\r\n\t<Routes/>\r\n</cRouteList>\r\n") << true
         << u"Routes.xml"_s;

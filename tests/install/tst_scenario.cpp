@@ -97,6 +97,9 @@ private Q_SLOTS:
     void failedConversionBackLeavesTheList();
     void requiredStockIsCheckedMadeAndReported();
     void nothingMissingShowsNoReport();
+    void pathsAreReadAsWindowsReadsThem();
+    void packageLinksLeadNowhereOutside();
+    void missingListWithItsBackupIsOfferedBack();
 };
 
 void TestScenario::installsTheRecordAtTheEndOfTheList()
@@ -400,6 +403,52 @@ void TestScenario::nothingMissingShowsNoReport()
     QCOMPARE(f.install(PackageKind::Scenario), Outcome::Completed);
     QVERIFY(f.ui.reports.isEmpty());
     QCOMPARE(f.ui.texts(), QStringList{kInstalled});
+}
+
+void TestScenario::pathsAreReadAsWindowsReadsThem()
+{
+    // "R1\" is the folder R1, and a doubled "\" is one, on Windows.
+    ScenarioFixture f("R1\\,NEW-1\r\n", "Kuju\\\\Stock\\Present.xml,0,0,,,,,,,,,\r\n");
+    f.gameFile(u"Assets/Kuju/Stock/Present.bin"_s, "x");
+    QCOMPARE(f.install(PackageKind::Scenario), Outcome::Completed);
+    QVERIFY(f.ui.reports.isEmpty());
+    QCOMPARE(f.count("NEW-1"), 1);
+}
+
+void TestScenario::packageLinksLeadNowhereOutside()
+{
+#ifdef Q_OS_UNIX
+    ScenarioFixture f("R1,NEW-1\r\n", "Kuju\\Stock\\Coach_DO.xml,0,0,,,,,,,,,\r\n");
+    f.gameFile(u"Assets/Kuju/Stock/Coach.bin"_s, serialised(coachBlueprint()));
+    writeFile(f.root + u"/private/notes.txt"_s, "private");
+    // A working copy and a work folder that lead out of the package, as a hostile package
+    // could ship them.
+    QVERIFY(QFile::link(f.root + u"/private/notes.txt"_s, f.package + u"/Scenarios.xml"_s));
+    QVERIFY(QFile::link(f.root + u"/private"_s, f.package + u"/Tempfiles"_s));
+    const auto outside = snapshot(f.root + u"/private"_s);
+    f.ui.answerYes();
+    QCOMPARE(f.install(PackageKind::Scenario), Outcome::Completed);
+    QCOMPARE(snapshot(f.root + u"/private"_s), outside);
+    QCOMPARE(f.count("NEW-1"), 1);
+    QVERIFY(f.gameHas(u"Assets/Kuju/Stock/Coach_DO.bin"_s));
+#else
+    QSKIP("symbolic links are a POSIX matter here");
+#endif
+}
+
+void TestScenario::missingListWithItsBackupIsOfferedBack()
+{
+    ScenarioFixture f;
+    const QString route = f.game + u'/' + kRoute;
+    QVERIFY(QFile::rename(route + u"Scenarios.bin"_s, route + u"Scenarios.bak1"_s));
+    f.gameFile(kRoute + u"Scenarios.bak"_s, serialised(scenarioList({"OLDEST"})));
+    f.ui.answerYes();
+    QCOMPARE(f.install(PackageKind::Scenario), Outcome::Completed);
+    QVERIFY2(f.ui.texts().first().contains(u"backup Scenarios.bak1 is there"_s),
+             qPrintable(f.ui.texts().first()));
+    QCOMPARE(f.list(), canonicalXml(scenarioList({"OLD-A", "OLD-B", "NEW-1"})));
+    QCOMPARE(deserialised(f.readGame(kRoute + u"Scenarios.bak2"_s)),
+             canonicalXml(scenarioList({"OLD-A", "OLD-B"})));
 }
 
 QTEST_GUILESS_MAIN(TestScenario)

@@ -110,9 +110,20 @@ UnprivilegedScope::~UnprivilegedScope()
         setfsgid(0);
     }
 }
+
+void UnprivilegedScope::handToAnotherUser(const QString& path) const
+{
+    if (!m_switched)
+        return;
+    setfsuid(0);
+    if (::lchown(QFile::encodeName(path).constData(), 0, 0) != 0)
+        qFatal("cannot hand %s to root", qPrintable(path));
+    setfsuid(kNobody);
+}
 #else
 UnprivilegedScope::UnprivilegedScope(const QString&) {}
 UnprivilegedScope::~UnprivilegedScope() = default;
+void UnprivilegedScope::handToAnotherUser(const QString&) const {}
 #endif
 
 } // namespace veltrane::test

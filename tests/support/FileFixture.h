@@ -35,6 +35,8 @@ public:
 
     // Empty when the scope works; otherwise why it cannot on this machine.
     QString unavailableReason() const { return m_reason; }
+    // Gives path to another user (root), whose files the ordinary user may not change.
+    void handToAnotherUser(const QString& path) const;
 
 private:
     QString m_reason;

@@ -43,6 +43,7 @@ private Q_SLOTS:
     void writeIntoMissingFolderReportsPlatformText();
     void unencodableCharacterKeepsOldFile();
     void failedWriteKeepsOldFile();
+    void pipeIsNeverOpened();
 };
 
 void TestTextFile::existenceTests()
@@ -195,6 +196,21 @@ void TestTextFile::failedWriteKeepsOldFile()
     QVERIFY(ui.shown.first().text.contains(u"occurred in WriteUniFile"_s));
 #else
     QSKIP("file modes are a POSIX matter");
+#endif
+}
+
+void TestTextFile::pipeIsNeverOpened()
+{
+#ifdef Q_OS_UNIX
+    // A marker file that is a named pipe would block the open, and the window, for ever.
+    const QString pipe = path(u"Veltrane.xxx"_s);
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0644), 0);
+    QVERIFY(!fileExists(host(pipe)));
+    ScriptedUserInterface ui;
+    QString text;
+    QVERIFY_THROWS_EXCEPTION(FileError, readTextFile(ui, host(pipe), text));
+#else
+    QSKIP("named pipes are a POSIX matter here");
 #endif
 }
 
