@@ -42,6 +42,8 @@ private Q_SLOTS:
     void quickProgramStillTakesOneStep();
     void windowBreathesWhileProgramRuns();
     void exitStatusIsReported();
+    void programIsEndedByItsTimeLimitOrAClose_data();
+    void programIsEndedByItsTimeLimitOrAClose();
     void currentFolderComesFirst();
     void windowsProgramRunsUnderWine();
     void windowsProgramWithoutWineIsNotFound();
@@ -133,6 +135,38 @@ void TestPrograms::exitStatusIsReported()
     QVERIFY(crashed.started());
     QVERIFY(!crashed.exitedNormally);
     QVERIFY(!crashed.succeeded());
+}
+
+void TestPrograms::programIsEndedByItsTimeLimitOrAClose_data()
+{
+    QTest::addColumn<bool>("byClose");
+    QTest::newRow("time limit") << false;
+    QTest::newRow("window closed") << true;
+}
+
+void TestPrograms::programIsEndedByItsTimeLimitOrAClose()
+{
+    QFETCH(bool, byClose);
+    ScriptedUserInterface ui;
+    RunOptions options;
+    if (byClose) {
+        options.endOnClose = true;
+        ui.onProcessEvents = [&ui] {
+            if (ui.eventPumps == 3)
+                ui.requestClose();
+        };
+    } else {
+        options.timeLimit = 300;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    const ProcessResult result = ProcessRunner::run(HostPath::fromHost(u"/bin/sleep"_s), {u"60"_s},
+                                                    HostPath::fromHost(m_dir->path()), options, ui);
+    QVERIFY2(timer.elapsed() < 10'000, "a program that never ends does not keep the install");
+    QCOMPARE(result.timedOut, !byClose);
+    QCOMPARE(result.endedByClose, byClose);
+    QVERIFY(!result.succeeded());
+    QVERIFY(!result.failure().isEmpty());
 }
 
 void TestPrograms::currentFolderComesFirst()
