@@ -2,6 +2,7 @@
 
 #include "batch/BatchInterpreter.h"
 #include "platform/Wine.h"
+#include "util/ChangeJournal.h"
 
 #include <QCoreApplication>
 
@@ -23,6 +24,8 @@ ProcessResult BatchFileRunner::run(const HostPath& batchFile, const QString& wor
                               folder, options, m_ui);
 #else
     if (const HostPath wine = Wine::program(); !wine.isEmpty()) {
+        if (ChangeJournal* journal = ChangeJournal::current())
+            journal->note(u"wine "_s + batchFile.fileName());
         // The full path: "cmd /c del_blueprints.bat" would run "del _blueprints.bat".
         return ProcessRunner::run(wine, {u"cmd"_s, u"/c"_s, Wine::toWindowsPath(batchFile)}, folder,
                                   options, m_ui);

@@ -3,11 +3,14 @@
 #include "BatchFileRunner.h"
 #include "FolderCopy.h"
 #include "FreeFormatReader.h"
+#include "InstallHistory.h"
 #include "RouteInstaller.h"
 #include "ScenarioInstaller.h"
+#include "UndoOperation.h"
 #include "platform/AttributeClearer.h"
 #include "stock/EngineContext.h"
 #include "util/AppState.h"
+#include "util/ChangeJournal.h"
 #include "util/FileError.h"
 #include "util/FileOps.h"
 #include "util/PathGuard.h"
@@ -18,6 +21,7 @@
 
 #include <QFileInfo>
 #include <QScopeGuard>
+#include <filesystem>
 
 using namespace Qt::StringLiterals;
 
@@ -40,6 +44,32 @@ bool isFolder(const HostPath& path)
     return QFileInfo(path.toString()).isDir();
 }
 
+QString kindName(PackageKind kind)
+{
+    switch (kind) {
+    case PackageKind::Route:
+        return u"route"_s;
+    case PackageKind::Scenario:
+        return u"scenario"_s;
+    case PackageKind::Assets:
+        break;
+    }
+    return u"assets"_s;
+}
+
+QString outcomeName(InstallOperation::Outcome outcome)
+{
+    switch (outcome) {
+    case InstallOperation::Outcome::Completed:
+        return u"completed"_s;
+    case InstallOperation::Outcome::Incomplete:
+        return u"incomplete"_s;
+    case InstallOperation::Outcome::Ended:
+        break;
+    }
+    return u"ended"_s;
+}
+
 } // namespace
 
 InstallOperation::InstallOperation(AppState& state, UserInterface& ui, QString programFolder)
@@ -60,10 +90,43 @@ InstallOperation::Outcome InstallOperation::run(PackageKind kind, const QString&
         ui.showMessage(problem, Icon::Exclamation);
         return Outcome::Ended;
     }
+    const HostPath game = HostPath::fromProgramPath(m_state.GamePath);
+    UndoOperation(ui).offerRollback(game);
     // Nothing the install changes may lie outside the game and the package.
-    const WriteBoundary boundary(
-        {HostPath::fromProgramPath(m_state.GamePath), HostPath::fromProgramPath(m_programFolder)});
+    const WriteBoundary boundary({game, HostPath::fromProgramPath(m_programFolder)});
+    const InstallHistory history(game);
+    std::optional<ChangeJournal> journal;
+    try {
+        journal.emplace(
+            game, history.newJournal(),
+            ChangeJournal::Header{QFileInfo(m_programFolder).fileName(), kindName(kind)});
+    } catch (const FileError& error) {
+        ui.showMessage(u"The install cannot begin: "_s + error.description() +
+                           u"\r\nNothing has been changed."_s,
+                       Icon::Exclamation);
+        return Outcome::Ended;
+    }
+    const Outcome outcome = runSteps(kind);
+    try {
+        if (journal->hasChanges())
+            journal->finish(outcomeName(outcome));
+    } catch (const FileError&) {
+        // The install is over; its changes are all recorded already.
+    }
+    const HostPath kept = journal->folder();
+    const bool changedAnything = journal->hasChanges();
+    journal.reset();
+    if (!changedAnything) {
+        std::error_code error;
+        std::filesystem::remove_all(kept.fs(), error);
+    }
+    history.prune();
+    return outcome;
+}
 
+InstallOperation::Outcome InstallOperation::runSteps(PackageKind kind)
+{
+    UserInterface& ui = m_ui;
     WorkReport report;
     EngineContext context{m_state, ui, m_programFolder, report};
     RouteInstaller route(context);
@@ -83,6 +146,15 @@ InstallOperation::Outcome InstallOperation::run(PackageKind kind, const QString&
             if (step.run() == Result::EndInstall)
                 return Outcome::Ended;
         } catch (const FileError& error) {
+            if (error.kind() == FileError::Kind::Journal) {
+                // Without its record a change could not be undone: none is made.
+                ui.showMessage(u"The install has been stopped before it changed anything more: "_s +
+                                   error.description() +
+                                   u"\r\nWhat it changed up to here is in its journal, and "
+                                   u"undoing the last install puts it back."_s,
+                               Icon::Exclamation);
+                return Outcome::Ended;
+            }
             report.fail(step.name, QString(), error.description());
             if (error.permissionDenied() && !recoverReadOnly())
                 return Outcome::Ended;

@@ -30,6 +30,7 @@ public:
     Outcome run(PackageKind kind, const QString& gameFolderText);
 
 private:
+    Outcome runSteps(PackageKind kind);
     // Why the install cannot start in this game folder with this package; empty when it can.
     QString folderProblem(PackageKind kind) const;
     // The read-only offer; false when the user declines and the install must end.

@@ -7,12 +7,17 @@
 
 namespace veltrane {
 
-// A failing file or process operation. The install operation treats the two kinds
-// differently: permission denied offers to make the game folder writable, anything
-// else skips the failed step.
+// A failing file or process operation. The install operation treats the kinds differently:
+// permission denied offers to make the game folder writable, a failed journal stops the
+// install, anything else skips the failed step.
 class FileError : public std::exception {
 public:
-    enum class Kind { PermissionDenied, Other };
+    enum class Kind {
+        PermissionDenied,
+        Other,
+        // The change journal could not keep a record: nothing more may change.
+        Journal
+    };
 
     FileError(Kind kind, QString description);
 

@@ -1,5 +1,6 @@
 #include "FileOps.h"
 
+#include "ChangeJournal.h"
 #include "FileError.h"
 #include "WriteBoundary.h"
 
@@ -31,6 +32,13 @@ void checkBoundary(const HostPath& path, LastName last)
         throw FileError(FileError::Kind::Other,
                         u"The path leads outside the folders that may be changed ("_s +
                             path.display() + u')');
+}
+
+// The journal that keeps this change, when one is kept.
+ChangeJournal* journalFor(const HostPath& path)
+{
+    ChangeJournal* journal = ChangeJournal::current();
+    return journal && journal->covers(path) ? journal : nullptr;
 }
 
 void forgetFolders()
@@ -94,6 +102,13 @@ void FileOps::copyFile(const HostPath& from, const HostPath& to)
     if (writeRefused(to))
         fail(std::make_error_code(std::errc::permission_denied), to);
 
+    ChangeJournal* journal = journalFor(to);
+    if (journal) {
+        if (exists(to))
+            journal->willReplace(to);
+        else
+            journal->willCreate(to);
+    }
     const HostPath part = passingName(to);
     fs::copy_file(from.fs(), part.fs(), fs::copy_options::none, error);
     if (!error)
@@ -103,15 +118,23 @@ void FileOps::copyFile(const HostPath& from, const HostPath& to)
         fs::remove(part.fs(), ignored);
         fail(error, to);
     }
+    if (journal)
+        journal->changed(to);
 }
 
 void FileOps::linkOrCopy(const HostPath& from, const HostPath& to)
 {
     checkBoundary(to, LastName::Keep);
+    ChangeJournal* journal = journalFor(to);
+    if (journal && !exists(to))
+        journal->willCreate(to);
     std::error_code error;
     fs::create_hard_link(from.fs(), to.fs(), error);
-    if (!error)
+    if (!error) {
+        if (journal)
+            journal->changed(to);
         return;
+    }
     if (error == std::errc::file_exists)
         fail(error, to);
     // No hard links here: a complete copy under a passing name, then the name, if still free.
@@ -128,6 +151,8 @@ void FileOps::linkOrCopy(const HostPath& from, const HostPath& to)
     fs::remove(part.fs(), ignored);
     if (error)
         fail(error, to);
+    if (journal)
+        journal->changed(to);
 }
 
 void FileOps::renameFile(const HostPath& from, const HostPath& to)
@@ -135,10 +160,19 @@ void FileOps::renameFile(const HostPath& from, const HostPath& to)
     checkBoundary(from, LastName::Keep);
     checkBoundary(to, LastName::Keep);
     forgetFolders();
+    ChangeJournal* journal = journalFor(to);
+    if (journal && journal->covers(from))
+        journal->willRename(from, to);
+    else if (journal && exists(to))
+        journal->willReplace(to);
+    else if (journal)
+        journal->willCreate(to);
     std::error_code error;
     fs::rename(from.fs(), to.fs(), error);
     if (error)
         fail(error, from);
+    if (journal)
+        journal->changed(to);
 }
 
 void FileOps::removeFile(const HostPath& path)
@@ -146,8 +180,12 @@ void FileOps::removeFile(const HostPath& path)
     checkBoundary(path, LastName::Keep);
     forgetFolders();
     std::error_code error;
-    if (fs::is_directory(fs::symlink_status(path.fs(), error)))
+    const fs::file_status status = fs::symlink_status(path.fs(), error);
+    if (fs::is_directory(status))
         fail(std::make_error_code(std::errc::is_a_directory), path);
+    if (ChangeJournal* journal = journalFor(path);
+        journal && fs::exists(status) && journal->removeKeepingAside(path))
+        return;
     if (!fs::remove(path.fs(), error) && !error)
         error = std::make_error_code(std::errc::no_such_file_or_directory);
     if (error)
@@ -159,6 +197,15 @@ void FileOps::removeEntry(const HostPath& path)
     checkBoundary(path, LastName::Keep);
     forgetFolders();
     std::error_code error;
+    const fs::file_status status = fs::symlink_status(path.fs(), error);
+    if (ChangeJournal* journal = journalFor(path); journal && fs::exists(status)) {
+        if (!fs::is_directory(status)) {
+            if (journal->removeKeepingAside(path))
+                return;
+        } else {
+            journal->willRemoveFolder(path);
+        }
+    }
     fs::remove(path.fs(), error);
     if (error)
         fail(error, path);
@@ -167,6 +214,8 @@ void FileOps::removeEntry(const HostPath& path)
 void FileOps::makeFolder(const HostPath& path)
 {
     checkBoundary(path, LastName::Keep);
+    if (ChangeJournal* journal = journalFor(path); journal && !exists(path))
+        journal->willMakeFolder(path);
     std::error_code error;
     if (!fs::create_directory(path.fs(), error) && !error && !fs::is_directory(path.fs(), error))
         error = std::make_error_code(std::errc::file_exists);
@@ -181,6 +230,8 @@ void FileOps::removeTree(const HostPath& path)
     std::error_code error;
     if (!fs::exists(fs::symlink_status(path.fs(), error)))
         fail(std::make_error_code(std::errc::no_such_file_or_directory), path);
+    if (ChangeJournal* journal = journalFor(path); journal && journal->removeKeepingAside(path))
+        return;
     fs::remove_all(path.fs(), error);
     if (error)
         fail(error, path);
@@ -198,6 +249,20 @@ qint64 FileOps::fileSize(const HostPath& path)
 void FileOps::writeWhole(const HostPath& path, const QByteArray& bytes)
 {
     checkBoundary(path, LastName::Follow);
+    // The save file writes where a link leads; that file is the one that changes.
+    std::error_code error;
+    HostPath target = path;
+    if (fs::is_symlink(fs::symlink_status(path.fs(), error))) {
+        if (const auto real = PathGuard::whereItLeads(path))
+            target = HostPath::fromFs(*real);
+    }
+    ChangeJournal* journal = journalFor(target);
+    if (journal) {
+        if (exists(target))
+            journal->willReplace(target);
+        else
+            journal->willCreate(target);
+    }
     QSaveFile file(path.toString());
     // QSaveFile::commit() trusts a flush that failed: a write that fits Qt's buffer reaches the
     // disk only at the flush, and a full disk then leaves a short file that commit() accepts.
@@ -210,6 +275,8 @@ void FileOps::writeWhole(const HostPath& path, const QByteArray& bytes)
         throw FileError(denied ? FileError::Kind::PermissionDenied : FileError::Kind::Other,
                         reason);
     }
+    if (journal)
+        journal->changed(target);
 }
 
 } // namespace veltrane

@@ -64,7 +64,9 @@ esac
 
 # The game folder's files with their digests, in a stable order.
 manifest() {
-    (cd "$game" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 -r sha256sum)
+    # The program's install journals are its own, not the game's.
+    (cd "$game" && find . -path ./.veltrane -prune -o -type f -print0 | LC_ALL=C sort -z |
+        xargs -0 -r sha256sum)
 }
 before=$(manifest)
 

@@ -44,7 +44,7 @@ bool InstallFixture::gameHas(const QString& relative) const
 
 QMap<QString, QByteArray> InstallFixture::gameSnapshot() const
 {
-    return snapshot(game);
+    return gameFiles(game);
 }
 
 QByteArray InstallFixture::routeRecord(const QString& identifier, const QString& name)

@@ -79,7 +79,7 @@ public:
                   "\t\t<cScenarioProperties d:id=\"5\">\r\n\t\t\t<DevString "
                   "d:type=\"cDeltaString\">SC-NEW</DevString>\r\n\t\t</cScenarioProperties>\r\n");
         writeFile(m_package + u"/Scenario.qqq"_s, QByteArray());
-        m_before = snapshot(m_template);
+        m_before = gameFiles(m_template);
 
         copyTree(m_template, m_game);
         QProcess whole;
@@ -87,7 +87,7 @@ public:
         if (!whole.waitForFinished(120000) || whole.exitCode() != 0)
             qFatal("the install does not complete: %s", whole.readAllStandardError().constData());
         m_eventPoints = whole.readAllStandardOutput().trimmed().toLong();
-        m_after = snapshot(m_game);
+        m_after = gameFiles(m_game);
     }
 
     long eventPoints() const { return m_eventPoints; }
@@ -113,7 +113,7 @@ private:
     QStringList damage() const
     {
         QStringList found;
-        const QMap<QString, QByteArray> now = snapshot(m_game);
+        const QMap<QString, QByteArray> now = gameFiles(m_game);
         QStringList names = m_before.keys() + m_after.keys() + now.keys();
         names.removeDuplicates();
         for (const QString& name : std::as_const(names)) {

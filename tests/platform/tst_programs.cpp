@@ -60,8 +60,8 @@ void TestPrograms::init()
     m_dir = new QTemporaryDir;
     m_bin = m_dir->path() + u"/bin"_s;
     makeFolder(m_bin);
-    // Only our folder and the system's basic tools; no Wine unless a test adds one.
-    m_environment.set("PATH", QFile::encodeName(m_bin) + ":/usr/bin:/bin");
+    // Only our folder: no Wine, installed or not, unless a test adds one.
+    m_environment.set("PATH", QFile::encodeName(m_bin));
     m_environment.set("WINEPREFIX", QFile::encodeName(m_dir->path() + u"/prefix"_s));
 }
 

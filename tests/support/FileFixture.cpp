@@ -73,6 +73,13 @@ QMap<QString, QByteArray> snapshot(const QString& root)
     return files;
 }
 
+QMap<QString, QByteArray> gameFiles(const QString& game)
+{
+    QMap<QString, QByteArray> files = snapshot(game);
+    files.removeIf([](const auto& file) { return file.key().startsWith(u".veltrane/"); });
+    return files;
+}
+
 #ifdef Q_OS_LINUX
 namespace {
 constexpr uid_t kNobody = 65534;

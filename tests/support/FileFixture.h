@@ -22,6 +22,9 @@ QByteArray readFile(const QString& path);
 void makeFolder(const QString& path);
 // Every file below root, by path relative to root with "/" separators, with its bytes.
 QMap<QString, QByteArray> snapshot(const QString& root);
+// The same for a game folder, without the install journals the program keeps there: the
+// game's own files.
+QMap<QString, QByteArray> gameFiles(const QString& game);
 
 // While it lives, file access of this thread is checked as an ordinary user. As root it
 // hands the tree to that user and switches the thread's file-system identity; as any other

@@ -29,9 +29,8 @@ HostPath host(const QString& path)
 // The names in a folder, hidden ones included: a passing name left behind shows here.
 QStringList namesIn(const QString& folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                      QDir::NoDotAndDotDot,
-                                  QDir::Name);
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 } // namespace
@@ -123,8 +122,8 @@ void TestFileOps::changesStayInsideTheBoundary()
     writeFile(game + u"/in/Real.xml"_s, "real");
     writeFile(dir.path() + u"/out/private.txt"_s, "private");
     writeFile(dir.path() + u"/source.bin"_s, "package file");
-    const QString target = leadsTo.startsWith(u"in"_s) ? game + u'/' + leadsTo
-                                                        : dir.path() + u'/' + leadsTo;
+    const QString target =
+        leadsTo.startsWith(u"in"_s) ? game + u'/' + leadsTo : dir.path() + u'/' + leadsTo;
     QVERIFY(QFile::link(target, game + u'/' + link));
     const auto outside = snapshot(dir.path() + u"/out"_s);
 

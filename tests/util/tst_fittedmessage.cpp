@@ -20,8 +20,8 @@ void TestFittedMessage::longTextsAreCut_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("fitted");
     const QString question = u"You are about to install Route - "_s;
-    QTest::newRow("a usual question stays")
-        << question + u"Riverside\r\nInto your folder"_s << question + u"Riverside\r\nInto your folder"_s;
+    QTest::newRow("a usual question stays") << question + u"Riverside\r\nInto your folder"_s
+                                            << question + u"Riverside\r\nInto your folder"_s;
     QTest::newRow("a long name is cut, the lines after it stay")
         << question + QString(1000, u'x') + u"\r\nInto your folder"_s
         << question + QString(300 - question.size(), u'x') + u"...\r\nInto your folder"_s;

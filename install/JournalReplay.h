@@ -1,0 +1,38 @@
+#pragma once
+
+#include "InstallHistory.h"
+#include "util/HostPath.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace veltrane {
+
+class UserInterface;
+
+// Puts a game folder back as it was before one install, from that install's journal: every
+// file it replaced or removed comes back byte for byte, and what it made goes. The journal is
+// gone afterwards.
+class JournalReplay {
+public:
+    struct Result {
+        int restored = 0;      // files and folders put back
+        int removed = 0;       // files and folders the install had made
+        QStringList kept;      // changed since the install; the user kept them
+        QStringList failed;    // what could not be put back, with why
+        bool wineRan = false;  // Wine's cmd made changes the journal could not hold
+    };
+
+    JournalReplay(UserInterface& ui, HostPath gameRoot);
+
+    // With askAboutChanges, a file that changed after the install (by the game or by hand)
+    // is overwritten or removed only after a Yes; a rollback of an install cut short, whose
+    // files nobody changed since, asks nothing.
+    Result undo(const InstallHistory::Install& install, bool askAboutChanges);
+
+private:
+    UserInterface& m_ui;
+    HostPath m_root;
+};
+
+} // namespace veltrane

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "util/HostPath.h"
+
+namespace veltrane {
+
+class UserInterface;
+
+// Takes installs back from their journals: an install cut short, when the program meets its
+// game folder again, and on request the last installs into a game folder, newest first.
+class UndoOperation {
+public:
+    enum class Outcome {
+        Undone,    // every file is as it was before
+        Partly,    // some files were kept as they are, or could not be put back; the message says
+        Declined,  // the user said No
+        Nothing,   // no install to take back
+    };
+
+    explicit UndoOperation(UserInterface& ui) : m_ui(ui) {}
+
+    // When the newest install into the game folder never finished, says so and offers to put
+    // every file back as it was before it.
+    Outcome offerRollback(const HostPath& game);
+    // Undoes the install `index` places back from the newest, and the newer ones first.
+    Outcome undo(const HostPath& game, int index);
+
+private:
+    UserInterface& m_ui;
+};
+
+} // namespace veltrane

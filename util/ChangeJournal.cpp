@@ -1,0 +1,217 @@
+#include "ChangeJournal.h"
+
+#include "FileError.h"
+#include "JournalFormat.h"
+
+#include <QDateTime>
+#include <filesystem>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+#ifdef Q_OS_WIN
+#include <io.h>
+#endif
+
+using namespace Qt::StringLiterals;
+
+namespace fs = std::filesystem;
+
+namespace veltrane {
+
+namespace {
+
+thread_local ChangeJournal* t_current = nullptr;
+
+// How long a record may wait in the page cache before it is synced to the disk.
+constexpr qint64 kSyncInterval = 200;
+
+bool isBlueprintCache(const HostPath& path)
+{
+    return path.fileName().compare(u"Blueprints.pak"_s, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+QString ChangeJournal::signatureOf(const HostPath& host)
+{
+    const fs::path& path = host.fs();
+    std::error_code error;
+    const auto size = fs::file_size(path, error);
+    if (error)
+        return {};
+    const auto time = fs::last_write_time(path, error);
+    if (error)
+        return {};
+    return QString::number(qulonglong(size)) + u':' +
+           QString::number(qlonglong(time.time_since_epoch().count()));
+}
+
+ChangeJournal::ChangeJournal(const HostPath& gameRoot, const HostPath& folder,
+                             const Header& header)
+    : m_root(gameRoot), m_folder(folder), m_previous(t_current)
+{
+    std::error_code error;
+    fs::create_directories(folder.child(JournalFormat::kAsideFolder).fs(), error);
+    if (error)
+        fail(u"its folder "_s + folder.display() + u" cannot be made: "_s +
+             QString::fromLocal8Bit(error.message()));
+    m_file.setFileName(folder.child(JournalFormat::kRecordFile).toString());
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+        fail(m_file.errorString());
+    m_sinceSync.start();
+    record({u"veltrane-journal"_s, u"1"_s});
+    record({u"game"_s, gameRoot.toString()});
+    record({u"package"_s, header.package});
+    record({u"kind"_s, header.kind});
+    record({u"started"_s, QDateTime::currentDateTimeUtc().toString(Qt::ISODate)}, true);
+    t_current = this;
+}
+
+ChangeJournal::~ChangeJournal()
+{
+    t_current = m_previous;
+}
+
+ChangeJournal* ChangeJournal::current()
+{
+    return t_current;
+}
+
+void ChangeJournal::fail(const QString& reason)
+{
+    m_failed = true;
+    throw FileError(FileError::Kind::Journal, u"The install's journal could not be kept: "_s +
+                                                  reason);
+}
+
+void ChangeJournal::record(const QStringList& fields, bool syncNow)
+{
+    if (m_failed)
+        fail(u"an earlier record failed"_s);
+    static const QStringList kChanges{u"create"_s, u"replace"_s, u"rename"_s, u"mkdir"_s,
+                                      u"rmdir"_s, u"remove"_s, u"dropped"_s, u"note"_s};
+    if (kChanges.contains(fields.first()))
+        ++m_changes;
+    const QByteArray line = JournalFormat::line(fields);
+    if (m_file.write(line) != line.size())
+        fail(m_file.errorString());
+    if (!syncNow && m_sinceSync.elapsed() < kSyncInterval)
+        return;
+#ifdef Q_OS_UNIX
+    const bool synced = ::fdatasync(m_file.handle()) == 0;
+#elif defined(Q_OS_WIN)
+    const bool synced = ::_commit(m_file.handle()) == 0;
+#else
+    const bool synced = true;
+#endif
+    if (!synced)
+        fail(u"it cannot be written to the disk"_s);
+    m_sinceSync.restart();
+}
+
+bool ChangeJournal::covers(const HostPath& path) const
+{
+    const fs::path relative = path.fs().lexically_normal().lexically_relative(m_root.fs());
+    if (relative.empty() || relative == ".")
+        return false;
+    const fs::path first = *relative.begin();
+    return first != ".." && HostPath::fromFs(first).toString() !=
+                                JournalFormat::kJournalsFolder.section(u'/', 0, 0);
+}
+
+QString ChangeJournal::relative(const HostPath& path) const
+{
+    return HostPath::fromFs(path.fs().lexically_relative(m_root.fs())).toString();
+}
+
+HostPath ChangeJournal::nextAside()
+{
+    return m_folder.child(JournalFormat::kAsideFolder).child(QString::number(++m_asides));
+}
+
+void ChangeJournal::willCreate(const HostPath& path)
+{
+    const QString name = relative(path);
+    record({u"create"_s, name});
+    m_created.insert(name);
+}
+
+void ChangeJournal::willReplace(const HostPath& path)
+{
+    const HostPath aside = nextAside();
+    record({u"replace"_s, relative(path), aside.fileName()});
+    // A second name keeps the old file whole while the new one takes its name.
+    std::error_code error;
+    fs::create_hard_link(path.fs(), aside.fs(), error);
+    if (error)
+        fs::copy_file(path.fs(), aside.fs(), error);
+    if (error)
+        fail(path.display() + u" cannot be kept aside: "_s +
+             QString::fromLocal8Bit(error.message()));
+}
+
+void ChangeJournal::willRename(const HostPath& from, const HostPath& to)
+{
+    std::error_code error;
+    const bool replaces = fs::exists(fs::symlink_status(to.fs(), error));
+    const HostPath aside = nextAside();
+    record({u"rename"_s, relative(from), relative(to), replaces ? aside.fileName() : QString()},
+           true);
+    if (m_created.remove(relative(from)))
+        m_created.insert(relative(to));
+    if (!replaces)
+        return;
+    fs::create_hard_link(to.fs(), aside.fs(), error);
+    if (error)
+        fs::copy_file(to.fs(), aside.fs(), error);
+    if (error)
+        fail(to.display() + u" cannot be kept aside: "_s + QString::fromLocal8Bit(error.message()));
+}
+
+void ChangeJournal::willMakeFolder(const HostPath& path)
+{
+    record({u"mkdir"_s, relative(path)});
+}
+
+void ChangeJournal::willRemoveFolder(const HostPath& path)
+{
+    record({u"rmdir"_s, relative(path)});
+}
+
+bool ChangeJournal::removeKeepingAside(const HostPath& path)
+{
+    if (isBlueprintCache(path)) {
+        record({u"dropped"_s, relative(path)});
+        return false;
+    }
+    // What this install made itself needs no keeping: taking the install back removes it.
+    if (m_created.contains(relative(path))) {
+        record({u"remove"_s, relative(path), QString()});
+        return false;
+    }
+    const HostPath aside = nextAside();
+    record({u"remove"_s, relative(path), aside.fileName()}, true);
+    std::error_code error;
+    fs::rename(path.fs(), aside.fs(), error);
+    if (error)
+        throw FileError::fromSystem(error, path.display());
+    return true;
+}
+
+void ChangeJournal::changed(const HostPath& path)
+{
+    record({u"done"_s, relative(path), signatureOf(path)});
+}
+
+void ChangeJournal::note(const QString& what)
+{
+    record({u"note"_s, what}, true);
+}
+
+void ChangeJournal::finish(const QString& outcome)
+{
+    record({u"end"_s, outcome, QDateTime::currentDateTimeUtc().toString(Qt::ISODate)}, true);
+}
+
+} // namespace veltrane
