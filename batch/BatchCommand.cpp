@@ -76,7 +76,7 @@ QString checkCd(BatchCheck& check, const BatchLine& line, QStringList& paths)
     }
     if (wildcardsIn(paths[0]))
         return u"wildcards are not supported by CD"_s;
-    if (const QString refusal = check.touch(paths[0]); !refusal.isEmpty())
+    if (QString refusal = check.touch(paths[0]); !refusal.isEmpty())
         return refusal;
     check.foldersAfter.append(paths[0]);
     return {};
@@ -85,7 +85,7 @@ QString checkCd(BatchCheck& check, const BatchLine& line, QStringList& paths)
 QString checkEach(BatchCheck& check, const BatchLine& /*line*/, QStringList& paths)
 {
     for (const QString& path : std::as_const(paths)) {
-        if (const QString refusal = check.touch(path); !refusal.isEmpty())
+        if (QString refusal = check.touch(path); !refusal.isEmpty())
             return refusal;
     }
     return {};
@@ -99,7 +99,7 @@ QString checkCopyOrMove(BatchCheck& check, const BatchLine& line, QStringList& p
     paths.append(target);
     const bool moves = line.command->run == &BatchExecutor::move;
     for (const QString& path : std::as_const(paths)) {
-        if (const QString refusal = check.touch(path); !refusal.isEmpty())
+        if (QString refusal = check.touch(path); !refusal.isEmpty())
             return refusal;
         if (moves && path != target && check.guard.isRoot(HostPath::fromProgramPath(path)))
             return u"it would move away the whole folder "_s + shownFolder(path);
@@ -110,7 +110,7 @@ QString checkCopyOrMove(BatchCheck& check, const BatchLine& line, QStringList& p
 QString checkRename(BatchCheck& check, const BatchLine& line, QStringList& paths)
 {
     const QString& source = paths[0];
-    if (const QString refusal = check.touch(source); !refusal.isEmpty())
+    if (QString refusal = check.touch(source); !refusal.isEmpty())
         return refusal;
     if (check.guard.isRoot(HostPath::fromProgramPath(source)))
         return u"it would rename the whole folder "_s + shownFolder(source);
@@ -126,7 +126,7 @@ QString checkFolders(BatchCheck& check, const BatchLine& line, QStringList& path
     for (const QString& path : std::as_const(paths)) {
         if (wildcardsIn(path))
             return u"wildcards are not supported by MD and RD"_s;
-        if (const QString refusal = check.touch(path); !refusal.isEmpty())
+        if (QString refusal = check.touch(path); !refusal.isEmpty())
             return refusal;
         if (removes && check.guard.isRoot(HostPath::fromProgramPath(path)))
             return u"it would remove the whole folder "_s + shownFolder(path);

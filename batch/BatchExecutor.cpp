@@ -97,7 +97,7 @@ QString BatchExecutor::expand(const BatchWord& word) const
 QString BatchExecutor::resolve(const QString& expanded)
 {
     QString error;
-    const QString path = BatchPath::resolve(m_current, expanded, &error);
+    QString path = BatchPath::resolve(m_current, expanded, &error);
     if (path.isEmpty())
         fail(error);
     return path;

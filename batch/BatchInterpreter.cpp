@@ -181,7 +181,7 @@ QString BatchInterpreter::checkLine(const BatchLine& line, const FolderGuard& gu
         paths.append(path);
     }
     BatchCheck check{guard, batchFolder, current, {}};
-    const QString refusal = line.command->check(check, line, paths);
+    QString refusal = line.command->check(check, line, paths);
     foldersAfter += check.foldersAfter;
     return refusal;
 }

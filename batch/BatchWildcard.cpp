@@ -35,10 +35,10 @@ bool glob(QStringView pattern, QStringView name)
         const QChar p = pattern[i];
         std::vector<char> next(size_t(n) + 1, 0);
         if (p == u'*') {
-            char any = 0;
+            bool any = false;
             for (qsizetype j = 0; j <= n; ++j) {
-                any = any || row[size_t(j)];
-                next[size_t(j)] = any;
+                any = any || row[size_t(j)] != 0;
+                next[size_t(j)] = any ? 1 : 0;
             }
         } else {
             const bool mayBeEmpty = p == u'?' && questionMayBeEmpty(pattern, i);

@@ -39,9 +39,10 @@ std::optional<Program> serializer(const HostPath& programFolder)
 // hangs must not keep the install, and the list it converts, waiting for ever.
 qint64 timeLimit(const HostPath& input)
 {
-    constexpr qint64 kBase = 5 * 60 * 1000;
-    constexpr qint64 kPerMegabyte = 60 * 1000;
-    return kBase + QFileInfo(input.toString()).size() / (1024 * 1024) * kPerMegabyte;
+    constexpr qint64 kBase = qint64(5) * 60 * 1000;
+    constexpr qint64 kPerMegabyte = qint64(60) * 1000;
+    constexpr qint64 kMegabyte = qint64(1024) * 1024;
+    return kBase + QFileInfo(input.toString()).size() / kMegabyte * kPerMegabyte;
 }
 
 ProcessResult convert(EngineContext& context, const HostPath& input, const QString& kind,

@@ -48,7 +48,7 @@ QString matchIn(const QString& hostFolder, const QString& name)
     QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     while (it.hasNext()) {
         it.next();
-        const QString candidate = it.fileName();
+        QString candidate = it.fileName();
         if (candidate.compare(name, Qt::CaseInsensitive) == 0)
             return candidate;
     }

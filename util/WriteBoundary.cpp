@@ -5,23 +5,23 @@ namespace fs = std::filesystem;
 namespace veltrane {
 
 namespace {
-thread_local WriteBoundary* t_current = nullptr;
+thread_local WriteBoundary* currentBoundary = nullptr;
 } // namespace
 
 WriteBoundary::WriteBoundary(const std::vector<HostPath>& roots)
-    : m_guard(roots), m_previous(t_current)
+    : m_guard(roots), m_previous(currentBoundary)
 {
-    t_current = this;
+    currentBoundary = this;
 }
 
 WriteBoundary::~WriteBoundary()
 {
-    t_current = m_previous;
+    currentBoundary = m_previous;
 }
 
 WriteBoundary* WriteBoundary::current()
 {
-    return t_current;
+    return currentBoundary;
 }
 
 bool WriteBoundary::admits(const HostPath& path, PathGuard::LastName last)
