@@ -58,6 +58,17 @@ private:
     QHash<QString, QString> m_names;
 };
 
+fs::file_type entryType(const fs::directory_entry& entry, std::error_code& error)
+{
+    if (entry.is_symlink(error))
+        return fs::file_type::symlink;
+    if (!error && entry.is_directory(error))
+        return fs::file_type::directory;
+    if (!error && entry.is_regular_file(error))
+        return fs::file_type::regular;
+    return fs::file_type::unknown;
+}
+
 class TreeCopy {
 public:
     TreeCopy(UserInterface& ui, HostPath root, bool overwrite, WorkReport* report, QString step)
@@ -105,8 +116,9 @@ public:
         });
     }
 
-    qint64 m_total = 0;
-    qint64 m_copied = 0;
+    void setTotal(qint64 total) { m_total = total; }
+    qint64 total() const { return m_total; }
+    qint64 copied() const { return m_copied; }
 
 private:
     // Runs one change of the copy; a failure other than permission denied is reported and
@@ -137,10 +149,13 @@ private:
             if (error && !attempt(folder, [&] { fail(error, folder); }))
                 return;
             const HostPath source = HostPath::fromFs(it->path());
-            fs::file_status status = it->symlink_status(error);
+            // The kind the folder listing gave: no look at each file of a large tree.
+            const fs::file_type type = entryType(*it, error);
             if (error && !attempt(source, [&] { fail(error, source); }))
                 continue;
-            if (fs::is_symlink(status)) {
+            const bool isLink = type == fs::file_type::symlink;
+            fs::file_status status(type);
+            if (isLink) {
                 const auto real = PathGuard::whereItLeads(source);
                 if (!real || !PathGuard::isWithin(*real, m_root.fs()))
                     continue;
@@ -175,6 +190,8 @@ private:
     bool m_overwrite;
     WorkReport* m_report;
     QString m_step;
+    qint64 m_total = 0;
+    qint64 m_copied = 0;
     qint64 m_done = 0;
 };
 
@@ -209,11 +226,11 @@ qint64 FolderCopy::copyFolder(const HostPath& source, const HostPath& destinatio
     const HostPath root = HostPath::fromFs(from);
     TreeCopy tree(m_ui, root, overwrite, m_report, m_step);
     std::vector<fs::path> chain{from};
-    tree.m_total = tree.count(root, chain);
+    tree.setTotal(tree.count(root, chain));
     ProgressGuard guard{m_ui};
-    m_ui.showProgress(0, tree.m_total);
+    m_ui.showProgress(0, tree.total());
     tree.copy(root, destination, chain);
-    return tree.m_copied;
+    return tree.copied();
 }
 
 void FolderCopy::removeFolder(const HostPath& folder)

@@ -58,8 +58,8 @@ bool isEmptyFolder(const HostPath& path)
 void removePassingNames(const HostPath& folder)
 {
     static const QRegularExpression passing(u"^\\..*\\.veltrane-[0-9a-z]+$"_s);
-    const QStringList names = QDir(folder.toString())
-                                  .entryList(QDir::Files | QDir::Hidden | QDir::System);
+    const QStringList names =
+        QDir(folder.toString()).entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : names) {
         if (passing.match(name).hasMatch()) {
             std::error_code error;
@@ -81,7 +81,8 @@ JournalReplay::Result JournalReplay::undo(const InstallHistory::Install& install
     Result result;
     const QList<Record> records = readRecords(install.journal);
     const auto at = [this](const QString& relative) {
-        return HostPath::fromFs((m_root.fs() / HostPath::fromHost(relative).fs()).lexically_normal());
+        return HostPath::fromFs(
+            (m_root.fs() / HostPath::fromHost(relative).fs()).lexically_normal());
     };
     const auto aside = [&install](const QString& number) {
         return install.journal.child(JournalFormat::kAsideFolder).child(number);
@@ -95,14 +96,19 @@ JournalReplay::Result JournalReplay::undo(const InstallHistory::Install& install
 
     QSet<QString> seen;
     QSet<QString> folders;
-    // Only the install's last change of a path can meet a change made after it.
-    const auto changedSince = [&](const QString& relative, bool shouldExist) {
+    // Only the install's last change of a path can meet a change made after it. `now` is the
+    // path's signature today, empty when nothing is there.
+    const auto changedSince = [&](const QString& relative, const QString& now, bool shouldExist) {
         if (!askAboutChanges || seen.contains(relative))
             return false;
-        const HostPath path = at(relative);
-        if (!exists(path))
-            return shouldExist;
-        return !shouldExist || ChangeJournal::signatureOf(path) != left.value(relative);
+        if (now.isEmpty() || !shouldExist)
+            return now.isEmpty() == shouldExist;
+        // A change that failed or was cut short left the old file or the install's own.
+        const auto last = left.constFind(relative);
+        return last != left.cend() && now != *last;
+    };
+    const auto signatureAt = [&](const QString& relative) {
+        return ChangeJournal::signatureOf(at(relative));
     };
     const auto mayOverwrite = [&](const QString& relative, const QString& question) {
         if (m_ui.askYesNo(question))
@@ -128,8 +134,9 @@ JournalReplay::Result JournalReplay::undo(const InstallHistory::Install& install
             continue;
         }
         if (what == u"create"_s) {
-            if (exists(at(path)) &&
-                (!changedSince(path, true) ||
+            const QString now = signatureAt(path);
+            if (!now.isEmpty() &&
+                (!changedSince(path, now, true) ||
                  mayOverwrite(path, u"The file "_s + at(path).display() + changedText +
                                         u"It was added by that install. Remove it all the "
                                         u"same?"_s))) {
@@ -145,7 +152,7 @@ JournalReplay::Result JournalReplay::undo(const InstallHistory::Install& install
             const HostPath kept = aside(number);
             const bool removed = what == u"remove"_s;
             if (!number.isEmpty() && exists(kept) &&
-                (!changedSince(path, !removed) ||
+                (!changedSince(path, signatureAt(path), !removed) ||
                  mayOverwrite(path, u"The file "_s + at(path).display() + changedText +
                                         u"Put back the file as it was before that install all "
                                         u"the same?"_s))) {
@@ -157,7 +164,7 @@ JournalReplay::Result JournalReplay::undo(const InstallHistory::Install& install
         } else if (what == u"rename"_s) {
             const QString to = it->fields.value(1);
             const bool goesBack =
-                !changedSince(to, true) ||
+                !changedSince(to, signatureAt(to), true) ||
                 mayOverwrite(to, u"The file "_s + at(to).display() + changedText +
                                      u"Put back the file as it was before that install all the "
                                      u"same?"_s);

@@ -25,9 +25,14 @@ QString listed(const QStringList& items)
 
 QString told(const QString& what, const JournalReplay::Result& result)
 {
-    QString text = what + u": "_s + QString::number(result.restored) +
-                   u" files and folders were put back, "_s + QString::number(result.removed) +
-                   u" that it had added were removed."_s;
+    const auto count = [](int n, const QString& one, const QString& many) {
+        return QString::number(n) + u' ' + (n == 1 ? one : many);
+    };
+    QString text = what + u": "_s +
+                   count(result.restored, u"file or folder was put back, "_s,
+                         u"files and folders were put back, "_s) +
+                   count(result.removed, u"that it had added was removed."_s,
+                         u"that it had added were removed."_s);
     if (!result.kept.isEmpty())
         text += u"\r\n\r\nThese had changed since and were kept as they are:\r\n"_s +
                 listed(result.kept);
@@ -76,9 +81,11 @@ UndoOperation::Outcome UndoOperation::undo(const HostPath& game, int index)
         QStringList newer;
         for (int i = 0; i < index; ++i)
             newer.append(InstallHistory::describe(installs[i]));
-        question += u"\r\n\r\nThe "_s + QString::number(index) +
-                    u" installs made after it are undone first, the newest first:\r\n"_s +
-                    listed(newer);
+        question += index == 1 ? u"\r\n\r\nThe install made after it is undone first:\r\n"_s
+                               : u"\r\n\r\nThe "_s + QString::number(index) +
+                                     u" installs made after it are undone first, the newest "
+                                     u"first:\r\n"_s;
+        question += listed(newer);
     }
     if (!m_ui.askYesNo(question))
         return Outcome::Declined;
@@ -92,9 +99,9 @@ UndoOperation::Outcome UndoOperation::undo(const HostPath& game, int index)
         const JournalReplay::Result result =
             JournalReplay(m_ui, game).undo(installs[i], installs[i].finished);
         whole = whole && result.failed.isEmpty() && result.kept.isEmpty();
-        texts.append(told(u"The install "_s + InstallHistory::describe(installs[i]) +
-                              u" has been undone"_s,
-                          result));
+        texts.append(
+            told(u"The install "_s + InstallHistory::describe(installs[i]) + u" has been undone"_s,
+                 result));
         if (!result.failed.isEmpty())
             break; // an older install cannot be undone over what this one left
     }

@@ -11,10 +11,10 @@ class UserInterface;
 class UndoOperation {
 public:
     enum class Outcome {
-        Undone,    // every file is as it was before
-        Partly,    // some files were kept as they are, or could not be put back; the message says
-        Declined,  // the user said No
-        Nothing,   // no install to take back
+        Undone,   // every file is as it was before
+        Partly,   // some files were kept as they are, or could not be put back; the message says
+        Declined, // the user said No
+        Nothing,  // no install to take back
     };
 
     explicit UndoOperation(UserInterface& ui) : m_ui(ui) {}

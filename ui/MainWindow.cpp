@@ -5,15 +5,19 @@
 #include "MissingStockReport.h"
 #include "Twips.h"
 #include "Version.h"
+#include "install/InstallHistory.h"
 #include "install/InstallOperation.h"
+#include "install/UndoOperation.h"
 #include "util/TextFile.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -30,7 +34,7 @@ MainWindow::MainWindow(QString programFolder, QWidget* parent)
       m_gamePathEdit(new QLineEdit(this)), m_pathLabel(new QLabel(u"Rail Simulator Path"_s, this)),
       m_browseButton(new QPushButton(u"....."_s, this)),
       m_installButton(new QPushButton(u"Install Route"_s, this)),
-      m_progressBar(new QProgressBar(this))
+      m_progressBar(new QProgressBar(this)), m_undoButton(new QPushButton(u"Undo..."_s, this))
 {
     // Tests and accessibility tools find the window and its controls by these names.
     setObjectName(u"frmVeltrane"_s);
@@ -39,6 +43,7 @@ MainWindow::MainWindow(QString programFolder, QWidget* parent)
     m_browseButton->setObjectName(u"Command1"_s);
     m_installButton->setObjectName(u"Command2"_s);
     m_progressBar->setObjectName(u"progressBar"_s);
+    m_undoButton->setObjectName(u"undoButton"_s);
 
     setWindowTitle(u"Veltrane  Version "_s + QString::number(kVersionMajor) + u'.' +
                    QString::number(kVersionMinor) + u'.' + QString::number(kVersionRevision));
@@ -64,15 +69,64 @@ MainWindow::MainWindow(QString programFolder, QWidget* parent)
     m_progressBar->setAccessibleName(u"Files copied"_s);
     m_progressBar->hide();
 
+    // Taking installs back, in the free corner left of the install button: the four
+    // controls keep their places.
+    m_undoButton->setGeometry(twipsRect(240, 1440, 1575, 375));
+    m_undoButton->setAccessibleName(u"Undo an install into this game folder"_s);
+    m_undoButton->setToolTip(u"Put the game folder back as it was before an install"_s);
+    m_undoButton->setMenu(new QMenu(m_undoButton));
+
     setTabOrder(m_gamePathEdit, m_browseButton);
     setTabOrder(m_browseButton, m_installButton);
+    setTabOrder(m_installButton, m_undoButton);
 
     connect(m_gamePathEdit, &QLineEdit::returnPressed, this, &MainWindow::takeTypedGamePath);
     connect(m_browseButton, &QPushButton::clicked, this, &MainWindow::browse);
     connect(m_installButton, &QPushButton::clicked, this, &MainWindow::install);
+    connect(m_undoButton->menu(), &QMenu::aboutToShow, this, &MainWindow::listUndoableInstalls);
 
     fillGamePath();
     detectPackageKind();
+    // Once the window shows: an install the program was killed in must be the first thing
+    // the user hears of.
+    QTimer::singleShot(0, this, &MainWindow::offerRollback);
+}
+
+void MainWindow::offerRollback()
+{
+    if (m_installing || m_gamePathEdit->text().trimmed().isEmpty())
+        return;
+    m_installing = true;
+    UndoOperation(*this).offerRollback(HostPath::fromProgramPath(m_gamePathEdit->text()));
+    m_installing = false;
+}
+
+void MainWindow::listUndoableInstalls()
+{
+    QMenu* menu = m_undoButton->menu();
+    menu->clear();
+    const QString folder = m_gamePathEdit->text();
+    const QList<InstallHistory::Install> installs =
+        folder.trimmed().isEmpty() ? QList<InstallHistory::Install>()
+                                   : InstallHistory(HostPath::fromProgramPath(folder)).installs();
+    if (installs.isEmpty()) {
+        menu->addAction(u"No install into this game folder can be undone"_s)->setEnabled(false);
+        return;
+    }
+    for (int i = 0; i < installs.size(); ++i) {
+        QAction* action = menu->addAction((i == 0 ? u"Undo the last install: "_s : u"Undo "_s) +
+                                          InstallHistory::describe(installs[i]));
+        connect(action, &QAction::triggered, this, [this, i] { undoInstall(i); });
+    }
+}
+
+void MainWindow::undoInstall(int index)
+{
+    if (m_installing)
+        return;
+    m_installing = true;
+    UndoOperation(*this).undo(HostPath::fromProgramPath(m_gamePathEdit->text()), index);
+    m_installing = false;
 }
 
 void MainWindow::fillGamePath()

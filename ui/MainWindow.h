@@ -31,6 +31,8 @@ public:
     QPushButton* browseButton() const { return m_browseButton; }
     QPushButton* installButton() const { return m_installButton; }
     QProgressBar* progressBar() const { return m_progressBar; }
+    // Lists the installs into the game folder shown that can be undone, newest first.
+    QPushButton* undoButton() const { return m_undoButton; }
 
     // UserInterface
     void showMessage(const QString& text, Icon icon) override;
@@ -48,6 +50,9 @@ private Q_SLOTS:
     void takeTypedGamePath();
     void browse();
     void install();
+    void listUndoableInstalls();
+    void undoInstall(int index);
+    void offerRollback();
 
 private:
     void fillGamePath();
@@ -64,6 +69,7 @@ private:
     QPushButton* m_browseButton;
     QPushButton* m_installButton;
     QProgressBar* m_progressBar;
+    QPushButton* m_undoButton;
 };
 
 } // namespace veltrane

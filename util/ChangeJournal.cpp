@@ -4,9 +4,11 @@
 #include "JournalFormat.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <filesystem>
 
 #ifdef Q_OS_UNIX
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 #ifdef Q_OS_WIN
@@ -21,7 +23,7 @@ namespace veltrane {
 
 namespace {
 
-thread_local ChangeJournal* t_current = nullptr;
+thread_local ChangeJournal* currentJournal = nullptr;
 
 // How long a record may wait in the page cache before it is synced to the disk.
 constexpr qint64 kSyncInterval = 200;
@@ -33,23 +35,31 @@ bool isBlueprintCache(const HostPath& path)
 
 } // namespace
 
-QString ChangeJournal::signatureOf(const HostPath& host)
+QString ChangeJournal::signature(qint64 size, qint64 writtenTicks)
 {
-    const fs::path& path = host.fs();
-    std::error_code error;
-    const auto size = fs::file_size(path, error);
-    if (error)
-        return {};
-    const auto time = fs::last_write_time(path, error);
-    if (error)
-        return {};
-    return QString::number(qulonglong(size)) + u':' +
-           QString::number(qlonglong(time.time_since_epoch().count()));
+    return QString::number(size) + u':' + QString::number(writtenTicks);
 }
 
-ChangeJournal::ChangeJournal(const HostPath& gameRoot, const HostPath& folder,
-                             const Header& header)
-    : m_root(gameRoot), m_folder(folder), m_previous(t_current)
+QString ChangeJournal::signatureOf(const HostPath& path)
+{
+    // One look at the file: its size and the time it was last written.
+#ifdef Q_OS_UNIX
+    struct stat info {};
+    if (::stat(QFile::encodeName(path.toString()).constData(), &info) != 0)
+        return {};
+    return signature(info.st_size, info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec);
+#else
+    std::error_code error;
+    const auto size = fs::file_size(path.fs(), error);
+    const auto written = fs::last_write_time(path.fs(), error);
+    if (error)
+        return {};
+    return signature(qint64(size), qint64(written.time_since_epoch().count()));
+#endif
+}
+
+ChangeJournal::ChangeJournal(const HostPath& gameRoot, const HostPath& folder, const Header& header)
+    : m_root(gameRoot), m_folder(folder), m_previous(currentJournal)
 {
     std::error_code error;
     fs::create_directories(folder.child(JournalFormat::kAsideFolder).fs(), error);
@@ -64,39 +74,44 @@ ChangeJournal::ChangeJournal(const HostPath& gameRoot, const HostPath& folder,
     record({u"game"_s, gameRoot.toString()});
     record({u"package"_s, header.package});
     record({u"kind"_s, header.kind});
-    record({u"started"_s, QDateTime::currentDateTimeUtc().toString(Qt::ISODate)}, true);
-    t_current = this;
+    record({u"started"_s, QDateTime::currentDateTimeUtc().toString(Qt::ISODate)}, Urgency::SyncNow);
+    currentJournal = this;
 }
 
 ChangeJournal::~ChangeJournal()
 {
-    t_current = m_previous;
+    if (!m_failed && !m_pending.isEmpty())
+        m_file.write(m_pending);
+    currentJournal = m_previous;
 }
 
 ChangeJournal* ChangeJournal::current()
 {
-    return t_current;
+    return currentJournal;
 }
 
 void ChangeJournal::fail(const QString& reason)
 {
     m_failed = true;
-    throw FileError(FileError::Kind::Journal, u"The install's journal could not be kept: "_s +
-                                                  reason);
+    throw FileError(FileError::Kind::Journal,
+                    u"The install's journal could not be kept: "_s + reason);
 }
 
-void ChangeJournal::record(const QStringList& fields, bool syncNow)
+void ChangeJournal::record(const QStringList& fields, Urgency urgency)
 {
     if (m_failed)
         fail(u"an earlier record failed"_s);
-    static const QStringList kChanges{u"create"_s, u"replace"_s, u"rename"_s, u"mkdir"_s,
-                                      u"rmdir"_s, u"remove"_s, u"dropped"_s, u"note"_s};
+    static const QStringList kChanges{u"create"_s, u"replace"_s, u"rename"_s,  u"mkdir"_s,
+                                      u"rmdir"_s,  u"remove"_s,  u"dropped"_s, u"note"_s};
     if (kChanges.contains(fields.first()))
         ++m_changes;
-    const QByteArray line = JournalFormat::line(fields);
-    if (m_file.write(line) != line.size())
+    m_pending += JournalFormat::line(fields);
+    if (urgency == Urgency::MayWait)
+        return;
+    if (m_file.write(m_pending) != m_pending.size())
         fail(m_file.errorString());
-    if (!syncNow && m_sinceSync.elapsed() < kSyncInterval)
+    m_pending.clear();
+    if (urgency != Urgency::SyncNow && m_sinceSync.elapsed() < kSyncInterval)
         return;
 #ifdef Q_OS_UNIX
     const bool synced = ::fdatasync(m_file.handle()) == 0;
@@ -116,8 +131,8 @@ bool ChangeJournal::covers(const HostPath& path) const
     if (relative.empty() || relative == ".")
         return false;
     const fs::path first = *relative.begin();
-    return first != ".." && HostPath::fromFs(first).toString() !=
-                                JournalFormat::kJournalsFolder.section(u'/', 0, 0);
+    return first != ".." &&
+           HostPath::fromFs(first).toString() != JournalFormat::kJournalsFolder.section(u'/', 0, 0);
 }
 
 QString ChangeJournal::relative(const HostPath& path) const
@@ -157,7 +172,7 @@ void ChangeJournal::willRename(const HostPath& from, const HostPath& to)
     const bool replaces = fs::exists(fs::symlink_status(to.fs(), error));
     const HostPath aside = nextAside();
     record({u"rename"_s, relative(from), relative(to), replaces ? aside.fileName() : QString()},
-           true);
+           Urgency::SyncNow);
     if (m_created.remove(relative(from)))
         m_created.insert(relative(to));
     if (!replaces)
@@ -191,7 +206,7 @@ bool ChangeJournal::removeKeepingAside(const HostPath& path)
         return false;
     }
     const HostPath aside = nextAside();
-    record({u"remove"_s, relative(path), aside.fileName()}, true);
+    record({u"remove"_s, relative(path), aside.fileName()}, Urgency::SyncNow);
     std::error_code error;
     fs::rename(path.fs(), aside.fs(), error);
     if (error)
@@ -199,19 +214,23 @@ bool ChangeJournal::removeKeepingAside(const HostPath& path)
     return true;
 }
 
-void ChangeJournal::changed(const HostPath& path)
+void ChangeJournal::changed(const HostPath& path, const QString& knownSignature)
 {
-    record({u"done"_s, relative(path), signatureOf(path)});
+    // Only an undo's questions read it: it may wait for the next record.
+    record(
+        {u"done"_s, relative(path), knownSignature.isEmpty() ? signatureOf(path) : knownSignature},
+        Urgency::MayWait);
 }
 
 void ChangeJournal::note(const QString& what)
 {
-    record({u"note"_s, what}, true);
+    record({u"note"_s, what}, Urgency::SyncNow);
 }
 
 void ChangeJournal::finish(const QString& outcome)
 {
-    record({u"end"_s, outcome, QDateTime::currentDateTimeUtc().toString(Qt::ISODate)}, true);
+    record({u"end"_s, outcome, QDateTime::currentDateTimeUtc().toString(Qt::ISODate)},
+           Urgency::SyncNow);
 }
 
 } // namespace veltrane

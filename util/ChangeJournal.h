@@ -51,8 +51,9 @@ public:
     // Removes path by moving it aside, a file or a whole tree; false for a blueprint cache,
     // which the caller removes for good.
     bool removeKeepingAside(const HostPath& path);
-    // After a change: what the install left at path, to tell later whether it changed since.
-    void changed(const HostPath& path);
+    // After a change: what the install left at path, to tell later whether it changed since;
+    // its signature when the caller knows it already.
+    void changed(const HostPath& path, const QString& knownSignature = {});
     // A change made outside the journal's reach (Wine's cmd running a batch file).
     void note(const QString& what);
     // The install ended, the way it did; a journal without this is one of an install cut short.
@@ -62,11 +63,18 @@ public:
     // Whether any change was recorded: an install that changed nothing leaves nothing to undo.
     bool hasChanges() const { return m_changes > 0; }
 
-    // What tells a file from the one the install left: its size and its time of change.
+    // What tells a file from the one the install left: its size and its time of change (in
+    // the system's own ticks); empty when there is no file.
     static QString signatureOf(const HostPath& path);
+    static QString signature(qint64 size, qint64 writtenTicks);
 
 private:
-    void record(const QStringList& fields, bool syncNow = false);
+    enum class Urgency {
+        MayWait, // written with the next record
+        Write,   // written now, synced within the interval
+        SyncNow,
+    };
+    void record(const QStringList& fields, Urgency urgency = Urgency::Write);
     QString relative(const HostPath& path) const;
     HostPath nextAside();
     [[noreturn]] void fail(const QString& reason);
@@ -74,6 +82,7 @@ private:
     HostPath m_root;
     HostPath m_folder;
     QFile m_file;
+    QByteArray m_pending;
     int m_asides = 0;
     int m_changes = 0;
     // The paths this install made, which need no keeping when it removes them again.

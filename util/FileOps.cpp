@@ -10,6 +10,12 @@
 #include <QSaveFile>
 #include <filesystem>
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace fs = std::filesystem;
 
 using namespace Qt::StringLiterals;
@@ -73,53 +79,150 @@ bool writeRefused(const HostPath& path)
     return fs::is_directory(parent) && !mayWrite(folder, parent);
 }
 
+#ifdef Q_OS_UNIX
+std::error_code lastError()
+{
+    return {errno, std::generic_category()};
+}
+
+// Copies the bytes of fd `in` to `out`: in the kernel where it can, else through a buffer.
+bool copyBytes(int in, int out, off_t size)
+{
+    off_t done = 0;
+#ifdef Q_OS_LINUX
+    while (done < size) {
+        const ssize_t now = ::copy_file_range(in, nullptr, out, nullptr, size_t(size - done), 0);
+        if (now <= 0)
+            break;
+        done += now;
+    }
+    if (done == size)
+        return true;
+    // Across file systems on older kernels, or a file that changed its size meanwhile.
+    if (::lseek(in, done, SEEK_SET) != done || ::lseek(out, done, SEEK_SET) != done)
+        return false;
+#endif
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(in, buffer, sizeof buffer);
+        if (got == 0)
+            return true;
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        for (ssize_t written = 0; written < got;) {
+            const ssize_t now = ::write(out, buffer + written, size_t(got - written));
+            if (now < 0 && errno != EINTR)
+                return false;
+            written += qMax<ssize_t>(now, 0);
+        }
+    }
+}
+#endif
+
+// Copies the file `from` to `to`, a name no file may hold yet, with its permissions, and
+// tells the copy's journal signature where it can. Fewer looks at the two files than
+// std::filesystem takes: they count in a tree of many small files.
+std::error_code copyToNewFile(const HostPath& from, const HostPath& to, QString& signature)
+{
+#ifdef Q_OS_UNIX
+    // Not blocking: a pipe in a package is refused, not waited on.
+    const int in =
+        ::open(QFile::encodeName(from.toString()).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (in < 0)
+        return lastError();
+    struct stat info {};
+    if (::fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const std::error_code error =
+            S_ISREG(info.st_mode) ? lastError() : std::make_error_code(std::errc::not_supported);
+        ::close(in);
+        return error;
+    }
+    const int out = ::open(QFile::encodeName(to.toString()).constData(),
+                           O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 07777);
+    if (out < 0) {
+        const std::error_code error = lastError();
+        ::close(in);
+        return error;
+    }
+    std::error_code error;
+    if (!copyBytes(in, out, info.st_size))
+        error = lastError();
+    // A rename keeps the time of the last write.
+    if (struct stat written{}; !error && ::fstat(out, &written) == 0)
+        signature = ChangeJournal::signature(
+            written.st_size, written.st_mtim.tv_sec * 1000000000LL + written.st_mtim.tv_nsec);
+    if (::close(out) != 0 && !error)
+        error = lastError();
+    ::close(in);
+    if (error) {
+        std::error_code ignored;
+        fs::remove(to.fs(), ignored);
+    }
+    return error;
+#else
+    Q_UNUSED(signature);
+    std::error_code error;
+    fs::copy_file(from.fs(), to.fs(), fs::copy_options::none, error);
+    return error;
+#endif
+}
+
 } // namespace
 
 HostPath FileOps::passingName(const HostPath& path)
 {
-    for (;;) {
-        const QString name = u'.' + path.fileName() + u".veltrane-"_s +
-                             QString::number(QRandomGenerator::global()->generate(), 36);
-        const HostPath candidate = path.parent().child(name);
-        if (!exists(candidate))
-            return candidate;
-    }
+    // Random enough that the name is free; whoever takes it makes sure.
+    return path.parent().child(u'.' + path.fileName() + u".veltrane-"_s +
+                               QString::number(QRandomGenerator::global()->generate64(), 36));
 }
 
 void FileOps::copyFile(const HostPath& from, const HostPath& to)
 {
     checkBoundary(to, LastName::Keep);
     std::error_code error;
-    if (!fs::is_regular_file(from.fs(), error))
-        fail(error ? error : std::make_error_code(std::errc::no_such_file_or_directory), from);
-    // Opened to be sure: a package file that cannot be read is no fault of the game's.
-    if (QFile source(from.toString()); !source.open(QIODevice::ReadOnly))
-        throw FileError(FileError::Kind::Other,
-                        source.errorString() + u": it cannot be read ("_s + from.display() + u')');
-    if (fs::is_directory(fs::symlink_status(to.fs(), error)))
+    const fs::file_status target = fs::symlink_status(to.fs(), error);
+    if (fs::is_directory(target))
         fail(std::make_error_code(std::errc::is_a_directory), to);
     // The new file takes the name by a rename, which a read-only file would not stop.
-    if (writeRefused(to))
+    if (fs::is_regular_file(target) && !mayWrite(to.fs(), target))
         fail(std::make_error_code(std::errc::permission_denied), to);
 
     ChangeJournal* journal = journalFor(to);
     if (journal) {
-        if (exists(to))
+        if (fs::exists(target))
             journal->willReplace(to);
         else
             journal->willCreate(to);
     }
-    const HostPath part = passingName(to);
-    fs::copy_file(from.fs(), part.fs(), fs::copy_options::none, error);
+    // The passing name is taken by the copy itself: no other file can be met there.
+    HostPath part;
+    QString signature;
+    do {
+        part = passingName(to);
+        error = copyToNewFile(from, part, signature);
+    } while (error == std::errc::file_exists);
     if (!error)
         fs::rename(part.fs(), to.fs(), error);
     if (error) {
         std::error_code ignored;
         fs::remove(part.fs(), ignored);
+        // A package file that cannot be read is no fault of the game's: making the game
+        // writable would not help it.
+        if (!fs::is_regular_file(from.fs(), ignored))
+            fail(std::make_error_code(std::errc::no_such_file_or_directory), from);
+        if (QFile source(from.toString()); !source.open(QIODevice::ReadOnly))
+            throw FileError(FileError::Kind::Other, source.errorString() +
+                                                        u": it cannot be read ("_s +
+                                                        from.display() + u')');
+        if (writeRefused(to))
+            fail(std::make_error_code(std::errc::permission_denied), to);
         fail(error, to);
     }
     if (journal)
-        journal->changed(to);
+        journal->changed(to, signature);
 }
 
 void FileOps::linkOrCopy(const HostPath& from, const HostPath& to)

@@ -36,7 +36,8 @@ void removeTree(const HostPath& path);
 qint64 fileSize(const HostPath& path);
 // Replaces the file by a complete new one, or leaves it as it was.
 void writeWhole(const HostPath& path, const QByteArray& bytes);
-// A name beside path, free now, for a file that takes path's name once it is complete.
+// A name beside path, for a file that takes path's name once it is complete; free but for a
+// chance the caller rules out by creating it exclusively.
 HostPath passingName(const HostPath& path);
 
 } // namespace FileOps

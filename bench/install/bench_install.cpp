@@ -1,5 +1,6 @@
-// The install's copy of a package tree against cp -r, and the route list splice against
-// reading and writing the same list once.
+// The install's copy of a package tree, its journal kept, against cp -r; the undo of that
+// copy against cp -r of the files it replaced; and the route list splice against reading and
+// writing the same list once.
 //
 //   bench_install [files]        files in the package tree, default 20000 (10 per folder)
 //   VELTRANE_BENCH_FILES         the same as the argument
@@ -8,7 +9,10 @@
 #include "BenchTiming.h"
 #include "BenchUserInterface.h"
 #include "install/FolderCopy.h"
+#include "install/InstallHistory.h"
+#include "install/JournalReplay.h"
 #include "install/RouteListSplice.h"
+#include "util/ChangeJournal.h"
 #include "util/TextFile.h"
 
 #include <QCoreApplication>
@@ -17,6 +21,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <optional>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -97,10 +102,12 @@ bool makeGame(const QString& game, int files, qint64 bigBytes)
 void copyBenchmark(const QString& root, int files, qint64 bigBytes)
 {
     std::printf("# copy: %d files in %d folders, %d of %lld MB, into a game folder holding half "
-                "of them; wall time\n",
+                "of them, the install's journal kept; undo: the same install taken back, against "
+                "cp -r of the files it replaced; wall time\n",
                 files, files / kFilesPerFolder, kBigFiles, static_cast<long long>(bigBytes >> 20));
     const QString source = root + u"/package/Rail Simulator"_s;
-    if (!makeTree(source, files, bigBytes)) {
+    const QString original = root + u"/original"_s;
+    if (!makeTree(source, files, bigBytes) || !makeGame(original, files, bigBytes)) {
         std::printf("copy: cannot make the package tree\n");
         return;
     }
@@ -108,13 +115,18 @@ void copyBenchmark(const QString& root, int files, qint64 bigBytes)
     FolderCopy folders(ui);
     double cpBest = 0;
     double oursBest = 0;
+    double cpBackBest = 0;
+    double undoBest = 0;
+    bool undoWhole = true;
     long rssBefore = 0;
     long rssAfter = 0;
+    const auto best = [](double& slot, double ms) { slot = slot == 0 ? ms : qMin(slot, ms); };
     // Two rounds in opposite order, so that neither side always meets the other's
     // unflushed writes.
     for (int round = 0; round < 2; ++round) {
         const QString cpGame = root + u"/cp-game"_s;
         const QString ourGame = root + u"/our-game"_s;
+        const HostPath game = HostPath::fromProgramPath(ourGame);
         if (!makeGame(cpGame, files, bigBytes) || !makeGame(ourGame, files, bigBytes)) {
             std::printf("copy: cannot make the game folders\n");
             return;
@@ -122,21 +134,35 @@ void copyBenchmark(const QString& root, int files, qint64 bigBytes)
         flushToDisk();
         bool cpFailed = false;
         const auto runCp = [&] {
-            const double ms = timeMs([&] {
-                cpFailed = QProcess::execute(u"cp"_s, {u"-r"_s, source + u"/."_s, cpGame}) != 0;
-            });
-            cpBest = cpBest == 0 ? ms : qMin(cpBest, ms);
+            best(
+                cpBest, timeMs([&] {
+                    cpFailed = QProcess::execute(u"cp"_s, {u"-r"_s, source + u"/."_s, cpGame}) != 0;
+                }));
+            flushToDisk();
+            // What an undo without a journal would do: the replaced files copied back over.
+            best(cpBackBest, timeMs([&] {
+                     cpFailed = cpFailed || QProcess::execute(u"cp"_s, {u"-r"_s, original + u"/."_s,
+                                                                        cpGame}) != 0;
+                 }));
             flushToDisk();
         };
         const auto runOurs = [&] {
             if (rssBefore == 0)
                 rssBefore = peakRssKb();
-            const double ms = timeMs([&] {
-                folders.copyFolder(HostPath::fromProgramPath(source),
-                                   HostPath::fromProgramPath(ourGame), true);
-            });
+            best(oursBest, timeMs([&] {
+                     std::optional<ChangeJournal> journal;
+                     journal.emplace(game, InstallHistory(game).newJournal(),
+                                     ChangeJournal::Header{u"bench"_s, u"assets"_s});
+                     folders.copyFolder(HostPath::fromProgramPath(source), game, true);
+                     journal->finish(u"completed"_s);
+                 }));
             rssAfter = peakRssKb();
-            oursBest = oursBest == 0 ? ms : qMin(oursBest, ms);
+            flushToDisk();
+            best(undoBest, timeMs([&] {
+                     const auto installs = InstallHistory(game).installs();
+                     const auto result = JournalReplay(ui, game).undo(installs.first(), true);
+                     undoWhole = undoWhole && result.failed.isEmpty() && result.kept.isEmpty();
+                 }));
             flushToDisk();
         };
         if (round == 0) {
@@ -153,10 +179,14 @@ void copyBenchmark(const QString& root, int files, qint64 bigBytes)
         QDir(cpGame).removeRecursively();
         QDir(ourGame).removeRecursively();
     }
-    report(u"copydir_%1_files_against_cp_r"_s.arg(files), cpBest, oursBest, 1.25);
+    if (!undoWhole)
+        std::printf("undo: some files were not put back\n");
+    report(u"copydir_%1_files_with_journal_against_cp_r"_s.arg(files), cpBest, oursBest, 1.25);
+    report(u"undo_%1_files_against_cp_r_of_replaced"_s.arg(files), cpBackBest, undoBest, 1.5);
     std::printf("copydir_peak_rss: %ld KiB before the copies, %ld KiB after (+%ld KiB)\n",
                 rssBefore, rssAfter, rssAfter - rssBefore);
     QDir(root + u"/package"_s).removeRecursively();
+    QDir(original).removeRecursively();
 }
 
 QString routeRecord(int i, const QString& name)

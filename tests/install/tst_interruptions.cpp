@@ -4,6 +4,8 @@
 #include "EnvironmentGuard.h"
 #include "FileFixture.h"
 #include "InstallFixture.h"
+#include "ScriptedUserInterface.h"
+#include "install/UndoOperation.h"
 
 #include <QDir>
 #include <QProcess>
@@ -44,14 +46,23 @@ bool isWorkFile(const QString& relative)
     return passing.match(relative).hasMatch() || relative.endsWith(u"del_blueprints.bat"_s);
 }
 
+const QByteArray kCoach =
+    "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<cBlueprintLoader>\r\n\t<Blueprint>\r\n"
+    "\t\t<cWagonBlueprint>\r\n\t\t\t<Name d:type=\"cDeltaString\">Coach</Name>\r\n"
+    "\t\t\t<DisplayName>\r\n\t\t\t\t<English d:type=\"cDeltaString\">Coach</English>\r\n"
+    "\t\t\t</DisplayName>\r\n\t\t\t<Children>\r\n\t\t\t\t<cEntityContainerBlueprint-sChild>\r\n"
+    "\t\t\t\t\t<ChildName d:type=\"cDeltaString\">Passenger1</ChildName>\r\n"
+    "\t\t\t\t</cEntityContainerBlueprint-sChild>\r\n\t\t\t</Children>\r\n"
+    "\t\t</cWagonBlueprint>\r\n\t</Blueprint>\r\n</cBlueprintLoader>\r\n";
+
 // A game with a large route list, a route with a large scenario list, and a tree of assets
-// that the package replaces half of; the package; and the game as a complete install leaves
-// it.
+// that the package replaces half of; the package, whose scenario needs rolling stock that is
+// made from a base; and the game as a complete install leaves it.
 class Interrupted {
 public:
-    Interrupted(const QString& kind, const QString& failure = {}) : m_kind(kind)
+    Interrupted(const QString& kind, int assets) : m_kind(kind)
     {
-        m_environment.set("VELTRANE_SUBSTITUTE_FAIL", failure.toUtf8());
+        m_environment.set("VELTRANE_SUBSTITUTE_FAIL", QByteArray());
         QStringList routes;
         for (int i = 0; i < 12000; ++i)
             routes.append(u"route-"_s + QString::number(i));
@@ -64,12 +75,13 @@ public:
                          QByteArray::number(i) + "</DevString>\r\n\t\t</cScenarioProperties>\r\n";
         scenarios += "\t</Record>\r\n</cScenarioList>\r\n";
         writeFile(m_template + u'/' + kRouteFolder + u"Scenarios.bin"_s, serialised(scenarios));
-        for (int i = 0; i < 24; ++i) {
-            const QString name = u"Assets/Kuju/Stock/Wagon%1.bin"_s.arg(i);
-            writeFile(m_template + u'/' + name, QByteArray(1000 + i, char('a' + i % 26)));
+        for (int i = 0; i < assets; ++i) {
+            const QString name = u"Assets/Kuju/Stock%1/Wagon%2.bin"_s.arg(i / 100).arg(i);
+            writeFile(m_template + u'/' + name, QByteArray(1000 + i % 97, char('a' + i % 26)));
             if (i % 2 == 0)
-                writeFile(m_package + u"/Rail Simulator/"_s + name, QByteArray(2000 + i, 'N'));
+                writeFile(m_package + u"/Rail Simulator/"_s + name, QByteArray(2000 + i % 89, 'N'));
         }
+        writeFile(m_template + u"/Assets/Kuju/Stock/Coach.bin"_s, serialised(kCoach));
         writeFile(m_template + u"/Assets/Kuju/Blueprints.pak"_s, "cache");
         writeFile(m_package + u"/Rail Simulator/Assets/Kuju/New/Tank.bin"_s, "new tank");
         writeFile(m_package + u"/Veltrane.xxx"_s,
@@ -78,7 +90,7 @@ public:
         writeFile(m_package + u"/Scenario.zzz"_s,
                   "\t\t<cScenarioProperties d:id=\"5\">\r\n\t\t\t<DevString "
                   "d:type=\"cDeltaString\">SC-NEW</DevString>\r\n\t\t</cScenarioProperties>\r\n");
-        writeFile(m_package + u"/Scenario.qqq"_s, QByteArray());
+        writeFile(m_package + u"/Scenario.qqq"_s, "Kuju\\Stock\\Coach_DO.xml,0,0,,,,,,,,,\r\n");
         m_before = gameFiles(m_template);
 
         copyTree(m_template, m_game);
@@ -94,9 +106,11 @@ public:
 
     // Runs the install on a fresh game, ended after its Nth breath, or by the test after
     // afterMs; the failures of the game left behind, empty when there is none.
-    QStringList interrupt(long killAt, int afterMs = -1)
+    QStringList interrupt(long killAt, int afterMs = -1, bool freshGame = true)
     {
-        copyTree(m_template, m_game);
+        if (freshGame)
+            copyTree(m_template, m_game);
+        m_killed = false;
         QProcess run;
         QStringList arguments{m_package, m_game, m_kind};
         if (killAt > 0)
@@ -106,7 +120,33 @@ public:
         if (afterMs >= 0 && !run.waitForFinished(afterMs))
             run.kill();
         run.waitForFinished(120000);
+        m_killed = run.exitStatus() == QProcess::CrashExit;
         return damage();
+    }
+
+    // Takes the install cut short back as the program does when it starts again, answering
+    // Yes; the files that are not as they were before the install.
+    QStringList rollBack()
+    {
+        ScriptedUserInterface ui;
+        ui.answerYes();
+        // A run that ended before its kill point finished: it is undone instead.
+        if (m_killed)
+            UndoOperation(ui).offerRollback(HostPath::fromHost(m_game));
+        else
+            UndoOperation(ui).undo(HostPath::fromHost(m_game), 0);
+        const QMap<QString, QByteArray> now = gameFiles(m_game);
+        QStringList differing;
+        for (auto it = m_before.cbegin(); it != m_before.cend(); ++it) {
+            // The game rebuilds its blueprint caches; they are not kept.
+            if (!it.key().endsWith(u"Blueprints.pak"_s) && now.value(it.key()) != it.value())
+                differing.append(it.key());
+        }
+        for (auto it = now.cbegin(); it != now.cend(); ++it) {
+            if (!m_before.contains(it.key()))
+                differing.append(it.key() + u" is new"_s);
+        }
+        return differing;
     }
 
 private:
@@ -148,6 +188,7 @@ private:
     QMap<QString, QByteArray> m_before;
     QMap<QString, QByteArray> m_after;
     long m_eventPoints = 0;
+    bool m_killed = false;
 };
 
 } // namespace
@@ -159,6 +200,8 @@ private Q_SLOTS:
     void initTestCase();
     void killedAtEveryBreathLeavesEveryFileWhole_data();
     void killedAtEveryBreathLeavesEveryFileWhole();
+    void killedInstallIsTakenBackWhole_data();
+    void killedInstallIsTakenBackWhole();
 
 private:
     EnvironmentGuard m_environment;
@@ -182,7 +225,7 @@ void TestInterruptions::killedAtEveryBreathLeavesEveryFileWhole_data()
 void TestInterruptions::killedAtEveryBreathLeavesEveryFileWhole()
 {
     QFETCH(QString, kind);
-    Interrupted install(kind);
+    Interrupted install(kind, 24);
     QVERIFY(install.eventPoints() > 10);
     // The serialiser's runs take a step more or less from run to run, which moves the later
     // breaths: two rounds meet each of them.
@@ -199,6 +242,32 @@ void TestInterruptions::killedAtEveryBreathLeavesEveryFileWhole()
         const QStringList damaged = install.interrupt(0, after);
         QVERIFY2(damaged.isEmpty(), qPrintable(u"killed after "_s + QString::number(after) +
                                                u" ms: "_s + damaged.join(u", "_s)));
+    }
+}
+
+void TestInterruptions::killedInstallIsTakenBackWhole_data()
+{
+    killedAtEveryBreathLeavesEveryFileWhole_data();
+}
+
+void TestInterruptions::killedInstallIsTakenBackWhole()
+{
+    QFETCH(QString, kind);
+    Interrupted install(kind, 2000);
+    constexpr long kPoints = 50;
+    const long last = install.eventPoints();
+    QVERIFY(last > kPoints);
+    install.interrupt(1);
+    QVERIFY(install.rollBack().isEmpty());
+    for (long k = 0; k < kPoints; ++k) {
+        const long point = 1 + k * (last - 1) / (kPoints - 1);
+        // Each roll back leaves the game as it was: the next install starts from there.
+        QStringList damaged = install.interrupt(point, -1, false);
+        if (damaged.isEmpty())
+            damaged = install.rollBack();
+        QVERIFY2(damaged.isEmpty(),
+                 qPrintable(u"killed at breath "_s + QString::number(point) + u" of "_s +
+                            QString::number(last) + u": "_s + damaged.mid(0, 10).join(u", "_s)));
     }
 }
 

@@ -28,10 +28,14 @@ void ModalWatcher::poll()
         return;
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
         m_messages.append({box->windowTitle(), box->text(), box->icon()});
-        if (QAbstractButton* ok = box->button(QMessageBox::Ok))
+        if (QAbstractButton* yes = box->button(QMessageBox::Yes); yes && m_yes > 0) {
+            --m_yes;
+            yes->click();
+        } else if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {
             ok->click();
-        else
+        } else {
             box->reject();
+        }
         return;
     }
     auto* dialog = qobject_cast<QDialog*>(modal);

@@ -12,9 +12,10 @@
 namespace veltrane::test {
 
 // While it lives, looks after every modal window that opens, so that none blocks a test:
-// a message box is answered with OK (a question is closed unanswered) and what it showed is
-// kept; a dialog of the class given to onDialog() is handed to that action and closed
-// afterwards if the action left it open. Any other modal dialog is closed with a warning.
+// a message box is answered with OK (a question with Yes while answerYes() allows, else it is
+// closed unanswered) and what it showed is kept; a dialog of the class given to onDialog() is
+// handed to that action and closed afterwards if the action left it open. Any other modal dialog is
+// closed with a warning.
 class ModalWatcher {
 public:
     struct Message {
@@ -35,6 +36,8 @@ public:
         };
     }
 
+    void answerYes(int times = 1) { m_yes += times; }
+
     const QList<Message>& messages() const { return m_messages; }
     QStringList messageTexts() const;
     void clearMessages() { m_messages.clear(); }
@@ -51,6 +54,7 @@ private:
     QList<Message> m_messages;
     std::function<bool(QDialog&)> m_act;
     QPointer<QDialog> m_acting;
+    int m_yes = 0;
     int m_dialogsSeen = 0;
     int m_closedByAction = 0;
 };

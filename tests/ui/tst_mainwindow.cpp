@@ -2,13 +2,17 @@
 #include "FileFixture.h"
 #include "ModalWatcher.h"
 #include "WindowLayout.h"
+#include "install/InstallHistory.h"
 #include "ui/GameFolderDialog.h"
 #include "ui/MainWindow.h"
+#include "util/ChangeJournal.h"
+#include "util/FileOps.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -34,6 +38,9 @@ private Q_SLOTS:
     void browseOkTakesThePickedTextUnchanged();
     void browseClosedChangesNothing();
     void browseDoesNothingWhileInstalling();
+    void undoMenuTakesBackTheLastInstall();
+    void interruptedInstallIsOfferedBackOnStart_data();
+    void interruptedInstallIsOfferedBackOnStart();
 
 private:
     QTemporaryDir* m_dir = nullptr;
@@ -41,6 +48,21 @@ private:
     EnvironmentGuard m_environment;
     QString m_prefix;
 };
+
+namespace {
+
+// The undo menu's entries as the user sees them when opening it.
+QStringList undoEntries(const MainWindow& window)
+{
+    QMenu* menu = window.undoButton()->menu();
+    Q_EMIT menu->aboutToShow();
+    QStringList texts;
+    for (const QAction* action : menu->actions())
+        texts.append(action->isEnabled() ? action->text() : u"(disabled) "_s + action->text());
+    return texts;
+}
+
+} // namespace
 
 void TestMainWindow::init()
 {
@@ -258,6 +280,72 @@ void TestMainWindow::browseDoesNothingWhileInstalling()
     QCOMPARE(watcher.messageTexts(), QStringList{u"Your package has been installed."_s});
     for (int i = 0; i < 3; ++i)
         QVERIFY(QFile::exists(game + u"/Assets/file%1.txt"_s.arg(i)));
+}
+
+void TestMainWindow::undoMenuTakesBackTheLastInstall()
+{
+    const QString game = m_dir->path() + u"/game"_s;
+    makeFolder(game + u"/Content"_s);
+    writeFile(game + u"/Assets/coach.txt"_s, "the game's own");
+    writeFile(m_package + u"/Rail Simulator/Assets/coach.txt"_s, "the package's");
+    writeFile(m_package + u"/Rail Simulator/Assets/wagon.txt"_s, "added");
+    m_environment.set("PATH", QFile::encodeName(m_dir->path() + u"/no programs"_s));
+    const auto before = gameFiles(game);
+
+    MainWindow window(m_package);
+    window.show();
+    window.gamePathEdit()->setText(game);
+    QVERIFY(undoEntries(window).first().startsWith(u"(disabled) No install"_s));
+    ModalWatcher watcher;
+    window.installButton()->click();
+    QVERIFY(gameFiles(game) != before);
+
+    const QStringList entries = undoEntries(window);
+    QCOMPARE(entries.size(), 1);
+    QVERIFY2(entries.first().startsWith(u"Undo the last install: package (assets), "_s),
+             qPrintable(entries.first()));
+    watcher.clearMessages();
+    watcher.answerYes();
+    window.undoButton()->menu()->actions().first()->trigger();
+    QCOMPARE(gameFiles(game), before);
+    QCOMPARE(watcher.messages().size(), 2); // the question, then what was done
+    QVERIFY(watcher.messages().last().text.contains(u"has been undone"_s));
+    QVERIFY(undoEntries(window).first().startsWith(u"(disabled) No install"_s));
+}
+
+void TestMainWindow::interruptedInstallIsOfferedBackOnStart_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Yes takes it back") << true;
+    QTest::newRow("No keeps the game as it is") << false;
+}
+
+void TestMainWindow::interruptedInstallIsOfferedBackOnStart()
+{
+    QFETCH(bool, yes);
+    const HostPath game = HostPath::fromHost(m_dir->path() + u"/game"_s);
+    makeFolder(game.child(u"Content"_s).toString());
+    writeFile(game.toString() + u"/Assets/coach.txt"_s, "the game's own");
+    const auto before = gameFiles(game.toString());
+    {
+        // An install that never wrote its end: the program was killed after this change.
+        ChangeJournal journal(game, InstallHistory(game).newJournal(),
+                              {u"Riverside"_s, u"route"_s});
+        FileOps::writeWhole(game.child(u"Assets"_s).child(u"coach.txt"_s), "half installed");
+    }
+
+    ModalWatcher watcher;
+    watcher.answerYes(yes ? 1 : 0);
+    MainWindow window(m_package);
+    window.gamePathEdit()->setText(game.toString());
+    window.show();
+    QTRY_VERIFY(!watcher.messages().isEmpty());
+    QVERIFY2(watcher.messages().first().text.contains(u"did not finish: Riverside (route)"_s),
+             qPrintable(watcher.messages().first().text));
+    QTRY_COMPARE(watcher.messages().size(), yes ? 2 : 1);
+    QCOMPARE(gameFiles(game.toString()) == before, yes);
+    // No keeps the journal, for later.
+    QCOMPARE(undoEntries(window).first().startsWith(u"(disabled)"_s), yes);
 }
 
 QTEST_MAIN(TestMainWindow)

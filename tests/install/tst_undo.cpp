@@ -1,0 +1,234 @@
+// Installs taken back from their journals: the game comes back byte for byte.
+#include "FileFixture.h"
+#include "InstallFixture.h"
+#include "SmallDisk.h"
+#include "install/UndoOperation.h"
+
+#include <QDirIterator>
+#include <QTest>
+#include <csignal>
+#include <filesystem>
+
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
+
+using namespace Qt::StringLiterals;
+using namespace veltrane;
+using namespace veltrane::test;
+using Outcome = InstallOperation::Outcome;
+
+namespace {
+
+const QString kExamples = QStringLiteral(VELTRANE_SOURCE_DIR "/examples");
+
+void copyInto(const QString& from, const QString& to)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::copy(QFile::encodeName(from).toStdString(), QFile::encodeName(to).toStdString(),
+             fs::copy_options::recursive | fs::copy_options::overwrite_existing, error);
+    if (error)
+        qFatal("cannot copy %s: %s", qPrintable(from), error.message().c_str());
+}
+
+// The demo game, its serialised files made from their XML as the demo's layout makes them.
+void layOutDemoGame(const InstallFixture& f)
+{
+    copyInto(kExamples + u"/game"_s, f.game);
+    const QString xmlRoot = kExamples + u"/serialised/game"_s;
+    QDirIterator it(xmlRoot, {u"*.xml"_s}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString xml = it.next();
+        const QString relative = QDir(xmlRoot).relativeFilePath(xml);
+        writeFile(f.game + u'/' + relative.chopped(4) + u".bin"_s, serialised(readFile(xml)));
+    }
+}
+
+// The game's own files, less the blueprint caches, which are not kept: the game rebuilds
+// them.
+QMap<QString, QByteArray> withoutCaches(QMap<QString, QByteArray> files)
+{
+    files.removeIf([](const auto& file) {
+        return file.key().endsWith(u"blueprints.pak"_s, Qt::CaseInsensitive);
+    });
+    return files;
+}
+
+HostPath gameOf(const InstallFixture& f)
+{
+    return HostPath::fromHost(f.game);
+}
+
+} // namespace
+
+class TestUndo : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void demoPackageInstalledThenUndone_data();
+    void demoPackageInstalledThenUndone();
+    void olderInstallIsUndoneAfterTheNewer();
+    void fileChangedSinceIsAskedAbout_data();
+    void fileChangedSinceIsAskedAbout();
+    void fullDiskStopsShortAndIsUndone_data();
+    void fullDiskStopsShortAndIsUndone();
+};
+
+void TestUndo::demoPackageInstalledThenUndone_data()
+{
+    QTest::addColumn<QString>("package");
+    QTest::addColumn<PackageKind>("kind");
+    QTest::addColumn<int>("yes"); // questions the install asks
+    QTest::newRow("route") << u"route"_s << PackageKind::Route << 1;
+    QTest::newRow("scenario, with rolling stock made")
+        << u"scenario"_s << PackageKind::Scenario << 1;
+    QTest::newRow("assets") << u"assets"_s << PackageKind::Assets << 0;
+}
+
+void TestUndo::demoPackageInstalledThenUndone()
+{
+    QFETCH(QString, package);
+    QFETCH(PackageKind, kind);
+    QFETCH(int, yes);
+    InstallFixture f;
+    layOutDemoGame(f);
+    copyInto(kExamples + u"/packages/"_s + package, f.package);
+    const auto before = withoutCaches(f.gameSnapshot());
+    f.ui.answerYes(yes);
+    QVERIFY2(f.install(kind) == Outcome::Completed, qPrintable(f.ui.texts().join(u'\n')));
+    QVERIFY(f.gameSnapshot() != before);
+
+    f.ui.answerYes();
+    QCOMPARE(UndoOperation(f.ui).undo(gameOf(f), 0), UndoOperation::Outcome::Undone);
+    QVERIFY2(f.ui.texts().last().contains(u"has been undone"_s), qPrintable(f.ui.texts().last()));
+    QCOMPARE(withoutCaches(f.gameSnapshot()), before);
+    QVERIFY2(!QFileInfo::exists(f.game + u"/.veltrane/installs"_s) ||
+                 QDir(f.game + u"/.veltrane/installs"_s).isEmpty(),
+             "an undone install leaves no journal");
+}
+
+void TestUndo::olderInstallIsUndoneAfterTheNewer()
+{
+    InstallFixture f;
+    f.gameFile(u"Assets/Kuju/Coach.bin"_s, "the game's own");
+    const auto before = f.gameSnapshot();
+    f.packageFile(u"Rail Simulator/Assets/Kuju/Coach.bin"_s, "first package");
+    f.packageFile(u"Rail Simulator/Assets/Kuju/First.bin"_s, "first");
+    QCOMPARE(f.install(PackageKind::Assets), Outcome::Completed);
+    QTest::qWait(5); // the journals are named by the time their installs began
+    QVERIFY(QFile::remove(f.package + u"/Rail Simulator/Assets/Kuju/First.bin"_s));
+    f.packageFile(u"Rail Simulator/Assets/Kuju/Coach.bin"_s, "second package");
+    f.packageFile(u"Rail Simulator/Assets/Kuju/Second.bin"_s, "second");
+    QCOMPARE(f.install(PackageKind::Assets), Outcome::Completed);
+
+    f.ui.shown.clear();
+    f.ui.answerYes();
+    QCOMPARE(UndoOperation(f.ui).undo(gameOf(f), 1), UndoOperation::Outcome::Undone);
+    // The user hears of the newer install before anything is changed.
+    QVERIFY2(f.ui.shown.first().question &&
+                 f.ui.shown.first().text.contains(u"The install made after it is undone first"_s),
+             qPrintable(f.ui.shown.first().text));
+    const QString told = f.ui.texts().last();
+    QVERIFY2(told.indexOf(u"undone"_s) >= 0, qPrintable(told));
+    QCOMPARE(f.gameSnapshot(), before);
+}
+
+void TestUndo::fileChangedSinceIsAskedAbout_data()
+{
+    QTest::addColumn<bool>("overwrite");
+    QTest::newRow("Yes puts it back") << true;
+    QTest::newRow("No keeps the change") << false;
+}
+
+void TestUndo::fileChangedSinceIsAskedAbout()
+{
+    QFETCH(bool, overwrite);
+    InstallFixture f;
+    f.gameFile(u"Assets/Kuju/Coach.bin"_s, "the game's own");
+    f.gameFile(u"Assets/Kuju/Wagon.bin"_s, "the game's wagon");
+    const auto before = f.gameSnapshot();
+    f.packageFile(u"Rail Simulator/Assets/Kuju/Coach.bin"_s, "the package's");
+    f.packageFile(u"Rail Simulator/Assets/Kuju/Wagon.bin"_s, "the package's wagon");
+    QCOMPARE(f.install(PackageKind::Assets), Outcome::Completed);
+    f.gameFile(u"Assets/Kuju/Coach.bin"_s, "changed by hand since");
+    f.ui.shown.clear();
+
+    f.ui.answerYes();
+    f.ui.answer(overwrite);
+    QCOMPARE(UndoOperation(f.ui).undo(gameOf(f), 0),
+             overwrite ? UndoOperation::Outcome::Undone : UndoOperation::Outcome::Partly);
+    QVERIFY2(f.ui.shown[1].question && f.ui.shown[1].text.contains(u"Coach.bin"_s) &&
+                 f.ui.shown[1].text.contains(u"has changed since"_s),
+             qPrintable(f.ui.shown[1].text));
+    QCOMPARE(f.readGame(u"Assets/Kuju/Wagon.bin"_s), QByteArray("the game's wagon"));
+    QCOMPARE(f.readGame(u"Assets/Kuju/Coach.bin"_s),
+             overwrite ? QByteArray("the game's own") : QByteArray("changed by hand since"));
+    if (overwrite)
+        QCOMPARE(f.gameSnapshot(), before);
+    else
+        QVERIFY(f.ui.texts().last().contains(u"were kept as they are"_s));
+}
+
+void TestUndo::fullDiskStopsShortAndIsUndone_data()
+{
+    QTest::addColumn<bool>("fullDisk"); // else the journal outgrows what a file may hold
+    QTest::newRow("disk full during the copy") << true;
+    QTest::newRow("journal cannot grow during the copy") << false;
+}
+
+void TestUndo::fullDiskStopsShortAndIsUndone()
+{
+#ifdef Q_OS_UNIX
+    QFETCH(bool, fullDisk);
+    InstallFixture f;
+    for (int i = 0; i < 40; ++i) {
+        f.gameFile(u"Assets/Kuju/Wagon%1.bin"_s.arg(i), "old");
+        f.packageFile(u"Rail Simulator/Assets/Kuju/Wagon%1.bin"_s.arg(i), "new");
+        f.packageFile(u"Rail Simulator/Assets/Kuju/Added%1.bin"_s.arg(i), "added");
+    }
+    std::optional<SmallDisk> disk;
+    QString game = f.game;
+    if (fullDisk) {
+        disk.emplace(1024 * 1024);
+        if (!disk->unavailableReason().isEmpty())
+            QSKIP(qPrintable(disk->unavailableReason()));
+        game = disk->path() + u"/Rail Simulator"_s;
+        copyInto(f.game, game);
+        disk->fillUpTo(16 * 4096); // room for the journal and a few files
+    }
+    const auto before = snapshot(game);
+
+    // Files may not grow beyond a size the journal soon passes; the game's files stay below.
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    if (!fullDisk) {
+        rlimit small = saved;
+        small.rlim_cur = 3000;
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    const Outcome outcome = f.install(PackageKind::Assets, game);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    // A full disk fails file by file and the copy goes on; a journal that cannot be kept
+    // stops the install before its next change.
+    const QString told = f.ui.texts().join(u'\n');
+    QVERIFY2(outcome == (fullDisk ? Outcome::Incomplete : Outcome::Ended), qPrintable(told));
+    QVERIFY2(
+        told.contains(fullDisk ? u"No space left on device"_s : u"journal could not be kept"_s),
+        qPrintable(told));
+    QVERIFY2(!told.contains(kInstalled), qPrintable(told));
+    QVERIFY(gameFiles(game) != before);
+
+    f.ui.answerYes();
+    QCOMPARE(UndoOperation(f.ui).undo(HostPath::fromHost(game), 0), UndoOperation::Outcome::Undone);
+    QCOMPARE(snapshot(game), before);
+#else
+    QSKIP("full disks and file size limits are tested where they can be made");
+#endif
+}
+
+QTEST_GUILESS_MAIN(TestUndo)
+#include "tst_undo.moc"
