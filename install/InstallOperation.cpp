@@ -13,14 +13,19 @@
 #include "util/ChangeJournal.h"
 #include "util/FileError.h"
 #include "util/FileOps.h"
+#include "util/InstallLog.h"
 #include "util/PathGuard.h"
 #include "util/TextFile.h"
 #include "util/UserInterface.h"
+#include "util/Version.h"
 #include "util/WorkReport.h"
 #include "util/WriteBoundary.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <filesystem>
 
 using namespace Qt::StringLiterals;
@@ -72,8 +77,9 @@ QString outcomeName(InstallOperation::Outcome outcome)
 
 } // namespace
 
-InstallOperation::InstallOperation(AppState& state, UserInterface& ui, QString programFolder)
-    : m_state(state), m_ui(ui), m_programFolder(std::move(programFolder))
+InstallOperation::InstallOperation(AppState& state, UserInterface& ui, QString packageFolder)
+    : m_state(state), m_ui(ui), m_packageFolder(std::move(packageFolder)),
+      m_packageName(QFileInfo(m_packageFolder).fileName())
 {
 }
 
@@ -85,26 +91,56 @@ InstallOperation::Outcome InstallOperation::run(PackageKind kind, const QString&
     const auto restorePointer = qScopeGuard([&ui] { ui.setBusy(false); });
     m_state.GamePath = gameFolderText;
 
+    InstallLog log(u"install"_s, m_logCopy);
+    log.write(u"veltrane"_s, u"version "_s + QString::fromLatin1(kVersionText));
+    log.write(u"package"_s, m_packageName + u" in "_s +
+                                HostPath::fromProgramPath(m_packageFolder).display() + u", "_s +
+                                kindName(kind));
+    log.write(u"game"_s, m_state.GamePath);
+    const auto logOutcome = [&log](Outcome outcome) {
+        log.write(u"outcome"_s, outcomeName(outcome));
+        return outcome;
+    };
+
     const QString problem = folderProblem(kind);
     if (!problem.isEmpty()) {
         ui.showMessage(problem, Icon::Exclamation);
-        return Outcome::Ended;
+        return logOutcome(Outcome::Ended);
     }
     const HostPath game = HostPath::fromProgramPath(m_state.GamePath);
+    log.setGameFolder(game);
     UndoOperation(ui).offerRollback(game);
-    // Nothing the install changes may lie outside the game and the package.
-    const WriteBoundary boundary({game, HostPath::fromProgramPath(m_programFolder)});
+    const QString workFolder = chooseWorkFolder();
+    if (workFolder.isEmpty()) {
+        ui.showMessage(u"The install cannot begin: the package folder "_s +
+                           HostPath::fromProgramPath(m_packageFolder).display() +
+                           u" may not be written to, and no folder for the install's working "
+                           u"files can be made in the cache folder either.\r\nNothing has been "
+                           u"changed."_s,
+                       Icon::Exclamation);
+        return logOutcome(Outcome::Ended);
+    }
+    m_workFolder = workFolder;
+    const auto dropWorkFolder = qScopeGuard([this] {
+        if (m_workFolder != m_packageFolder) {
+            std::error_code error;
+            std::filesystem::remove_all(HostPath::fromProgramPath(m_workFolder).fs(), error);
+        }
+    });
+    // Nothing the install changes may lie outside the game, the package and its working
+    // files.
+    const WriteBoundary boundary({game, HostPath::fromProgramPath(m_packageFolder),
+                                  HostPath::fromProgramPath(m_workFolder)});
     const InstallHistory history(game);
     std::optional<ChangeJournal> journal;
     try {
-        journal.emplace(
-            game, history.newJournal(),
-            ChangeJournal::Header{QFileInfo(m_programFolder).fileName(), kindName(kind)});
+        journal.emplace(game, history.newJournal(),
+                        ChangeJournal::Header{m_packageName, kindName(kind)});
     } catch (const FileError& error) {
         ui.showMessage(u"The install cannot begin: "_s + error.description() +
                            u"\r\nNothing has been changed."_s,
                        Icon::Exclamation);
-        return Outcome::Ended;
+        return logOutcome(Outcome::Ended);
     }
     const Outcome outcome = runSteps(kind);
     try {
@@ -121,14 +157,14 @@ InstallOperation::Outcome InstallOperation::run(PackageKind kind, const QString&
         std::filesystem::remove_all(kept.fs(), error);
     }
     history.prune();
-    return outcome;
+    return logOutcome(outcome);
 }
 
 InstallOperation::Outcome InstallOperation::runSteps(PackageKind kind)
 {
     UserInterface& ui = m_ui;
     WorkReport report;
-    EngineContext context{m_state, ui, m_programFolder, report};
+    EngineContext context{m_state, ui, m_packageFolder, m_workFolder, report};
     RouteInstaller route(context);
     ScenarioInstaller scenario(context);
     QList<InstallStep> steps;
@@ -142,9 +178,15 @@ InstallOperation::Outcome InstallOperation::runSteps(PackageKind kind)
     // half install would leave the route or scenario without its files. Only a conversion,
     // which may take long, is ended by it, and counts as failed.
     for (const InstallStep& step : std::as_const(steps)) {
+        InstallLog::note(u"step"_s, step.name + u": started"_s);
+        const qsizetype failuresBefore = report.failures().size();
+        const auto ended = [&step] {
+            InstallLog::note(u"step"_s, step.name + u": ended the install"_s);
+            return Outcome::Ended;
+        };
         try {
             if (step.run() == Result::EndInstall)
-                return Outcome::Ended;
+                return ended();
         } catch (const FileError& error) {
             if (error.kind() == FileError::Kind::Journal) {
                 // Without its record a change could not be undone: none is made.
@@ -153,14 +195,17 @@ InstallOperation::Outcome InstallOperation::runSteps(PackageKind kind)
                                    u"\r\nWhat it changed up to here is in its journal, and "
                                    u"undoing the last install puts it back."_s,
                                Icon::Exclamation);
-                return Outcome::Ended;
+                return ended();
             }
             report.fail(step.name, QString(), error.description());
             if (error.permissionDenied() && !recoverReadOnly())
-                return Outcome::Ended;
+                return ended();
         } catch (const std::exception& error) {
             report.fail(step.name, QString(), QString::fromLocal8Bit(error.what()));
         }
+        InstallLog::note(
+            u"step"_s,
+            step.name + (report.failures().size() > failuresBefore ? u": failed"_s : u": done"_s));
     }
 
     if (!report.hasFailures()) {
@@ -173,8 +218,26 @@ InstallOperation::Outcome InstallOperation::runSteps(PackageKind kind)
         text += u"\r\n\r\nWhat was done: "_s + report.doneItems().join(u"; "_s) + u'.';
     text += u"\r\n\r\nPlease put right what failed, then run this Setup again to finish the "
             u"installation."_s;
+    if (const InstallLog* log = InstallLog::current(); log && !log->path().isEmpty())
+        text += u"\r\n\r\nThe install log: "_s + QDir::toNativeSeparators(log->path());
     ui.showMessage(text, Icon::Exclamation);
     return Outcome::Incomplete;
+}
+
+QString InstallOperation::chooseWorkFolder() const
+{
+    if (QFileInfo(HostPath::fromProgramPath(m_packageFolder).toString()).isWritable())
+        return m_packageFolder;
+    // A package on a read-only medium or in a folder of another user's: the working files go
+    // to a folder of this install's own.
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    if (cache.isEmpty())
+        return {};
+    const QString folder = cache + u"/installs/"_s +
+                           QDateTime::currentDateTimeUtc().toString(u"yyyyMMdd-HHmmss-zzz"_s);
+    if (!QDir().mkpath(folder))
+        return {};
+    return QDir::toNativeSeparators(folder);
 }
 
 QString InstallOperation::folderProblem(PackageKind kind) const
@@ -187,7 +250,7 @@ QString InstallOperation::folderProblem(PackageKind kind) const
     const HostPath game = HostPath::fromProgramPath(m_state.GamePath);
     if (!isFolder(game))
         return u"The game folder "_s + game.display() + u" does not exist."_s + expected;
-    const HostPath package = HostPath::fromProgramPath(m_programFolder);
+    const HostPath package = HostPath::fromProgramPath(m_packageFolder);
     if (PathGuard::leadsInto(game, package))
         return u"The game folder "_s + game.display() + u" lies inside the package folder "_s +
                package.display() + u'.' + expected;
@@ -242,13 +305,13 @@ QList<InstallStep> InstallOperation::completionSteps(WorkReport& report)
 {
     const QString gamePath = m_state.GamePath;
     UserInterface& ui = m_ui;
-    const QString programFolder = m_programFolder;
+    const QString packageFolder = m_packageFolder;
     QList<InstallStep> steps;
 
-    steps.append({u"Reading AssetSetup.ggg"_s, [programFolder, &ui] {
+    steps.append({u"Reading AssetSetup.ggg"_s, [packageFolder, &ui] {
                       // Read when present; nothing uses its first item yet.
                       const HostPath path =
-                          HostPath::fromProgramPath(programFolder + u"\\AssetSetup.ggg"_s);
+                          HostPath::fromProgramPath(packageFolder + u"\\AssetSetup.ggg"_s);
                       if (fileExists(path)) {
                           QString text;
                           readTextFile(ui, path, text);
@@ -258,9 +321,9 @@ QList<InstallStep> InstallOperation::completionSteps(WorkReport& report)
                       return Result::Next;
                   }});
 
-    steps.append({kCopyStep, [programFolder, gamePath, &ui, &report] {
+    steps.append({kCopyStep, [packageFolder, gamePath, &ui, &report] {
                       const HostPath source =
-                          HostPath::fromProgramPath(programFolder + u"\\Rail Simulator"_s);
+                          HostPath::fromProgramPath(packageFolder + u"\\Rail Simulator"_s);
                       // A route or scenario package may bring no files of its own.
                       if (!QFileInfo(source.toString()).exists() &&
                           !QFileInfo(source.toString()).isSymLink())
@@ -276,7 +339,7 @@ QList<InstallStep> InstallOperation::completionSteps(WorkReport& report)
 
     // Batch files run by our own interpreter may touch the game and the package only.
     const std::vector<HostPath> roots{HostPath::fromProgramPath(gamePath),
-                                      HostPath::fromProgramPath(programFolder)};
+                                      HostPath::fromProgramPath(packageFolder)};
 
     steps.append({kPackageBatchStep, [gamePath, roots, &ui, &report] {
                       const HostPath batch =

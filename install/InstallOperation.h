@@ -1,6 +1,7 @@
 #pragma once
 
 #include "InstallStep.h"
+#include "util/LoggedUserInterface.h"
 #include "util/PackageKind.h"
 
 #include <QList>
@@ -24,22 +25,35 @@ public:
         Ended,      // stopped early; the window stays open
     };
 
-    InstallOperation(AppState& state, UserInterface& ui, QString programFolder);
+    InstallOperation(AppState& state, UserInterface& ui, QString packageFolder);
 
     // gameFolderText is the text of the path box, which becomes GamePath.
     Outcome run(PackageKind kind, const QString& gameFolderText);
+
+    // The package as the user knows it, for the journal and the log: by default the package
+    // folder's name; the archive's for a package unpacked from one.
+    void setPackageName(const QString& name) { m_packageName = name; }
+    // A second copy of the install log; empty for none.
+    void setLogCopy(const QString& path) { m_logCopy = path; }
 
 private:
     Outcome runSteps(PackageKind kind);
     // Why the install cannot start in this game folder with this package; empty when it can.
     QString folderProblem(PackageKind kind) const;
+    // The package folder when it may be written to, else a new folder in the user's cache;
+    // empty when neither can be had.
+    QString chooseWorkFolder() const;
     // The read-only offer; false when the user declines and the install must end.
     bool recoverReadOnly();
     QList<InstallStep> completionSteps(WorkReport& report);
 
     AppState& m_state;
-    UserInterface& m_ui;
-    QString m_programFolder;
+    // What the user is shown and answers goes to the install log as well.
+    LoggedUserInterface m_ui;
+    QString m_packageFolder;
+    QString m_packageName;
+    QString m_logCopy;
+    QString m_workFolder;
 };
 
 } // namespace veltrane

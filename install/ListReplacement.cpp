@@ -1,7 +1,10 @@
 #include "ListReplacement.h"
 
 #include "util/FileOps.h"
+#include "util/InstallLog.h"
 #include "util/UserInterface.h"
+
+using namespace Qt::StringLiterals;
 
 namespace veltrane {
 
@@ -72,6 +75,12 @@ ListReplacement::Outcome ListReplacement::replace(const std::function<bool(const
         }
         m_ui.processEvents();
     }
+    InstallLog::note(u"list"_s, m_list.display() + u" replaced"_s +
+                                    (kind == Backup::None
+                                         ? u", no backup kept"_s
+                                         : u"; backup "_s + (outcome.keptAs.isEmpty()
+                                                                 ? backup.display()
+                                                                 : outcome.keptAs.display())));
     return outcome;
 }
 

@@ -42,7 +42,7 @@ Result RouteInstaller::findList()
 {
     // GamePath is the path box's text from the start of the install on.
     const QString gamePath = m_context.state.GamePath;
-    m_markerPath = HostPath::fromProgramPath(m_context.programFolder + u"\\Veltrane.xxx"_s);
+    m_markerPath = HostPath::fromProgramPath(m_context.packageFolder + u"\\Veltrane.xxx"_s);
     m_listPath = HostPath::fromProgramPath(gamePath + u"\\Content\\Routes.xml"_s);
     m_backupPath = HostPath::fromProgramPath(gamePath + u"\\Content\\Routes.xml.bak"_s);
     if (fileExists(m_listPath) || restoreFromBackup())

@@ -139,7 +139,7 @@ ScenarioInstaller::ScenarioInstaller(EngineContext& context)
 
 HostPath ScenarioInstaller::marker(const QString& name) const
 {
-    return HostPath::fromProgramPath(m_context.programFolder + u'\\' + name);
+    return HostPath::fromProgramPath(m_context.packageFolder + u'\\' + name);
 }
 
 QString ScenarioInstaller::routePath() const
@@ -210,7 +210,7 @@ InstallStep::Result ScenarioInstaller::findRouteFolder()
         return Result::EndInstall;
     }
     m_listPath = HostPath::fromProgramPath(routePath() + u"\\Scenarios.bin"_s);
-    m_workingCopy = marker(u"Scenarios.xml"_s);
+    m_workingCopy = HostPath::fromProgramPath(m_context.workFolder + u"\\Scenarios.xml"_s);
     restoreFromBackup();
     return Result::Next;
 }
@@ -241,7 +241,7 @@ InstallStep::Result ScenarioInstaller::convertToXml()
     UserInterface& ui = m_context.ui;
     // A working copy left by an earlier run would pass for this route's list; one that is a
     // link would have the serialiser write where it leads.
-    if (nameTaken(m_context.programFolder + u"\\Scenarios.xml"_s)) {
+    if (nameTaken(m_context.workFolder + u"\\Scenarios.xml"_s)) {
         try {
             FileOps::removeFile(m_workingCopy);
         } catch (const FileError& error) {
@@ -377,8 +377,7 @@ InstallStep::Result ScenarioInstaller::reportMissingStock()
 InstallStep::Result ScenarioInstaller::removeWorkFolder()
 {
     FolderCopy(m_context.ui)
-        .removeFolder(
-            HostPath::fromProgramPath(SerzConversion::workFolder(m_context.programFolder)));
+        .removeFolder(HostPath::fromProgramPath(SerzConversion::workFolder(m_context.workFolder)));
     return Result::Next;
 }
 

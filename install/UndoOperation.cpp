@@ -2,7 +2,9 @@
 
 #include "InstallHistory.h"
 #include "JournalReplay.h"
+#include "util/InstallLog.h"
 #include "util/UserInterface.h"
+#include "util/Version.h"
 #include "util/WriteBoundary.h"
 
 using namespace Qt::StringLiterals;
@@ -54,11 +56,18 @@ UndoOperation::Outcome UndoOperation::offerRollback(const HostPath& game)
     const std::optional<InstallHistory::Install> interrupted = history.interrupted();
     if (!interrupted)
         return Outcome::Nothing;
+    InstallLog log(u"undo"_s, m_logCopy);
+    log.setGameFolder(game);
+    log.write(u"veltrane"_s, u"version "_s + QString::fromLatin1(kVersionText));
+    log.write(u"undo"_s, u"rollback of "_s + InstallHistory::describe(*interrupted) + u" in "_s +
+                             game.display());
     if (!m_ui.askYesNo(u"An install into the game folder "_s + game.display() +
                        u" did not finish: "_s + InstallHistory::describe(*interrupted) +
                        u".\r\nThe program was ended before it was done. Put every file back as "
-                       u"it was before that install?"_s))
+                       u"it was before that install?"_s)) {
+        log.write(u"outcome"_s, u"declined"_s);
         return Outcome::Declined;
+    }
     m_ui.setBusy(true);
     const WriteBoundary boundary({game});
     const JournalReplay::Result result = JournalReplay(m_ui, game).undo(*interrupted, false);
@@ -66,6 +75,7 @@ UndoOperation::Outcome UndoOperation::offerRollback(const HostPath& game)
     const bool whole = result.failed.isEmpty() && result.kept.isEmpty();
     m_ui.showMessage(told(u"The install that did not finish has been taken back"_s, result),
                      whole ? Icon::Information : Icon::Exclamation);
+    log.write(u"outcome"_s, whole ? u"undone"_s : u"partly undone"_s);
     return whole ? Outcome::Undone : Outcome::Partly;
 }
 
@@ -74,6 +84,10 @@ UndoOperation::Outcome UndoOperation::undo(const HostPath& game, int index)
     const QList<InstallHistory::Install> installs = InstallHistory(game).installs();
     if (index < 0 || index >= installs.size())
         return Outcome::Nothing;
+    InstallLog log(u"undo"_s, m_logCopy);
+    log.setGameFolder(game);
+    log.write(u"veltrane"_s, u"version "_s + QString::fromLatin1(kVersionText));
+    log.write(u"undo"_s, InstallHistory::describe(installs[index]) + u" in "_s + game.display());
     QString question = u"Undo the install "_s + InstallHistory::describe(installs[index]) +
                        u"?\r\nEvery file it replaced or removed is put back as it was before it, "
                        u"and what it added is removed."_s;
@@ -87,8 +101,10 @@ UndoOperation::Outcome UndoOperation::undo(const HostPath& game, int index)
                                      u"first:\r\n"_s;
         question += listed(newer);
     }
-    if (!m_ui.askYesNo(question))
+    if (!m_ui.askYesNo(question)) {
+        log.write(u"outcome"_s, u"declined"_s);
         return Outcome::Declined;
+    }
 
     m_ui.setBusy(true);
     const WriteBoundary boundary({game});
@@ -107,6 +123,7 @@ UndoOperation::Outcome UndoOperation::undo(const HostPath& game, int index)
     }
     m_ui.setBusy(false);
     m_ui.showMessage(texts.join(u"\r\n\r\n"_s), whole ? Icon::Information : Icon::Exclamation);
+    log.write(u"outcome"_s, whole ? u"undone"_s : u"partly undone"_s);
     return whole ? Outcome::Undone : Outcome::Partly;
 }
 

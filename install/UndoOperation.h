@@ -1,6 +1,7 @@
 #pragma once
 
 #include "util/HostPath.h"
+#include "util/LoggedUserInterface.h"
 
 namespace veltrane {
 
@@ -19,6 +20,9 @@ public:
 
     explicit UndoOperation(UserInterface& ui) : m_ui(ui) {}
 
+    // A second copy of the undo's log; empty for none.
+    void setLogCopy(const QString& path) { m_logCopy = path; }
+
     // When the newest install into the game folder never finished, says so and offers to put
     // every file back as it was before it.
     Outcome offerRollback(const HostPath& game);
@@ -26,7 +30,9 @@ public:
     Outcome undo(const HostPath& game, int index);
 
 private:
-    UserInterface& m_ui;
+    // What the user is shown and answers goes to the log as well.
+    LoggedUserInterface m_ui;
+    QString m_logCopy;
 };
 
 } // namespace veltrane

@@ -1,5 +1,6 @@
 #include "ProcessRunner.h"
 
+#include "util/InstallLog.h"
 #include "util/UserInterface.h"
 
 #include <QDeadlineTimer>
@@ -75,10 +76,14 @@ ProcessResult ProcessRunner::run(const HostPath& program, const QStringList& arg
             args->flags |= CREATE_NEW_CONSOLE;
     });
 #endif
+    const QString commandLine = (QStringList{program.display()} + arguments).join(u' ');
+    InstallLog::note(u"program"_s, u"started: "_s + commandLine);
     process.start();
     ProcessResult result;
-    if (!process.waitForStarted(-1))
+    if (!process.waitForStarted(-1)) {
+        InstallLog::note(u"program"_s, result.failure() + u": "_s + commandLine);
         return result;
+    }
     result.processId = process.processId();
     QElapsedTimer running;
     running.start();
@@ -109,6 +114,9 @@ ProcessResult ProcessRunner::run(const HostPath& program, const QStringList& arg
         keepTail(result.errorOutput, process.readAllStandardError());
     result.exitedNormally = process.exitStatus() == QProcess::NormalExit;
     result.exitCode = process.exitCode();
+    InstallLog::note(u"program"_s, (result.succeeded() ? u"ended well"_s : result.failure()) +
+                                       u" (exit status "_s + QString::number(result.exitCode) +
+                                       u"): "_s + commandLine);
     return result;
 }
 

@@ -14,7 +14,10 @@ class WorkReport;
 struct EngineContext {
     AppState& state;
     UserInterface& ui;
-    QString programFolder;
+    QString packageFolder;
+    // Where the install's working files go (Scenarios.xml, Tempfiles): the package folder, or
+    // a folder of the install's own when the package folder may not be written to.
+    QString workFolder;
     WorkReport& report;
 };
 

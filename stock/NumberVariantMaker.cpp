@@ -23,7 +23,7 @@ bool NumberVariantMaker::make(const QString& folder, const QString& baseName, co
     try {
         conversion.prepareWorkFolder();
         QString codeTemplate;
-        readTextFile(ui, HostPath::fromProgramPath(m_context.programFolder + u"\\UKCode.txt"_s),
+        readTextFile(ui, HostPath::fromProgramPath(m_context.packageFolder + u"\\UKCode.txt"_s),
                      codeTemplate);
         const RequirementLine line(requirementLine);
 

@@ -24,9 +24,9 @@ const QString kNativeSerializer = u"veltrane-serz.exe"_s;
 const QString kNativeSerializer = u"veltrane-serz"_s;
 #endif
 
-std::optional<Program> serializer(const HostPath& programFolder)
+std::optional<Program> serializer(const HostPath& packageFolder)
 {
-    if (auto game = ProgramSearch::find(u"serz.exe"_s, programFolder))
+    if (auto game = ProgramSearch::find(u"serz.exe"_s, packageFolder))
         return game;
     const HostPath beside =
         HostPath::fromHost(QCoreApplication::applicationDirPath()).child(kNativeSerializer);
@@ -48,7 +48,7 @@ qint64 timeLimit(const HostPath& input)
 ProcessResult convert(EngineContext& context, const HostPath& input, const QString& kind,
                       const HostPath& output)
 {
-    const HostPath folder = HostPath::fromProgramPath(context.programFolder);
+    const HostPath folder = HostPath::fromProgramPath(context.packageFolder);
     RunOptions options;
     options.window = WindowStyle::Hidden;
     options.timeLimit = timeLimit(input);
@@ -87,19 +87,19 @@ bool SerzConversion::readsBack(const HostPath& bin)
     return file.error() == QFileDevice::NoError && serz::BinaryDecoder::decode(bytes).has_value();
 }
 
-QString SerzConversion::workFolder(const QString& programFolder)
+QString SerzConversion::workFolder(const QString& workingFolder)
 {
-    return programFolder + u"\\Tempfiles"_s;
+    return workingFolder + u"\\Tempfiles"_s;
 }
 
-QString SerzConversion::workFile(const QString& programFolder, const QString& fileName)
+QString SerzConversion::workFile(const QString& workingFolder, const QString& fileName)
 {
-    return workFolder(programFolder) + u'\\' + fileName;
+    return workFolder(workingFolder) + u'\\' + fileName;
 }
 
-void SerzConversion::prepareWorkFolder(const QString& programFolder)
+void SerzConversion::prepareWorkFolder(const QString& workingFolder)
 {
-    const HostPath folder = HostPath::fromProgramPath(workFolder(programFolder));
+    const HostPath folder = HostPath::fromProgramPath(workFolder(workingFolder));
     // The serialiser writes into it, unchecked: it must be a folder of the package, never a
     // link that leads elsewhere.
     std::error_code error;

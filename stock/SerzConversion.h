@@ -25,11 +25,11 @@ ProcessResult toBin(EngineContext& context, const HostPath& xml, const HostPath&
 bool readsBack(const HostPath& bin);
 
 // The work folder of blueprint conversions, with one spelling of its name.
-QString workFolder(const QString& programFolder);
-QString workFile(const QString& programFolder, const QString& fileName);
+QString workFolder(const QString& workingFolder);
+QString workFile(const QString& workingFolder, const QString& fileName);
 // Creates the work folder when it is missing, in place of anything else of its name;
 // throws FileError.
-void prepareWorkFolder(const QString& programFolder);
+void prepareWorkFolder(const QString& workingFolder);
 
 } // namespace SerzConversion
 

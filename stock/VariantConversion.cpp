@@ -20,7 +20,7 @@ VariantConversion::VariantConversion(EngineContext& context, QString folder, QSt
 
 HostPath VariantConversion::workFile(const QString& name) const
 {
-    return HostPath::fromProgramPath(SerzConversion::workFile(m_context.programFolder, name));
+    return HostPath::fromProgramPath(SerzConversion::workFile(m_context.workFolder, name));
 }
 
 QString VariantConversion::variantName() const
@@ -36,7 +36,7 @@ void VariantConversion::removeStale(const HostPath& path)
 
 void VariantConversion::prepareWorkFolder()
 {
-    SerzConversion::prepareWorkFolder(m_context.programFolder);
+    SerzConversion::prepareWorkFolder(m_context.workFolder);
 }
 
 void VariantConversion::copyBase()

@@ -4,11 +4,11 @@
 #include "MessageBoxes.h"
 #include "MissingStockReport.h"
 #include "Twips.h"
-#include "Version.h"
 #include "install/InstallHistory.h"
 #include "install/InstallOperation.h"
 #include "install/UndoOperation.h"
 #include "util/TextFile.h"
+#include "util/Version.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -29,8 +29,8 @@ const QString kDefaultGamePath = u"c:\\program files\\Rail Simulator"_s;
 
 } // namespace
 
-MainWindow::MainWindow(QString programFolder, QWidget* parent)
-    : QWidget(parent), m_programFolder(std::move(programFolder)),
+MainWindow::MainWindow(QString packageFolder, QWidget* parent)
+    : QWidget(parent), m_packageFolder(std::move(packageFolder)),
       m_gamePathEdit(new QLineEdit(this)), m_pathLabel(new QLabel(u"Rail Simulator Path"_s, this)),
       m_browseButton(new QPushButton(u"....."_s, this)),
       m_installButton(new QPushButton(u"Install Route"_s, this)),
@@ -139,10 +139,10 @@ void MainWindow::fillGamePath()
 
 void MainWindow::detectPackageKind()
 {
-    if (fileExists(HostPath::fromProgramPath(m_programFolder + u"\\Veltrane.xxx"_s))) {
+    if (fileExists(HostPath::fromProgramPath(m_packageFolder + u"\\Veltrane.xxx"_s))) {
         m_packageKind = PackageKind::Route;
         m_installButton->setText(u"Install Route"_s);
-    } else if (fileExists(HostPath::fromProgramPath(m_programFolder + u"\\Scenario.zzz"_s))) {
+    } else if (fileExists(HostPath::fromProgramPath(m_packageFolder + u"\\Scenario.zzz"_s))) {
         m_packageKind = PackageKind::Scenario;
         m_installButton->setText(u"Install Scenario"_s);
     } else {
@@ -178,7 +178,7 @@ void MainWindow::install()
     if (m_installing)
         return;
     m_installing = true;
-    InstallOperation operation(m_state, *this, m_programFolder);
+    InstallOperation operation(m_state, *this, m_packageFolder);
     const auto outcome = operation.run(m_packageKind, m_gamePathEdit->text());
     m_installing = false;
     // After a warning the window stays open, so that the install can be run again.

@@ -19,12 +19,12 @@ class MainWindow : public QWidget, public UserInterface {
     Q_OBJECT
 
 public:
-    // programFolder: the folder that holds the running program, the package folder.
-    explicit MainWindow(QString programFolder, QWidget* parent = nullptr);
+    // packageFolder: the folder that holds the running program, the package folder.
+    explicit MainWindow(QString packageFolder, QWidget* parent = nullptr);
 
     PackageKind packageKind() const { return m_packageKind; }
     AppState& state() { return m_state; }
-    const QString& programFolder() const { return m_programFolder; }
+    const QString& packageFolder() const { return m_packageFolder; }
 
     QLineEdit* gamePathEdit() const { return m_gamePathEdit; }
     QLabel* pathLabel() const { return m_pathLabel; }
@@ -58,7 +58,7 @@ private:
     void fillGamePath();
     void detectPackageKind();
 
-    QString m_programFolder;
+    QString m_packageFolder;
     AppState m_state;
     PackageKind m_packageKind = PackageKind::Assets;
     bool m_installing = false;

@@ -2,6 +2,7 @@
 
 #include "ChangeJournal.h"
 #include "FileError.h"
+#include "InstallLog.h"
 #include "WriteBoundary.h"
 
 #include <QFile>
@@ -223,6 +224,7 @@ void FileOps::copyFile(const HostPath& from, const HostPath& to)
     }
     if (journal)
         journal->changed(to, signature);
+    InstallLog::fileChanged(fs::exists(target) ? u"replaced"_s : u"created"_s, to);
 }
 
 void FileOps::linkOrCopy(const HostPath& from, const HostPath& to)
@@ -236,6 +238,7 @@ void FileOps::linkOrCopy(const HostPath& from, const HostPath& to)
     if (!error) {
         if (journal)
             journal->changed(to);
+        InstallLog::fileChanged(u"created"_s, to);
         return;
     }
     if (error == std::errc::file_exists)
@@ -256,6 +259,7 @@ void FileOps::linkOrCopy(const HostPath& from, const HostPath& to)
         fail(error, to);
     if (journal)
         journal->changed(to);
+    InstallLog::fileChanged(u"created"_s, to);
 }
 
 void FileOps::renameFile(const HostPath& from, const HostPath& to)
@@ -263,10 +267,11 @@ void FileOps::renameFile(const HostPath& from, const HostPath& to)
     checkBoundary(from, LastName::Keep);
     checkBoundary(to, LastName::Keep);
     forgetFolders();
+    const bool replaces = exists(to);
     ChangeJournal* journal = journalFor(to);
     if (journal && journal->covers(from))
         journal->willRename(from, to);
-    else if (journal && exists(to))
+    else if (journal && replaces)
         journal->willReplace(to);
     else if (journal)
         journal->willCreate(to);
@@ -276,6 +281,8 @@ void FileOps::renameFile(const HostPath& from, const HostPath& to)
         fail(error, from);
     if (journal)
         journal->changed(to);
+    InstallLog::fileChanged(u"removed"_s, from);
+    InstallLog::fileChanged(replaces ? u"replaced"_s : u"created"_s, to);
 }
 
 void FileOps::removeFile(const HostPath& path)
@@ -286,13 +293,15 @@ void FileOps::removeFile(const HostPath& path)
     const fs::file_status status = fs::symlink_status(path.fs(), error);
     if (fs::is_directory(status))
         fail(std::make_error_code(std::errc::is_a_directory), path);
-    if (ChangeJournal* journal = journalFor(path);
-        journal && fs::exists(status) && journal->removeKeepingAside(path))
-        return;
-    if (!fs::remove(path.fs(), error) && !error)
+    const bool keptAside = [&] {
+        ChangeJournal* journal = journalFor(path);
+        return journal && fs::exists(status) && journal->removeKeepingAside(path);
+    }();
+    if (!keptAside && !fs::remove(path.fs(), error) && !error)
         error = std::make_error_code(std::errc::no_such_file_or_directory);
     if (error)
         fail(error, path);
+    InstallLog::fileChanged(u"removed"_s, path);
 }
 
 void FileOps::removeEntry(const HostPath& path)
@@ -301,17 +310,18 @@ void FileOps::removeEntry(const HostPath& path)
     forgetFolders();
     std::error_code error;
     const fs::file_status status = fs::symlink_status(path.fs(), error);
+    bool keptAside = false;
     if (ChangeJournal* journal = journalFor(path); journal && fs::exists(status)) {
-        if (!fs::is_directory(status)) {
-            if (journal->removeKeepingAside(path))
-                return;
-        } else {
+        if (!fs::is_directory(status))
+            keptAside = journal->removeKeepingAside(path);
+        else
             journal->willRemoveFolder(path);
-        }
     }
-    fs::remove(path.fs(), error);
+    if (!keptAside)
+        fs::remove(path.fs(), error);
     if (error)
         fail(error, path);
+    InstallLog::fileChanged(fs::is_directory(status) ? u"removed folder"_s : u"removed"_s, path);
 }
 
 void FileOps::makeFolder(const HostPath& path)
@@ -320,10 +330,13 @@ void FileOps::makeFolder(const HostPath& path)
     if (ChangeJournal* journal = journalFor(path); journal && !exists(path))
         journal->willMakeFolder(path);
     std::error_code error;
-    if (!fs::create_directory(path.fs(), error) && !error && !fs::is_directory(path.fs(), error))
+    const bool made = fs::create_directory(path.fs(), error);
+    if (!made && !error && !fs::is_directory(path.fs(), error))
         error = std::make_error_code(std::errc::file_exists);
     if (error)
         fail(error, path);
+    if (made)
+        InstallLog::fileChanged(u"made folder"_s, path);
 }
 
 void FileOps::removeTree(const HostPath& path)
@@ -333,11 +346,11 @@ void FileOps::removeTree(const HostPath& path)
     std::error_code error;
     if (!fs::exists(fs::symlink_status(path.fs(), error)))
         fail(std::make_error_code(std::errc::no_such_file_or_directory), path);
-    if (ChangeJournal* journal = journalFor(path); journal && journal->removeKeepingAside(path))
-        return;
-    fs::remove_all(path.fs(), error);
+    if (ChangeJournal* journal = journalFor(path); !journal || !journal->removeKeepingAside(path))
+        fs::remove_all(path.fs(), error);
     if (error)
         fail(error, path);
+    InstallLog::fileChanged(u"removed tree"_s, path);
 }
 
 qint64 FileOps::fileSize(const HostPath& path)
@@ -359,9 +372,10 @@ void FileOps::writeWhole(const HostPath& path, const QByteArray& bytes)
         if (const auto real = PathGuard::whereItLeads(path))
             target = HostPath::fromFs(*real);
     }
+    const bool replaces = exists(target);
     ChangeJournal* journal = journalFor(target);
     if (journal) {
-        if (exists(target))
+        if (replaces)
             journal->willReplace(target);
         else
             journal->willCreate(target);
@@ -380,6 +394,7 @@ void FileOps::writeWhole(const HostPath& path, const QByteArray& bytes)
     }
     if (journal)
         journal->changed(target);
+    InstallLog::fileChanged(replaces ? u"replaced"_s : u"created"_s, target);
 }
 
 } // namespace veltrane

@@ -1,5 +1,7 @@
 #include "WorkReport.h"
 
+#include "InstallLog.h"
+
 using namespace Qt::StringLiterals;
 
 namespace veltrane {
@@ -11,6 +13,8 @@ constexpr qsizetype kLongestLine = 300;
 
 void WorkReport::fail(QString step, QString file, QString reason)
 {
+    InstallLog::note(u"failed"_s,
+                     step + u": "_s + (file.isEmpty() ? QString() : file + u": "_s) + reason);
     m_failures.append({std::move(step), std::move(file), std::move(reason)});
 }
 

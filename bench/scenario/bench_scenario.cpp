@@ -128,7 +128,7 @@ void stockCheck(const QString& folder)
     AppState state;
     state.GamePath = game;
     WorkReport report;
-    EngineContext context{state, ui, folder, report};
+    EngineContext context{state, ui, folder, folder, report};
     ScenarioInstaller installer(context);
 
     const double plainStat = bench::bestMs(5, [&] {

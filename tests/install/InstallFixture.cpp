@@ -2,6 +2,7 @@
 
 #include "FileFixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -20,6 +21,17 @@ InstallFixture::InstallFixture()
     const QString substitute = qEnvironmentVariable("VELTRANE_BUILD_DIR") + u"/substitute"_s;
     m_environment.set("PATH", QFile::encodeName(substitute));
     m_environment.set("WINEPREFIX", QFile::encodeName(root + u"/prefix"_s));
+    m_environment.set("XDG_STATE_HOME", QFile::encodeName(m_home.path() + u"/state"_s));
+    m_environment.set("XDG_CACHE_HOME", QFile::encodeName(m_home.path() + u"/cache"_s));
+}
+
+QStringList InstallFixture::logs() const
+{
+    const QString folder = m_home.path() + u"/state/veltrane"_s;
+    QStringList texts;
+    for (const QString& name : QDir(folder).entryList({u"*.log"_s}, QDir::Files, QDir::Name))
+        texts.append(QString::fromUtf8(readFile(folder + u'/' + name)));
+    return texts;
 }
 
 void InstallFixture::gameFile(const QString& relative, const QByteArray& bytes) const

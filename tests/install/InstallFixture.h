@@ -17,7 +17,8 @@ inline const QString kInstalled = QStringLiteral("Your package has been installe
 // the window runs it. The search path holds only our stand-in serialiser: no Wine, so
 // batch files go through our own interpreter.
 class InstallFixture {
-    QTemporaryDir m_dir; // first: the paths below are made from it
+    QTemporaryDir m_dir;  // first: the paths below are made from it
+    QTemporaryDir m_home; // the user's state and cache folders: install logs, working files
 
 public:
     InstallFixture();
@@ -33,6 +34,8 @@ public:
     QByteArray readGame(const QString& relative) const;
     bool gameHas(const QString& relative) const;
     QMap<QString, QByteArray> gameSnapshot() const;
+    // The install logs written so far, oldest first.
+    QStringList logs() const;
 
     // A route list in the game's layout with one record per identifier.
     static QByteArray routeList(const QStringList& identifiers);

@@ -66,8 +66,8 @@ class TestUndo : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void demoPackageInstalledThenUndone_data();
-    void demoPackageInstalledThenUndone();
+    void demoPackageInstalledLoggedThenUndone_data();
+    void demoPackageInstalledLoggedThenUndone();
     void olderInstallIsUndoneAfterTheNewer();
     void fileChangedSinceIsAskedAbout_data();
     void fileChangedSinceIsAskedAbout();
@@ -75,7 +75,7 @@ private Q_SLOTS:
     void fullDiskStopsShortAndIsUndone();
 };
 
-void TestUndo::demoPackageInstalledThenUndone_data()
+void TestUndo::demoPackageInstalledLoggedThenUndone_data()
 {
     QTest::addColumn<QString>("package");
     QTest::addColumn<PackageKind>("kind");
@@ -86,7 +86,7 @@ void TestUndo::demoPackageInstalledThenUndone_data()
     QTest::newRow("assets") << u"assets"_s << PackageKind::Assets << 0;
 }
 
-void TestUndo::demoPackageInstalledThenUndone()
+void TestUndo::demoPackageInstalledLoggedThenUndone()
 {
     QFETCH(QString, package);
     QFETCH(PackageKind, kind);
@@ -97,7 +97,22 @@ void TestUndo::demoPackageInstalledThenUndone()
     const auto before = withoutCaches(f.gameSnapshot());
     f.ui.answerYes(yes);
     QVERIFY2(f.install(kind) == Outcome::Completed, qPrintable(f.ui.texts().join(u'\n')));
-    QVERIFY(f.gameSnapshot() != before);
+    const auto after = withoutCaches(f.gameSnapshot());
+    QVERIFY(after != before);
+
+    // The log names every file the install made or changed, each question with its answer,
+    // and the outcome.
+    QCOMPARE(f.logs().size(), 1);
+    const QString log = f.logs().first();
+    for (auto file = after.cbegin(); file != after.cend(); ++file) {
+        if (before.value(file.key()) == file.value() && before.contains(file.key()))
+            continue;
+        const QString verb = before.contains(file.key()) ? u"replaced "_s : u"created "_s;
+        QVERIFY2(log.contains(verb + QDir::toNativeSeparators(f.game + u'/' + file.key()) + u'\n'),
+                 qPrintable(verb + file.key() + u"\n"_s + log));
+    }
+    QCOMPARE(log.count(u" -> Yes\n"_s), yes);
+    QVERIFY2(log.endsWith(u"outcome   completed\n"_s), qPrintable(log));
 
     f.ui.answerYes();
     QCOMPARE(UndoOperation(f.ui).undo(gameOf(f), 0), UndoOperation::Outcome::Undone);

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "HostPath.h"
+
+#include <QFile>
+#include <QString>
+
+namespace veltrane {
+
+// The plain-text record of one install or undo, for the user and for whoever helps them: the
+// program's version, the folders, each step and its outcome, each file changed in the game
+// folder, each list replaced, each program run, each question with its answer and the final
+// outcome. One file per run in the user's state folder, the newest kKept kept; a second copy
+// where the user asked for one. Every line reaches the file at once, so that the log of a
+// program that was killed ends where it stopped.
+//
+// While one lives it is current for its thread: FileOps, the list replacement and the
+// process runner add their lines to it.
+class InstallLog {
+public:
+    static constexpr int kKept = 50;
+
+    // kind: "install" or "undo". extraCopy: a second file the user named; empty for none.
+    InstallLog(const QString& kind, const QString& extraCopy = {});
+    ~InstallLog();
+    InstallLog(const InstallLog&) = delete;
+    InstallLog& operator=(const InstallLog&) = delete;
+
+    static InstallLog* current();
+    // On Linux $XDG_STATE_HOME/veltrane, by default ~/.local/state/veltrane.
+    static QString folder();
+
+    // The file in the state folder; empty when it could not be made.
+    QString path() const { return m_path; }
+    // Why a file could not be written, for the final message; empty when both were.
+    QString problem() const { return m_problem; }
+
+    // Changes under this folder are logged file by file.
+    void setGameFolder(const HostPath& game) { m_game = game; }
+    const HostPath& gameFolder() const { return m_game; }
+
+    void write(const QString& topic, const QString& text);
+    // A change FileOps made, when it lies in the game folder.
+    static void fileChanged(const QString& what, const HostPath& path);
+    // A line in the current log, when there is one.
+    static void note(const QString& topic, const QString& text);
+
+private:
+    QFile m_file;
+    QFile m_copy;
+    QString m_path;
+    QString m_problem;
+    HostPath m_game;
+    InstallLog* m_previous;
+};
+
+} // namespace veltrane
