@@ -128,6 +128,12 @@ std::error_code openError(const HostPath& path, int code)
     return {};
 }
 
+bool startsAsZip(const HostPath& path)
+{
+    QFile file(path.toString());
+    return file.open(QIODevice::ReadOnly) && file.read(4) == QByteArrayView("PK\x03\x04");
+}
+
 // The archive opened for one pass over its entries.
 class Reader {
 public:
@@ -136,7 +142,10 @@ public:
     {
         if (!m_archive)
             throw FileError(FileError::Kind::Other, u"Out of memory"_s);
-        archive_read_support_format_zip(m_archive);
+        // Only with the directory at its end: read entry by entry from the start instead, a
+        // damaged archive can show other entries when their data is read than when it is
+        // skipped, and the check would not vouch for the unpacking.
+        archive_read_support_format_zip_seekable(m_archive);
 #ifndef Q_OS_WIN
         archive_read_set_options(m_archive, "hdrcharset=CP437");
         const int opened = archive_read_open_filename(m_archive, path.fs().c_str(), kReadBlock);
@@ -150,10 +159,19 @@ public:
         archive_read_free(m_archive);
         if (const std::error_code error = openError(path, code))
             throw FileError::fromSystem(error, path.display());
+        if (startsAsZip(path))
+            throw ArchiveRefusal(Reason::Damaged, {},
+                                 m_archiveName +
+                                     u" is damaged: the directory of its entries at its end is "
+                                     u"missing or broken, as when a download was cut short ("_s +
+                                     reason + u")."_s);
         throw ArchiveRefusal(Reason::NotAZipArchive, {},
                              m_archiveName + u" cannot be read as a zip archive: "_s + reason);
     }
-    ~Reader() { archive_read_free(m_archive); }
+    ~Reader()
+    {
+        archive_read_free(m_archive);
+    }
     Reader(const Reader&) = delete;
     Reader& operator=(const Reader&) = delete;
 
@@ -188,8 +206,8 @@ public:
             // A wrong checksum is only a warning to libarchive; here the entry is damaged.
             if (status != ARCHIVE_OK)
                 throw ArchiveRefusal(Reason::Damaged, name,
-                                     u"The entry \""_s + shown(name) + u"\" of "_s +
-                                         m_archiveName + u" is damaged: "_s + errorText());
+                                     u"The entry \""_s + shown(name) + u"\" of "_s + m_archiveName +
+                                         u" is damaged: "_s + errorText());
             sink(block, size, offset);
         }
     }
@@ -430,8 +448,7 @@ public:
             makeFolders(parentOf(name));
             const HostPath path = m_folder.child(name);
             std::error_code error;
-            fs::create_symlink(HostPath::fromHost(m_check.linkTarget(name)).fs(), path.fs(),
-                               error);
+            fs::create_symlink(HostPath::fromHost(m_check.linkTarget(name)).fs(), path.fs(), error);
             if (error)
                 fail(error, path);
         }
@@ -535,9 +552,7 @@ ArchiveRefusal::ArchiveRefusal(Reason reason, QString entry, const QString& desc
 {
 }
 
-PackageArchive::PackageArchive(HostPath archive) : PackageArchive(std::move(archive), Limits())
-{
-}
+PackageArchive::PackageArchive(HostPath archive) : PackageArchive(std::move(archive), Limits()) {}
 
 PackageArchive::PackageArchive(HostPath archive, Limits limits)
     : m_archive(std::move(archive)), m_limits(limits)
