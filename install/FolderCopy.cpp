@@ -1,5 +1,6 @@
 #include "FolderCopy.h"
 
+#include "TargetFolder.h"
 #include "platform/AttributeClearer.h"
 #include "platform/ProcessRunner.h"
 #include "util/FileError.h"
@@ -8,7 +9,6 @@
 #include "util/UserInterface.h"
 #include "util/WorkReport.h"
 
-#include <QHash>
 #include <filesystem>
 #include <vector>
 
@@ -23,40 +23,6 @@ namespace {
 {
     throw FileError::fromSystem(error, path.display());
 }
-
-// The names in one target folder, found without regard to letter case. Kept for the folder
-// being filled only, so memory follows the widest folder, not the tree.
-class TargetFolder {
-public:
-    explicit TargetFolder(HostPath path) : m_path(std::move(path))
-    {
-        std::error_code error;
-        for (fs::directory_iterator it(m_path.fs(), error), end; !error && it != end;
-             it.increment(error))
-            remember(HostPath::fromFs(it->path()).fileName());
-    }
-
-    HostPath entryFor(const QString& name)
-    {
-        const auto found = m_names.constFind(name.toCaseFolded());
-        if (found != m_names.constEnd())
-            return m_path.child(*found);
-        remember(name);
-        return m_path.child(name);
-    }
-
-private:
-    void remember(const QString& name)
-    {
-        // An exact name wins over one that differs in case only.
-        const QString key = name.toCaseFolded();
-        if (!m_names.contains(key) || name == key)
-            m_names.insert(key, name);
-    }
-
-    HostPath m_path;
-    QHash<QString, QString> m_names;
-};
 
 fs::file_type entryType(const fs::directory_entry& entry, std::error_code& error)
 {

@@ -9,7 +9,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
 build=$(preset_dir release)
-ensure_packages "${BUILD_PACKAGES[@]}"
+ensure_packages "${BUILD_PACKAGES[@]}" libarchive-tools
 configure_and_build release >&2
 
 benches=()

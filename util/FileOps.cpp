@@ -285,6 +285,60 @@ void FileOps::renameFile(const HostPath& from, const HostPath& to)
     InstallLog::fileChanged(replaces ? u"replaced"_s : u"created"_s, to);
 }
 
+void FileOps::moveFile(const HostPath& from, const HostPath& to)
+{
+    checkBoundary(from, LastName::Keep);
+    checkBoundary(to, LastName::Keep);
+    std::error_code error;
+    // A link would move as a link, and lead elsewhere from its new place.
+    const fs::file_status source = fs::symlink_status(from.fs(), error);
+    if (!fs::is_regular_file(source))
+        fail(fs::exists(source) ? std::make_error_code(std::errc::not_supported)
+                                : std::make_error_code(std::errc::no_such_file_or_directory),
+             from);
+    const fs::file_status target = fs::symlink_status(to.fs(), error);
+    if (fs::is_directory(target))
+        fail(std::make_error_code(std::errc::is_a_directory), to);
+    if (writeRefused(to))
+        fail(std::make_error_code(std::errc::permission_denied), to);
+    if (fs::is_symlink(target))
+        forgetFolders();
+
+    ChangeJournal* journal = journalFor(to);
+    if (journal && journal->covers(from))
+        journal->willRename(from, to);
+    else if (journal && fs::exists(target))
+        journal->willReplace(to);
+    else if (journal)
+        journal->willCreate(to);
+    error.clear();
+    fs::rename(from.fs(), to.fs(), error);
+    if (error == std::errc::cross_device_link) {
+        const HostPath part = passingName(to);
+        error.clear();
+        fs::copy_file(from.fs(), part.fs(), fs::copy_options::none, error);
+        if (!error)
+            fs::rename(part.fs(), to.fs(), error);
+        if (error) {
+            std::error_code ignored;
+            fs::remove(part.fs(), ignored);
+            fail(error, to);
+        }
+        if (journal)
+            journal->changed(to);
+        InstallLog::fileChanged(fs::exists(target) ? u"replaced"_s : u"created"_s, to);
+        fs::remove(from.fs(), error);
+        if (error)
+            fail(error, from);
+        return;
+    }
+    if (error)
+        fail(error, from);
+    if (journal)
+        journal->changed(to);
+    InstallLog::fileChanged(fs::exists(target) ? u"replaced"_s : u"created"_s, to);
+}
+
 void FileOps::removeFile(const HostPath& path)
 {
     checkBoundary(path, LastName::Keep);

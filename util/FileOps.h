@@ -24,6 +24,11 @@ void copyFile(const HostPath& from, const HostPath& to);
 void linkOrCopy(const HostPath& from, const HostPath& to);
 // Replaces an existing target.
 void renameFile(const HostPath& from, const HostPath& to);
+// Puts the file from in to's place, after which from is gone. An existing target is replaced
+// as copyFile() replaces it: a read-only one fails with permission denied, and the target is
+// the old file or the new one at every moment. On one file system this is a rename; across
+// file systems a copy takes to's name and from is then removed.
+void moveFile(const HostPath& from, const HostPath& to);
 // A file, or a symbolic link itself; never a folder.
 void removeFile(const HostPath& path);
 // An empty folder, or a file.

@@ -9,9 +9,9 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <filesystem>
 
 #ifdef Q_OS_LINUX
-#include <filesystem>
 #include <sys/fsuid.h>
 #include <unistd.h>
 #endif
@@ -78,6 +78,30 @@ QMap<QString, QByteArray> gameFiles(const QString& game)
     QMap<QString, QByteArray> files = snapshot(game);
     files.removeIf([](const auto& file) { return file.key().startsWith(u".veltrane/"); });
     return files;
+}
+
+QStringList entriesBelow(const QString& root)
+{
+    QStringList entries;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    const QDir base(root);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info = it.fileInfo();
+        QString entry = base.relativeFilePath(path);
+        if (info.isSymLink())
+            entry += QStringLiteral(" -> ") +
+                     QFile::decodeName(
+                         std::filesystem::read_symlink(QFile::encodeName(path).toStdString())
+                             .string()
+                             .c_str());
+        else if (info.isDir())
+            entry += u'/';
+        entries.append(entry);
+    }
+    entries.sort();
+    return entries;
 }
 
 #ifdef Q_OS_LINUX

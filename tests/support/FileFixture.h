@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 namespace veltrane::test {
 
@@ -25,6 +26,9 @@ QMap<QString, QByteArray> snapshot(const QString& root);
 // The same for a game folder, without the install journals the program keeps there: the
 // game's own files.
 QMap<QString, QByteArray> gameFiles(const QString& game);
+// Every name below root, hidden ones included, by path relative to root: folders end in "/",
+// links show where they lead ("name -> target") and are not followed. Sorted.
+QStringList entriesBelow(const QString& root);
 
 // While it lives, file access of this thread is checked as an ordinary user. As root it
 // hands the tree to that user and switches the thread's file-system identity; as any other

@@ -48,18 +48,20 @@ private Q_SLOTS:
 
 void TestFileOps::fullDiskLeavesTheOldFile_data()
 {
-    QTest::addColumn<bool>("copy"); // else a whole write
+    QTest::addColumn<QString>("change"); // copy, move (from another file system) or write
     QTest::addColumn<int>("newSize");
     QTest::addColumn<int>("freeBytes");
-    QTest::newRow("copy of a large file") << true << 3'000'000 << 1'000'000;
+    QTest::newRow("copy of a large file") << u"copy"_s << 3'000'000 << 1'000'000;
+    QTest::newRow("move of a large file from another file system")
+        << u"move"_s << 3'000'000 << 1'000'000;
     // Less than Qt's buffer free: the write succeeds and only its flush fails.
-    QTest::newRow("list written with one page free") << false << 11'600 << 4096;
-    QTest::newRow("list written on a full disk") << false << 11'600 << 0;
+    QTest::newRow("list written with one page free") << u"write"_s << 11'600 << 4096;
+    QTest::newRow("list written on a full disk") << u"write"_s << 11'600 << 0;
 }
 
 void TestFileOps::fullDiskLeavesTheOldFile()
 {
-    QFETCH(bool, copy);
+    QFETCH(QString, change);
     QFETCH(int, newSize);
     QFETCH(int, freeBytes);
     QTemporaryDir source;
@@ -72,8 +74,10 @@ void TestFileOps::fullDiskLeavesTheOldFile()
     disk.fillUpTo(freeBytes);
 
     try {
-        if (copy)
+        if (change == u"copy"_s)
             FileOps::copyFile(host(source.path() + u"/new.bin"_s), host(target));
+        else if (change == u"move"_s)
+            FileOps::moveFile(host(source.path() + u"/new.bin"_s), host(target));
         else
             FileOps::writeWhole(host(target), QByteArray(newSize, 'n'));
         QFAIL("the change cannot fit on the disk");
@@ -82,6 +86,7 @@ void TestFileOps::fullDiskLeavesTheOldFile()
     }
     QCOMPARE(readFile(target), QByteArray(42, 'o'));
     QCOMPARE(namesIn(disk.path()), (QStringList{u"Routes.xml"_s, u"filler"_s}));
+    QCOMPARE(readFile(source.path() + u"/new.bin"_s), QByteArray(newSize, 'n'));
 }
 
 void TestFileOps::changesStayInsideTheBoundary_data()
@@ -106,6 +111,10 @@ void TestFileOps::changesStayInsideTheBoundary_data()
         << u"Kuju"_s << u"out"_s << u"folder into"_s << false;
     QTest::newRow("copy into a folder linked in")
         << u"Stock"_s << u"in"_s << u"copy into"_s << true;
+    QTest::newRow("move onto a link out replaces the link")
+        << u"Coach.bin"_s << u"out/private.txt"_s << u"move"_s << true;
+    QTest::newRow("move into a folder linked out")
+        << u"Tempfiles"_s << u"out"_s << u"move into"_s << false;
 }
 
 void TestFileOps::changesStayInsideTheBoundary()
@@ -121,22 +130,26 @@ void TestFileOps::changesStayInsideTheBoundary()
     makeFolder(dir.path() + u"/out"_s);
     writeFile(game + u"/in/Real.xml"_s, "real");
     writeFile(dir.path() + u"/out/private.txt"_s, "private");
-    writeFile(dir.path() + u"/source.bin"_s, "package file");
+    writeFile(dir.path() + u"/package/source.bin"_s, "package file");
     const QString target =
         leadsTo.startsWith(u"in"_s) ? game + u'/' + leadsTo : dir.path() + u'/' + leadsTo;
     QVERIFY(QFile::link(target, game + u'/' + link));
     const auto outside = snapshot(dir.path() + u"/out"_s);
 
-    const WriteBoundary boundary({host(game)});
+    const WriteBoundary boundary({host(game), host(dir.path() + u"/package"_s)});
+    const HostPath source = host(dir.path() + u"/package/source.bin"_s);
     bool refused = false;
     try {
         if (change == u"write"_s)
             FileOps::writeWhole(host(game + u'/' + link), "written");
         else if (change == u"copy"_s)
-            FileOps::copyFile(host(dir.path() + u"/source.bin"_s), host(game + u'/' + link));
+            FileOps::copyFile(source, host(game + u'/' + link));
         else if (change == u"copy into"_s)
-            FileOps::copyFile(host(dir.path() + u"/source.bin"_s),
-                              host(game + u'/' + link + u"/Coach.bin"_s));
+            FileOps::copyFile(source, host(game + u'/' + link + u"/Coach.bin"_s));
+        else if (change == u"move"_s)
+            FileOps::moveFile(source, host(game + u'/' + link));
+        else if (change == u"move into"_s)
+            FileOps::moveFile(source, host(game + u'/' + link + u"/Coach.bin"_s));
         else
             FileOps::makeFolder(host(game + u'/' + link + u"/Stock"_s));
     } catch (const FileError& error) {
@@ -171,6 +184,14 @@ void TestFileOps::readOnlyTargetIsPermissionDeniedUnreadableSourceIsNot()
     } catch (const FileError& error) {
         QVERIFY2(error.permissionDenied(), qPrintable(error.description()));
     }
+    try {
+        FileOps::moveFile(host(dir.path() + u"/package/Coach.bin"_s),
+                          host(dir.path() + u"/game/Coach.bin"_s));
+        QFAIL("a read-only file was replaced by a rename");
+    } catch (const FileError& error) {
+        QVERIFY2(error.permissionDenied(), qPrintable(error.description()));
+    }
+    QCOMPARE(readFile(dir.path() + u"/package/Coach.bin"_s), QByteArray("new"));
     // A package file that cannot be read is not the game's fault.
     try {
         FileOps::copyFile(host(dir.path() + u"/package/Secret.bin"_s),

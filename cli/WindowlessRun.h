@@ -1,0 +1,33 @@
+#pragma once
+
+#include "CommandLine.h"
+
+#include <QString>
+
+namespace veltrane {
+
+class UserInterface;
+
+// An install or an undo as the command line asks for it, with the user interface given (the
+// console's without a window): the package opened, the game folder found, the work done, and
+// the exit status that tells how it went.
+class WindowlessRun {
+public:
+    // programFolder: the folder the program lies in, the package folder when none is given.
+    WindowlessRun(const CommandLine& line, QString programFolder, UserInterface& ui);
+
+    ExitStatus run();
+
+private:
+    ExitStatus install();
+    ExitStatus undo();
+    // The game folder as given or found; empty after telling the user there is none.
+    QString gameFolder();
+    ExitStatus refuse(const QString& why);
+
+    const CommandLine& m_line;
+    QString m_programFolder;
+    UserInterface& m_ui;
+};
+
+} // namespace veltrane
