@@ -1,19 +1,106 @@
+#include "cli/CommandLine.h"
+#include "cli/ConsoleUserInterface.h"
+#include "cli/WindowlessRun.h"
+#include "install/PackageFolder.h"
+#include "install/PackageSource.h"
 #include "ui/MainWindow.h"
+#include "util/FileError.h"
+#include "util/Version.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QStandardPaths>
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+using namespace veltrane;
+
+namespace {
+
+// The folder the program lies in, whatever the current folder is: the package folder when no
+// other is given.
+QString programFolder()
+{
+    QString folder = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+    if (folder.endsWith(QDir::separator()))
+        folder.chop(1);
+    return folder;
+}
+
+void print(std::FILE* out, const QString& text)
+{
+    const QByteArray bytes = (text.endsWith(u'\n') ? text : text + u'\n').toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out);
+}
+
+void nameTheApplication()
+{
+    QCoreApplication::setApplicationName(u"Veltrane"_s);
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(kVersionText));
+}
+
+// Without a window the program needs no display at all: only Qt Core is started.
+int runWithoutWindow(int argc, char* argv[], const CommandLine& line)
+{
+    QCoreApplication app(argc, argv);
+    nameTheApplication();
+    switch (line.action) {
+    case CommandLine::Action::ShowHelp:
+        print(stdout, CommandLine::helpText());
+        return int(ExitStatus::Done);
+    case CommandLine::Action::ShowVersion:
+        print(stdout, CommandLine::versionText());
+        return int(ExitStatus::Done);
+    case CommandLine::Action::Refuse:
+        print(stderr, u"error: "_s + line.problem + u"\nTry veltrane --help."_s);
+        return int(ExitStatus::BadUsage);
+    case CommandLine::Action::Install:
+    case CommandLine::Action::Undo:
+        break;
+    }
+    ConsoleUserInterface ui(line.yes);
+    return int(WindowlessRun(line, programFolder(), ui).run());
+}
+
+int runWithWindow(int argc, char* argv[], const CommandLine& line)
+{
+    QApplication app(argc, argv);
+    nameTheApplication();
+    MainWindow window(programFolder());
+    if (!line.game.isEmpty())
+        window.setGameFolder(line.game);
+    window.setLogCopy(line.logCopy);
+    if (line.action == CommandLine::Action::Undo) {
+        // The window's message boxes ask and tell; the window itself is not needed.
+        return int(WindowlessRun(line, programFolder(), window).run());
+    }
+    if (!line.package.isEmpty()) {
+        auto package = std::make_unique<PackageSource>(line.package);
+        try {
+            const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+            QDir().mkpath(cache);
+            package->open(HostPath::fromHost(cache));
+            window.setPackage(std::move(package));
+        } catch (const FileError& error) {
+            window.showMessage(u"The package "_s + QDir::toNativeSeparators(line.package) +
+                                   u" cannot be installed: "_s + error.description(),
+                               UserInterface::Icon::Exclamation);
+        }
+    }
+    window.show();
+    return app.exec();
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Veltrane"));
-
-    // The package folder is where the program lies, whatever the current folder is.
-    QString programFolder = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
-    if (programFolder.endsWith(QDir::separator()))
-        programFolder.chop(1);
-
-    veltrane::MainWindow window(programFolder);
-    window.show();
-    return app.exec();
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const CommandLine line = CommandLine::parse(arguments);
+    const bool windowless = line.noWindow || line.action == CommandLine::Action::ShowHelp ||
+                            line.action == CommandLine::Action::ShowVersion ||
+                            line.action == CommandLine::Action::Refuse;
+    return windowless ? runWithoutWindow(argc, argv, line) : runWithWindow(argc, argv, line);
 }

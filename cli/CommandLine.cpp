@@ -16,9 +16,9 @@ struct Options {
         u"The game folder, the Windows way (c:\\program files\\Rail Simulator) or as a path of "
         u"this system."_s,
         u"FOLDER"_s};
-    QCommandLineOption noWindow{
-        u"no-window"_s, u"Install at once, without a window; messages and questions are "
-                        u"printed, and questions are answered No unless --yes is given."_s};
+    QCommandLineOption noWindow{u"no-window"_s,
+                                u"Install at once, without a window; messages and questions are "
+                                u"printed, and questions are answered No unless --yes is given."_s};
     QCommandLineOption yes{u"yes"_s, u"Answer Yes to every question."_s};
     QCommandLineOption log{u"log"_s, u"Write the install log to FILE as well."_s, u"FILE"_s};
     QCommandLineOption undo{
@@ -76,8 +76,7 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         line.action = Action::ShowVersion;
     } else if (positional.size() > 1) {
         line.action = Action::Refuse;
-        line.problem = u"Give one package at most; these were given: "_s +
-                       positional.join(u", "_s);
+        line.problem = u"Give one package at most; these were given: "_s + positional.join(u", "_s);
     } else if (parser.isSet(options.undo) && !positional.isEmpty()) {
         line.action = Action::Refuse;
         line.problem = u"--undo takes no package: it undoes the last install into the game "

@@ -2,6 +2,7 @@
 
 #include "BatchFileRunner.h"
 #include "FolderCopy.h"
+#include "FolderMove.h"
 #include "FreeFormatReader.h"
 #include "InstallHistory.h"
 #include "RouteInstaller.h"
@@ -14,6 +15,7 @@
 #include "util/FileError.h"
 #include "util/FileOps.h"
 #include "util/InstallLog.h"
+#include "util/JournalFormat.h"
 #include "util/PathGuard.h"
 #include "util/TextFile.h"
 #include "util/UserInterface.h"
@@ -47,6 +49,34 @@ constexpr qsizetype kNamedEntries = 10;
 bool isFolder(const HostPath& path)
 {
     return QFileInfo(path.toString()).isDir();
+}
+
+const QString kExpectedGame =
+    u"\r\nChoose the folder of Rail Simulator: the one that holds RailSim.exe, or the Assets "
+    u"and Content folders."_s;
+
+// Why no game folder can be had from the text: it is empty, or names no folder.
+QString missingGame(const QString& gameFolderText)
+{
+    if (gameFolderText.trimmed().isEmpty())
+        return u"No game folder has been given."_s + kExpectedGame;
+    const HostPath game = HostPath::fromProgramPath(gameFolderText);
+    if (!isFolder(game))
+        return u"The game folder "_s + game.display() + u" does not exist."_s + kExpectedGame;
+    return {};
+}
+
+QString notTheGame(const HostPath& game)
+{
+    const bool looksLikeGame =
+        fileExists(game.mappedChild(u"RailSim.exe"_s)) ||
+        (isFolder(game.mappedChild(u"Assets"_s)) && isFolder(game.mappedChild(u"Content"_s)));
+    if (looksLikeGame)
+        return {};
+    return u"The folder "_s + game.display() +
+           u" does not look like the game's folder: it holds neither RailSim.exe nor the Assets "
+           u"and Content folders."_s +
+           kExpectedGame;
 }
 
 QString kindName(PackageKind kind)
@@ -240,31 +270,31 @@ QString InstallOperation::chooseWorkFolder() const
     return QDir::toNativeSeparators(folder);
 }
 
+QString InstallOperation::gameFolderProblem(const QString& gameFolderText)
+{
+    if (QString missing = missingGame(gameFolderText); !missing.isEmpty())
+        return missing;
+    return notTheGame(HostPath::fromProgramPath(gameFolderText));
+}
+
 QString InstallOperation::folderProblem(PackageKind kind) const
 {
-    const QString expected =
-        u"\r\nChoose the folder of Rail Simulator: the one that holds RailSim.exe, or the "
-        u"Assets and Content folders."_s;
-    if (m_state.GamePath.trimmed().isEmpty())
-        return u"No game folder has been given."_s + expected;
+    if (QString missing = missingGame(m_state.GamePath); !missing.isEmpty())
+        return missing;
     const HostPath game = HostPath::fromProgramPath(m_state.GamePath);
-    if (!isFolder(game))
-        return u"The game folder "_s + game.display() + u" does not exist."_s + expected;
     const HostPath package = HostPath::fromProgramPath(m_packageFolder);
     if (PathGuard::leadsInto(game, package))
         return u"The game folder "_s + game.display() + u" lies inside the package folder "_s +
-               package.display() + u'.' + expected;
-    if (PathGuard::leadsInto(package, game))
+               package.display() + u'.' + kExpectedGame;
+    // An archive is unpacked into the game's own folder of the program's, which the game does
+    // not read.
+    const bool unpackedBeside = PathGuard::leadsInto(
+        package, game.child(JournalFormat::kJournalsFolder.section(u'/', 0, 0)));
+    if (PathGuard::leadsInto(package, game) && !unpackedBeside)
         return u"The package folder "_s + package.display() + u" lies inside the game folder "_s +
                game.display() + u". Unzip the package into a folder of its own."_s;
-    const bool looksLikeGame =
-        fileExists(game.mappedChild(u"RailSim.exe"_s)) ||
-        (isFolder(game.mappedChild(u"Assets"_s)) && isFolder(game.mappedChild(u"Content"_s)));
-    if (!looksLikeGame)
-        return u"The folder "_s + game.display() +
-               u" does not look like the game's folder: it holds neither RailSim.exe nor the "
-               u"Assets and Content folders."_s +
-               expected;
+    if (QString notGame = notTheGame(game); !notGame.isEmpty())
+        return notGame;
 
     const bool holdsSomething =
         kind != PackageKind::Assets || isFolder(package.mappedChild(u"Rail Simulator"_s));
@@ -321,16 +351,18 @@ QList<InstallStep> InstallOperation::completionSteps(WorkReport& report)
                       return Result::Next;
                   }});
 
-    steps.append({kCopyStep, [packageFolder, gamePath, &ui, &report] {
+    steps.append({kCopyStep, [packageFolder, gamePath, movable = m_packageMovable, &ui, &report] {
                       const HostPath source =
                           HostPath::fromProgramPath(packageFolder + u"\\Rail Simulator"_s);
                       // A route or scenario package may bring no files of its own.
                       if (!QFileInfo(source.toString()).exists() &&
                           !QFileInfo(source.toString()).isSymLink())
                           return Result::Next;
+                      const HostPath game = HostPath::fromProgramPath(gamePath);
                       const qint64 copied =
-                          FolderCopy(ui, &report, kCopyStep)
-                              .copyFolder(source, HostPath::fromProgramPath(gamePath), true);
+                          movable
+                              ? FolderMove(ui, &report, kCopyStep).moveFolder(source, game, true)
+                              : FolderCopy(ui, &report, kCopyStep).copyFolder(source, game, true);
                       report.done(QString::number(copied) +
                                   (copied == 1 ? u" file was"_s : u" files were"_s) +
                                   u" copied into the game folder"_s);

@@ -35,6 +35,12 @@ public:
     void setPackageName(const QString& name) { m_packageName = name; }
     // A second copy of the install log; empty for none.
     void setLogCopy(const QString& path) { m_logCopy = path; }
+    // The package's files are ours to take apart (an unpacked archive): they are moved into
+    // the game instead of copied.
+    void setPackageMovable(bool movable) { m_packageMovable = movable; }
+
+    // Why the text names no game folder; empty when it does.
+    static QString gameFolderProblem(const QString& gameFolderText);
 
 private:
     Outcome runSteps(PackageKind kind);
@@ -53,6 +59,7 @@ private:
     QString m_packageFolder;
     QString m_packageName;
     QString m_logCopy;
+    bool m_packageMovable = false;
     QString m_workFolder;
 };
 

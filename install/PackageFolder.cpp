@@ -1,9 +1,10 @@
 #include "PackageFolder.h"
 
+#include "platform/GameLocator.h"
 #include "util/HostPath.h"
 #include "util/TextFile.h"
 
-#include <QFileInfo>
+#include <QDir>
 
 using namespace Qt::StringLiterals;
 
@@ -44,7 +45,11 @@ QString PackageFolder::defaultGameFolder()
 {
     if (has(kDefaultGamePath, u"RailSim.exe"_s))
         return kDefaultGamePath;
+#ifdef Q_OS_WIN
     return {};
+#else
+    return GameLocator(QDir::homePath(), QProcessEnvironment::systemEnvironment()).find();
+#endif
 }
 
 } // namespace veltrane

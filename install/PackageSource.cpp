@@ -10,8 +10,7 @@ namespace veltrane {
 PackageSource::PackageSource(const QString& given)
     : m_given(HostPath::fromHost(QDir::cleanPath(QFileInfo(given).absoluteFilePath())))
 {
-    if (PackageArchive::isArchiveName(m_given.fileName()) &&
-        !QFileInfo(m_given.toString()).isDir())
+    if (PackageArchive::isArchiveName(m_given.fileName()) && !QFileInfo(m_given.toString()).isDir())
         m_archive = std::make_unique<PackageArchive>(m_given);
 }
 

@@ -19,7 +19,8 @@ batch     util
 stock     util serz platform
 install   util serz platform batch stock
 ui        util platform batch stock install
-app       util serz platform batch stock install ui
+cli       util platform batch stock install
+app       util serz platform batch stock install ui cli
 '
 
 declare -A allowed

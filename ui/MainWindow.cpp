@@ -6,28 +6,29 @@
 #include "Twips.h"
 #include "install/InstallHistory.h"
 #include "install/InstallOperation.h"
+#include "install/PackageFolder.h"
+#include "install/PackageSource.h"
 #include "install/UndoOperation.h"
+#include "util/FileError.h"
 #include "util/TextFile.h"
 #include "util/Version.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
 
 namespace veltrane {
-
-namespace {
-
-const QString kDefaultGamePath = u"c:\\program files\\Rail Simulator"_s;
-
-} // namespace
 
 MainWindow::MainWindow(QString packageFolder, QWidget* parent)
     : QWidget(parent), m_packageFolder(std::move(packageFolder)),
@@ -88,8 +89,82 @@ MainWindow::MainWindow(QString packageFolder, QWidget* parent)
     fillGamePath();
     detectPackageKind();
     // Once the window shows: an install the program was killed in must be the first thing
-    // the user hears of.
+    // the user hears of; then, started where no package lies, the window asks for one.
     QTimer::singleShot(0, this, &MainWindow::offerRollback);
+    QTimer::singleShot(0, this, &MainWindow::askForPackageWhenNone);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::setPackage(std::unique_ptr<PackageSource> package)
+{
+    m_packageFolder = package->folder();
+    m_package = std::move(package);
+    detectPackageKind();
+}
+
+void MainWindow::setGameFolder(const QString& folder)
+{
+    m_state.GamePath = folder;
+    m_gamePathEdit->setText(folder);
+}
+
+void MainWindow::askForPackageWhenNone()
+{
+    if (!m_hasPackage && !m_installing)
+        choosePackage();
+}
+
+bool MainWindow::choosePackage()
+{
+    QMessageBox box(QMessageBox::Question, MessageBoxes::caption(),
+                    u"There is no package to install in "_s +
+                        QDir::toNativeSeparators(m_packageFolder) +
+                        u".\nChoose the package: its unzipped folder, or the zip archive it "
+                        u"came in."_s,
+                    QMessageBox::Cancel, this);
+    QPushButton* folderButton = box.addButton(u"Package Folder..."_s, QMessageBox::AcceptRole);
+    QPushButton* archiveButton = box.addButton(u"Zip Archive..."_s, QMessageBox::AcceptRole);
+    box.setDefaultButton(folderButton);
+    MessageBoxes::trace("question:", box.text());
+    box.exec();
+    QString chosen;
+    // Qt's own dialog: the same on every desktop, and reachable by the tests.
+    const auto options = QFileDialog::DontUseNativeDialog;
+    if (box.clickedButton() == folderButton)
+        chosen = QFileDialog::getExistingDirectory(this, u"Choose the Package Folder"_s,
+                                                   QDir::homePath(),
+                                                   options | QFileDialog::ShowDirsOnly);
+    else if (box.clickedButton() == archiveButton)
+        chosen =
+            QFileDialog::getOpenFileName(this, u"Choose the Package Archive"_s, QDir::homePath(),
+                                         u"Zip archives (*.zip *.ZIP)"_s, nullptr, options);
+    if (chosen.isEmpty())
+        return false;
+
+    auto package = std::make_unique<PackageSource>(chosen);
+    try {
+        // The window's archive waits in the cache until the install moves its files.
+        const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+        if (package->isArchive() && !QDir().mkpath(cache))
+            throw FileError(FileError::Kind::Other, u"The folder "_s +
+                                                        QDir::toNativeSeparators(cache) +
+                                                        u" cannot be made"_s);
+        package->open(HostPath::fromHost(cache));
+    } catch (const FileError& error) {
+        showMessage(u"The package "_s + QDir::toNativeSeparators(chosen) +
+                        u" cannot be installed: "_s + error.description(),
+                    Icon::Exclamation);
+        return false;
+    }
+    if (!PackageFolder::holdsPackage(package->folder())) {
+        showMessage(u"There is no package in "_s + QDir::toNativeSeparators(chosen) +
+                        u": no Veltrane.xxx, no Scenario.zzz and no \"Rail Simulator\" folder."_s,
+                    Icon::Exclamation);
+        return false;
+    }
+    setPackage(std::move(package));
+    return true;
 }
 
 void MainWindow::offerRollback()
@@ -131,24 +206,31 @@ void MainWindow::undoInstall(int index)
 
 void MainWindow::fillGamePath()
 {
-    if (m_state.GamePath.isEmpty() &&
-        fileExists(HostPath::fromProgramPath(kDefaultGamePath + u"\\RailSim.exe"_s)))
-        m_state.GamePath = kDefaultGamePath;
+    if (m_state.GamePath.isEmpty())
+        m_state.GamePath = PackageFolder::defaultGameFolder();
     m_gamePathEdit->setText(m_state.GamePath);
 }
 
 void MainWindow::detectPackageKind()
 {
-    if (fileExists(HostPath::fromProgramPath(m_packageFolder + u"\\Veltrane.xxx"_s))) {
-        m_packageKind = PackageKind::Route;
-        m_installButton->setText(u"Install Route"_s);
-    } else if (fileExists(HostPath::fromProgramPath(m_packageFolder + u"\\Scenario.zzz"_s))) {
-        m_packageKind = PackageKind::Scenario;
-        m_installButton->setText(u"Install Scenario"_s);
-    } else {
-        m_packageKind = PackageKind::Assets;
-        m_installButton->setText(u"Install Assets"_s);
+    m_hasPackage = PackageFolder::holdsPackage(m_packageFolder);
+    if (!m_hasPackage) {
+        // Nothing to install here: the button asks for a package instead.
+        m_installButton->setText(u"Choose Package..."_s);
+        return;
     }
+    m_packageKind = PackageFolder::kindOf(m_packageFolder);
+    switch (m_packageKind) {
+    case PackageKind::Route:
+        m_installButton->setText(u"Install Route"_s);
+        return;
+    case PackageKind::Scenario:
+        m_installButton->setText(u"Install Scenario"_s);
+        return;
+    case PackageKind::Assets:
+        break;
+    }
+    m_installButton->setText(u"Install Assets"_s);
 }
 
 void MainWindow::takeTypedGamePath()
@@ -177,8 +259,17 @@ void MainWindow::install()
     // The window keeps handling events while an install waits; a second press does nothing.
     if (m_installing)
         return;
+    if (!m_hasPackage) {
+        choosePackage();
+        return;
+    }
     m_installing = true;
     InstallOperation operation(m_state, *this, m_packageFolder);
+    // The files are copied, never moved, even from an unpacked archive: the window stays open
+    // for another try, which must find the whole package again.
+    if (m_package)
+        operation.setPackageName(m_package->name());
+    operation.setLogCopy(m_logCopy);
     const auto outcome = operation.run(m_packageKind, m_gamePathEdit->text());
     m_installing = false;
     // After a warning the window stays open, so that the install can be run again.

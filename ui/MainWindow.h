@@ -5,6 +5,7 @@
 #include "util/UserInterface.h"
 
 #include <QWidget>
+#include <memory>
 
 class QLabel;
 class QLineEdit;
@@ -13,14 +14,29 @@ class QPushButton;
 
 namespace veltrane {
 
+class PackageSource;
+
 // The main window: shows the game folder, the package's kind on its install button, and
 // is the engine's way to the user while an install runs.
 class MainWindow : public QWidget, public UserInterface {
     Q_OBJECT
 
 public:
-    // packageFolder: the folder that holds the running program, the package folder.
+    // packageFolder: the folder that holds the running program, the package folder unless
+    // another is given. When it holds no package, the window asks for one.
     explicit MainWindow(QString packageFolder, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The package to install in place of the program's folder, opened already.
+    void setPackage(std::unique_ptr<PackageSource> package);
+    // The game folder from the command line, in place of the default.
+    void setGameFolder(const QString& folder);
+    // A second copy of every install's log.
+    void setLogCopy(const QString& path) { m_logCopy = path; }
+    // Asks for a package, a folder or a zip archive, and opens it; false when the user gave
+    // none or it cannot be opened (the user has been told).
+    bool choosePackage();
+    bool hasPackage() const { return m_hasPackage; }
 
     PackageKind packageKind() const { return m_packageKind; }
     AppState& state() { return m_state; }
@@ -53,12 +69,16 @@ private Q_SLOTS:
     void listUndoableInstalls();
     void undoInstall(int index);
     void offerRollback();
+    void askForPackageWhenNone();
 
 private:
     void fillGamePath();
     void detectPackageKind();
 
     QString m_packageFolder;
+    std::unique_ptr<PackageSource> m_package; // a package given or chosen
+    bool m_hasPackage = false;
+    QString m_logCopy;
     AppState m_state;
     PackageKind m_packageKind = PackageKind::Assets;
     bool m_installing = false;

@@ -32,9 +32,7 @@ const QString& MessageBoxes::caption()
 
 void MessageBoxes::trace(const char* kind, const QString& text)
 {
-    QString line = text;
-    line.replace(u"\r\n"_s, u" | "_s).replace(u'\n', u" | "_s).replace(u'\r', u' ');
-    qInfo().noquote() << "veltrane:" << kind << line;
+    qInfo().noquote() << "veltrane:" << kind << oneLine(text);
 }
 
 void MessageBoxes::showMessage(QWidget* parent, const QString& text, UserInterface::Icon icon)

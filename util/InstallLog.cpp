@@ -1,6 +1,7 @@
 #include "InstallLog.h"
 
 #include "JournalFormat.h"
+#include "UserInterface.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -54,8 +55,8 @@ InstallLog::InstallLog(const QString& kind, const QString& extraCopy) : m_previo
         m_path = m_file.fileName();
         prune(logs, kKept);
     } else {
-        m_problem = u"the log "_s + QDir::toNativeSeparators(logs + u'/' + name) +
-                    u" cannot be written"_s;
+        m_problem =
+            u"the log "_s + QDir::toNativeSeparators(logs + u'/' + name) + u" cannot be written"_s;
     }
     if (!extraCopy.isEmpty() && !openForLines(m_copy, extraCopy))
         m_problem = u"the log "_s + QDir::toNativeSeparators(extraCopy) +
@@ -75,13 +76,10 @@ InstallLog* InstallLog::current()
 
 void InstallLog::write(const QString& topic, const QString& text)
 {
-    // One line each, whatever the text holds: a message's own line breaks are shown as " | ".
-    QString flat = text;
-    flat.replace(u"\r\n"_s, u" | "_s).replace(u'\n', u" | "_s).replace(u'\r', u' ');
-    const QByteArray line =
-        (QDateTime::currentDateTime().toString(u"yyyy-MM-dd HH:mm:ss.zzz"_s) + u"  "_s +
-         topic.leftJustified(9) + u' ' + flat + u'\n')
-            .toUtf8();
+    const QString flat = oneLine(text);
+    const QByteArray line = (QDateTime::currentDateTime().toString(u"yyyy-MM-dd HH:mm:ss.zzz"_s) +
+                             u"  "_s + topic.leftJustified(9) + u' ' + flat + u'\n')
+                                .toUtf8();
     if (m_file.isOpen())
         m_file.write(line);
     if (m_copy.isOpen())

@@ -38,4 +38,11 @@ QString fittedForMessage(const QString& text)
     return fitted;
 }
 
+QString oneLine(const QString& text)
+{
+    QString line = text.trimmed();
+    line.replace(u"\r\n"_s, u" | "_s).replace(u'\n', u" | "_s).replace(u'\r', u' ');
+    return line;
+}
+
 } // namespace veltrane

@@ -30,5 +30,7 @@ public:
 // The text as a message box can show it: very long lines and very many lines are cut, so
 // that a text made from a damaged package's files never freezes the window.
 QString fittedForMessage(const QString& text);
+// The text as one line of printed output or of a log: its own line breaks shown as " | ".
+QString oneLine(const QString& text);
 
 } // namespace veltrane

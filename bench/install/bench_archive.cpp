@@ -63,9 +63,9 @@ qint64 sizeOf(int i, int files, qint64 bigBytes)
 bool makeArchive(const QString& path, int files, qint64 bigBytes)
 {
     archive* zip = archive_write_new();
-    bool written = archive_write_set_format_zip(zip) == ARCHIVE_OK &&
-                   archive_write_open_filename(zip, QFile::encodeName(path).constData()) ==
-                       ARCHIVE_OK;
+    bool written =
+        archive_write_set_format_zip(zip) == ARCHIVE_OK &&
+        archive_write_open_filename(zip, QFile::encodeName(path).constData()) == ARCHIVE_OK;
     QByteArray piece(kPiece, '\0');
     for (qsizetype at = 0; at < piece.size(); ++at)
         piece[at] = char('a' + (at * 31 + at / 97) % 23);
@@ -74,8 +74,8 @@ bool makeArchive(const QString& path, int files, qint64 bigBytes)
         const QByteArray mark = QByteArray::number(i);
         piece.replace(0, mark.size(), mark);
         archive_entry* entry = archive_entry_new();
-        archive_entry_set_pathname(
-            entry, (u"Rail Simulator/"_s + relativeFile(i)).toUtf8().constData());
+        archive_entry_set_pathname(entry,
+                                   (u"Rail Simulator/"_s + relativeFile(i)).toUtf8().constData());
         archive_entry_set_filetype(entry, AE_IFREG);
         archive_entry_set_perm(entry, 0644);
         archive_entry_set_size(entry, size);
@@ -161,7 +161,8 @@ int main(int argc, char* argv[])
         const QString theirGame = root + u"/their-game/Rail Simulator"_s;
         const QString ourGame = root + u"/our-game/Rail Simulator"_s;
         QDir().mkpath(extracted);
-        if (!makeGame(theirGame, int(files), bigBytes) || !makeGame(ourGame, int(files), bigBytes)) {
+        if (!makeGame(theirGame, int(files), bigBytes) ||
+            !makeGame(ourGame, int(files), bigBytes)) {
             std::printf("unzip: cannot make the game folders\n");
             return 1;
         }
@@ -171,8 +172,8 @@ int main(int argc, char* argv[])
             const double ms = timeMs([&] {
                 baselineFailed =
                     QProcess::execute(bsdtar, {u"-xf"_s, zip, u"-C"_s, extracted}) != 0 ||
-                    QProcess::execute(u"cp"_s, {u"-r"_s, extracted + u"/Rail Simulator/."_s,
-                                                theirGame}) != 0;
+                    QProcess::execute(
+                        u"cp"_s, {u"-r"_s, extracted + u"/Rail Simulator/."_s, theirGame}) != 0;
             });
             baselineBest = baselineBest == 0 ? ms : qMin(baselineBest, ms);
             flushToDisk();
@@ -185,9 +186,8 @@ int main(int argc, char* argv[])
                 try {
                     PackageArchive archive(HostPath::fromHost(zip));
                     archive.unpack(HostPath::fromHost(ourGame).parent());
-                    FolderMove(ui).moveFolder(
-                        archive.packageRoot().child(u"Rail Simulator"_s),
-                        HostPath::fromHost(ourGame), true);
+                    FolderMove(ui).moveFolder(archive.packageRoot().child(u"Rail Simulator"_s),
+                                              HostPath::fromHost(ourGame), true);
                 } catch (const FileError& error) {
                     std::printf("unzip: %s\n", qPrintable(error.description()));
                     oursFailed = true;

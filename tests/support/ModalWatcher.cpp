@@ -28,6 +28,13 @@ void ModalWatcher::poll()
         return;
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
         m_messages.append({box->windowTitle(), box->text(), box->icon()});
+        for (QAbstractButton* button : box->buttons()) {
+            if (!m_buttonTexts.isEmpty() && button->text() == m_buttonTexts.first()) {
+                m_buttonTexts.removeFirst();
+                button->click();
+                return;
+            }
+        }
         if (QAbstractButton* yes = box->button(QMessageBox::Yes); yes && m_yes > 0) {
             --m_yes;
             yes->click();

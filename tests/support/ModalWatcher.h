@@ -37,6 +37,8 @@ public:
     }
 
     void answerYes(int times = 1) { m_yes += times; }
+    // The next message box that has a button with this text is answered with it.
+    void answerWith(const QString& buttonText) { m_buttonTexts.append(buttonText); }
 
     const QList<Message>& messages() const { return m_messages; }
     QStringList messageTexts() const;
@@ -55,6 +57,7 @@ private:
     std::function<bool(QDialog&)> m_act;
     QPointer<QDialog> m_acting;
     int m_yes = 0;
+    QStringList m_buttonTexts;
     int m_dialogsSeen = 0;
     int m_closedByAction = 0;
 };

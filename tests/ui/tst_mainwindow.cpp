@@ -2,6 +2,7 @@
 #include "FileFixture.h"
 #include "ModalWatcher.h"
 #include "WindowLayout.h"
+#include "ZipBuilder.h"
 #include "install/InstallHistory.h"
 #include "ui/GameFolderDialog.h"
 #include "ui/MainWindow.h"
@@ -10,6 +11,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -41,6 +43,8 @@ private Q_SLOTS:
     void undoMenuTakesBackTheLastInstall();
     void interruptedInstallIsOfferedBackOnStart_data();
     void interruptedInstallIsOfferedBackOnStart();
+    void packageIsAskedForWhereThereIsNone_data();
+    void packageIsAskedForWhereThereIsNone();
 
 private:
     QTemporaryDir* m_dir = nullptr;
@@ -68,7 +72,9 @@ void TestMainWindow::init()
 {
     m_dir = new QTemporaryDir;
     m_package = m_dir->path() + u"/package"_s;
-    makeFolder(m_package);
+    // A package of assets with nothing in them: a window on a folder with no package at all
+    // would first ask for one.
+    makeFolder(m_package + u"/Rail Simulator"_s);
     // An empty prefix: no game installed unless a test puts one there.
     m_prefix = m_dir->path() + u"/prefix"_s;
     m_environment.set("WINEPREFIX", QFile::encodeName(m_prefix));
@@ -346,6 +352,64 @@ void TestMainWindow::interruptedInstallIsOfferedBackOnStart()
     QCOMPARE(gameFiles(game.toString()) == before, yes);
     // No keeps the journal, for later.
     QCOMPARE(undoEntries(window).first().startsWith(u"(disabled)"_s), yes);
+}
+
+void TestMainWindow::packageIsAskedForWhereThereIsNone_data()
+{
+    QTest::addColumn<QString>("button");    // the chooser's answer, empty: Cancel
+    QTest::addColumn<QString>("chosen");    // what the file dialog is given, under the temp dir
+    QTest::addColumn<QString>("caption");   // the install button's afterwards
+    QTest::addColumn<QString>("complaint"); // the start of a message after the choice
+    QTest::newRow("cancelled") << QString() << QString() << u"Choose Package..."_s << QString();
+    QTest::newRow("a route's folder")
+        << u"Package Folder..."_s << u"route"_s << u"Install Route"_s << QString();
+    QTest::newRow("a folder with no package")
+        << u"Package Folder..."_s << u"empty"_s << u"Choose Package..."_s
+        << u"There is no package in"_s;
+    QTest::newRow("a zip with a top folder")
+        << u"Zip Archive..."_s << u"scenario.zip"_s << u"Install Scenario"_s << QString();
+    QTest::newRow("a damaged zip")
+        << u"Zip Archive..."_s << u"damaged.zip"_s << u"Choose Package..."_s << u"The package"_s;
+}
+
+void TestMainWindow::packageIsAskedForWhereThereIsNone()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, chosen);
+    QFETCH(QString, caption);
+    QFETCH(QString, complaint);
+    const QString root = m_dir->path();
+    makeFolder(root + u"/nothing"_s);
+    makeFolder(root + u"/empty"_s);
+    writeFile(root + u"/route/Veltrane.xxx"_s, "x");
+    writeFile(root + u"/scenario.zip"_s,
+              zipArchive({zipFolder("Pack/"), zipFile("Pack/Scenario.zzz", "x"),
+                          zipFile("Pack/Rail Simulator/a.txt", "a")}));
+    writeFile(root + u"/damaged.zip"_s, zipArchive({zipFile("Scenario.zzz", "x")}).left(40));
+
+    ModalWatcher watcher;
+    if (!button.isEmpty())
+        watcher.answerWith(button);
+    watcher.onDialog<QFileDialog>([&](QFileDialog& dialog) {
+        // As a user does: the folder opened, the file's name typed.
+        if (dialog.fileMode() == QFileDialog::Directory) {
+            dialog.setDirectory(root + u'/' + chosen);
+        } else {
+            dialog.setDirectory(root);
+            dialog.findChild<QLineEdit*>(u"fileNameEdit"_s)->setText(chosen);
+        }
+        static_cast<QDialog&>(dialog).accept(); // QFileDialog's own checks the choice
+    });
+    MainWindow window(root + u"/nothing"_s);
+    window.show();
+    QTRY_VERIFY(!watcher.messages().isEmpty());
+    QVERIFY(watcher.messages().first().text.startsWith(u"There is no package to install in"_s));
+    QTRY_COMPARE(watcher.dialogsSeen(), chosen.isEmpty() ? 0 : 1);
+    QTRY_COMPARE(watcher.messages().size(), complaint.isEmpty() ? 1 : 2);
+    if (!complaint.isEmpty())
+        QVERIFY(watcher.messages().last().text.startsWith(complaint));
+    QCOMPARE(window.installButton()->text(), caption);
+    QCOMPARE(window.hasPackage(), complaint.isEmpty() && !chosen.isEmpty());
 }
 
 QTEST_MAIN(TestMainWindow)
