@@ -4,9 +4,10 @@
 # every question and message is answered from the keyboard; the game folder is then compared
 # file by file with the expected result.
 #   tests/e2e/e2e.sh <build folder> <case> [--update]
-# Cases: route, scenario, assets, route-declined; no-package (the program started in a folder
-# that holds no package) and full-disk (the copy runs out of space), which must end with a
-# warning, never with the success message.
+# Cases: route, scenario, assets, route-declined; chosen-package (started in a folder with no
+# package, the assets package is chosen in the file dialog); no-package (the same, the choice
+# cancelled) and full-disk (the copy runs out of space), which must end with a warning or
+# nothing done, never with the success message.
 # --update writes the expected result instead of comparing (check it by hand first).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -21,7 +22,7 @@ if [ -z "${VELTRANE_E2E_DISPLAY:-}" ]; then
 fi
 
 case "$case_name" in
-no-package | full-disk) kind=assets ;;
+no-package | full-disk | chosen-package) kind=assets ;;
 *) kind=${case_name%-declined} ;;
 esac
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/veltrane-e2e-$case_name.XXXXXX")
@@ -46,9 +47,11 @@ game="$prefix/drive_c/Program Files/Rail Simulator"
 expected="$root/tests/e2e/expected/$case_name.sha256"
 
 case "$case_name" in
-no-package)
-    # Only the program: nothing of a package beside it.
-    find "$package" -mindepth 1 -maxdepth 1 ! -name 'veltrane*' -exec rm -rf {} +
+no-package | chosen-package)
+    # Only the program: the package lies elsewhere.
+    mkdir "$scratch/chosen"
+    find "$package" -mindepth 1 -maxdepth 1 ! -name 'veltrane*' -exec mv {} "$scratch/chosen" \;
+    expected="$root/tests/e2e/expected/assets.sha256"
     ;;
 full-disk)
     # The package's tank lands in a folder with room for a few pages only.
@@ -110,6 +113,24 @@ expect() { # <kind of box> <text the box must start with> <window title> <key>
 }
 
 main=$(window_of "Veltrane  Version [0-9.]*")
+case "$case_name" in
+no-package)
+    expect question "There is no package to install in $package" Veltrane Escape
+    ;;
+chosen-package)
+    # The chooser's default is a folder; its path is typed into the file dialog's name box.
+    expect question "There is no package to install in $package" Veltrane Return
+    dialog=$(window_of "Choose the Package Folder")
+    press "$dialog" ctrl+a
+    xdotool type --delay 20 "$scratch/chosen"
+    # A Return may first take the completion list's choice; the next one opens the folder.
+    for _ in 1 2 3; do
+        sleep 0.3
+        xdotool search --onlyvisible --name "^Choose the Package Folder\$" >/dev/null || break
+        xdotool key Return
+    done
+    ;;
+esac
 # The path box has the focus; the install button is two tabs away.
 press "$main" Tab Tab space
 
@@ -128,7 +149,8 @@ esac
 
 case "$case_name" in
 no-package)
-    expect message "The package folder $package holds nothing to install" Veltrane Return
+    # The button asks for a package again.
+    expect question "There is no package to install in $package" Veltrane Escape
     ;;
 full-disk)
     expect message "The package has not been installed completely." Veltrane Return
