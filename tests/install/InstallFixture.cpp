@@ -3,12 +3,30 @@
 #include "FileFixture.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <filesystem>
 
 using namespace Qt::StringLiterals;
 
 namespace veltrane::test {
+
+namespace {
+
+const QString kExamples = QStringLiteral(VELTRANE_SOURCE_DIR "/examples");
+
+} // namespace
+
+void copyFolderInto(const QString& from, const QString& to)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::copy(QFile::encodeName(from).toStdString(), QFile::encodeName(to).toStdString(),
+             fs::copy_options::recursive | fs::copy_options::overwrite_existing, error);
+    if (error)
+        qFatal("cannot copy %s: %s", qPrintable(from), error.message().c_str());
+}
 
 InstallFixture::InstallFixture()
     : root(m_dir.path()), game(m_dir.path() + u"/Rail Simulator"_s),
@@ -23,6 +41,23 @@ InstallFixture::InstallFixture()
     m_environment.set("WINEPREFIX", QFile::encodeName(root + u"/prefix"_s));
     m_environment.set("XDG_STATE_HOME", QFile::encodeName(m_home.path() + u"/state"_s));
     m_environment.set("XDG_CACHE_HOME", QFile::encodeName(m_home.path() + u"/cache"_s));
+}
+
+void InstallFixture::layOutDemoGame() const
+{
+    copyFolderInto(kExamples + u"/game"_s, game);
+    const QString xmlRoot = kExamples + u"/serialised/game"_s;
+    QDirIterator it(xmlRoot, {u"*.xml"_s}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString xml = it.next();
+        const QString relative = QDir(xmlRoot).relativeFilePath(xml);
+        writeFile(game + u'/' + relative.chopped(4) + u".bin"_s, serialised(readFile(xml)));
+    }
+}
+
+void InstallFixture::copyDemoPackage(const QString& name) const
+{
+    copyFolderInto(kExamples + u"/packages/"_s + name, package);
 }
 
 QStringList InstallFixture::logs() const

@@ -11,6 +11,10 @@
 
 namespace veltrane::test {
 
+// Copies the tree from into the folder to, over what is there; fails the test run when it
+// cannot.
+void copyFolderInto(const QString& from, const QString& to);
+
 inline const QString kInstalled = QStringLiteral("Your package has been installed.");
 
 // A game folder and a package folder in a temporary folder, and the install run on them as
@@ -34,6 +38,11 @@ public:
     QByteArray readGame(const QString& relative) const;
     bool gameHas(const QString& relative) const;
     QMap<QString, QByteArray> gameSnapshot() const;
+    // The demo game in the game folder, its serialised files made from their XML as the
+    // demo's layout makes them; a demo package ("route", "scenario", "assets") in the
+    // package folder.
+    void layOutDemoGame() const;
+    void copyDemoPackage(const QString& name) const;
     // The install logs written so far, oldest first.
     QStringList logs() const;
 

@@ -4,10 +4,8 @@
 #include "SmallDisk.h"
 #include "install/UndoOperation.h"
 
-#include <QDirIterator>
 #include <QTest>
 #include <csignal>
-#include <filesystem>
 
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
@@ -19,31 +17,6 @@ using namespace veltrane::test;
 using Outcome = InstallOperation::Outcome;
 
 namespace {
-
-const QString kExamples = QStringLiteral(VELTRANE_SOURCE_DIR "/examples");
-
-void copyInto(const QString& from, const QString& to)
-{
-    namespace fs = std::filesystem;
-    std::error_code error;
-    fs::copy(QFile::encodeName(from).toStdString(), QFile::encodeName(to).toStdString(),
-             fs::copy_options::recursive | fs::copy_options::overwrite_existing, error);
-    if (error)
-        qFatal("cannot copy %s: %s", qPrintable(from), error.message().c_str());
-}
-
-// The demo game, its serialised files made from their XML as the demo's layout makes them.
-void layOutDemoGame(const InstallFixture& f)
-{
-    copyInto(kExamples + u"/game"_s, f.game);
-    const QString xmlRoot = kExamples + u"/serialised/game"_s;
-    QDirIterator it(xmlRoot, {u"*.xml"_s}, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString xml = it.next();
-        const QString relative = QDir(xmlRoot).relativeFilePath(xml);
-        writeFile(f.game + u'/' + relative.chopped(4) + u".bin"_s, serialised(readFile(xml)));
-    }
-}
 
 // The game's own files, less the blueprint caches, which are not kept: the game rebuilds
 // them.
@@ -92,8 +65,8 @@ void TestUndo::demoPackageInstalledLoggedThenUndone()
     QFETCH(PackageKind, kind);
     QFETCH(int, yes);
     InstallFixture f;
-    layOutDemoGame(f);
-    copyInto(kExamples + u"/packages/"_s + package, f.package);
+    f.layOutDemoGame();
+    f.copyDemoPackage(package);
     const auto before = withoutCaches(f.gameSnapshot());
     f.ui.answerYes(yes);
     QVERIFY2(f.install(kind) == Outcome::Completed, qPrintable(f.ui.texts().join(u'\n')));
@@ -209,7 +182,7 @@ void TestUndo::fullDiskStopsShortAndIsUndone()
         if (!disk->unavailableReason().isEmpty())
             QSKIP(qPrintable(disk->unavailableReason()));
         game = disk->path() + u"/Rail Simulator"_s;
-        copyInto(f.game, game);
+        copyFolderInto(f.game, game);
         disk->fillUpTo(16 * 4096); // room for the journal and a few files
     }
     const auto before = snapshot(game);

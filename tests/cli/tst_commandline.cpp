@@ -1,0 +1,253 @@
+// The program as a script runs it: options, exit statuses and zipped packages, through the
+// built program as a process with no display at all.
+#include "FileFixture.h"
+#include "InstallFixture.h"
+#include "ZipBuilder.h"
+#include "util/Version.h"
+
+#include <QDirIterator>
+#include <QProcess>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace veltrane;
+using namespace veltrane::test;
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QString output; // standard output and error, as a terminal shows them
+};
+
+Run runProgram(const QStringList& arguments)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString& name : {u"QT_QPA_PLATFORM"_s, u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s})
+        environment.remove(name);
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(qEnvironmentVariable("VELTRANE_BUILD_DIR") + u"/bin/veltrane"_s, arguments);
+    if (!process.waitForFinished(120'000)) {
+        process.kill();
+        process.waitForFinished();
+    }
+    Run run;
+    run.output = QString::fromLocal8Bit(process.readAll());
+    if (process.exitStatus() == QProcess::NormalExit)
+        run.status = process.exitCode();
+    return run;
+}
+
+// The words of a row with the fixture's folders put in.
+QStringList withFolders(QStringList arguments, const InstallFixture& f)
+{
+    for (QString& argument : arguments) {
+        argument.replace(u"{game}"_s, f.game);
+        argument.replace(u"{package}"_s, f.package);
+        argument.replace(u"{root}"_s, f.root);
+    }
+    return arguments;
+}
+
+// A package folder as a zip archive, its entries below top when it is not empty.
+QByteArray zipOfFolder(const QString& folder, const QByteArray& top)
+{
+    QList<ZipEntry> entries;
+    if (!top.isEmpty())
+        entries.append(zipFolder(top + '/'));
+    QDirIterator it(folder, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QByteArray name = QDir(folder).relativeFilePath(path).toUtf8();
+        if (!top.isEmpty())
+            name = top + '/' + name;
+        ZipEntry entry = it.fileInfo().isDir() ? zipFolder(name + '/') : zipFile(name, readFile(path));
+        entry.utf8 = true;
+        entries.append(entry);
+    }
+    return zipArchive(entries);
+}
+
+// Whatever an unpacked archive leaves in the game's private folder after the run.
+QStringList unpackLeftovers(const QString& game)
+{
+    return QDir(game + u"/.veltrane"_s).entryList({u".veltrane-unpack-*"_s}, QDir::AllEntries | QDir::Hidden);
+}
+
+QMap<QString, QByteArray> withoutCaches(QMap<QString, QByteArray> files)
+{
+    files.removeIf([](const auto& file) {
+        return file.key().endsWith(u"blueprints.pak"_s, Qt::CaseInsensitive);
+    });
+    return files;
+}
+
+} // namespace
+
+class TestCommandLine : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void optionsEndWithTheirStatus_data();
+    void optionsEndWithTheirStatus();
+    void zippedPackageInstallsAsItsFolder_data();
+    void zippedPackageInstallsAsItsFolder();
+    void undoPutsTheGameBack_data();
+    void undoPutsTheGameBack();
+};
+
+void TestCommandLine::optionsEndWithTheirStatus_data()
+{
+    QTest::addColumn<QString>("package"); // the demo package in the package folder
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("shown"); // a line the output must hold, from its start
+
+    const QString noWindow = u"--no-window"_s;
+    QTest::newRow("version") << QString() << QStringList{u"--version"_s} << 0
+                             << u"veltrane "_s + QString::fromLatin1(kVersionText);
+    QTest::newRow("help") << QString() << QStringList{u"--help"_s} << 0 << u"Usage: "_s;
+    QTest::newRow("an unknown option")
+        << QString() << QStringList{noWindow, u"--bogus"_s} << 3 << u"error: "_s;
+    QTest::newRow("no game folder")
+        << u"route"_s << QStringList{noWindow, u"--game"_s, u"{root}/nowhere"_s, u"{package}"_s}
+        << 3 << u"error: "_s;
+    QTest::newRow("a folder with no package")
+        << QString() << QStringList{noWindow, u"--game"_s, u"{game}"_s, u"{package}"_s} << 3
+        << u"error: The folder "_s;
+    QTest::newRow("a log that cannot be written")
+        << u"route"_s
+        << QStringList{noWindow, u"--yes"_s,      u"--log"_s,    u"{root}/nowhere/log.txt"_s,
+                       u"--game"_s, u"{game}"_s, u"{package}"_s}
+        << 3 << u"error: The log file "_s;
+    QTest::newRow("a damaged archive")
+        << QString()
+        << QStringList{noWindow, u"--yes"_s, u"--game"_s, u"{game}"_s, u"{root}/damaged.zip"_s}
+        << 3 << u"error: The package "_s;
+    QTest::newRow("an archive leading out of its folder")
+        << QString()
+        << QStringList{noWindow, u"--yes"_s, u"--game"_s, u"{game}"_s, u"{root}/out.zip"_s}
+        << 3 << u"error: The package "_s;
+    QTest::newRow("a question answered No")
+        << u"route"_s << QStringList{noWindow, u"--game"_s, u"{game}"_s, u"{package}"_s} << 2
+        << u"question: You are about to install Route - Riverside Branch | Into your Rail "
+           u"Simulator Routes folder - Please Confirm. -> No"_s;
+    QTest::newRow("every question answered Yes, the log copied")
+        << u"route"_s
+        << QStringList{noWindow, u"--yes"_s,      u"--log"_s,    u"{root}/copy.log"_s,
+                       u"--game"_s, u"{game}"_s, u"{package}"_s}
+        << 0 << u"message: Your package has been installed."_s;
+    QTest::newRow("a step that failed")
+        << u"assets"_s
+        << QStringList{noWindow, u"--yes"_s, u"--game"_s, u"{game}"_s, u"{package}"_s} << 1
+        << u"warning: The package has not been installed completely."_s;
+    QTest::newRow("nothing to undo") << QString()
+                                     << QStringList{noWindow, u"--undo"_s, u"--game"_s, u"{game}"_s}
+                                     << 0 << u"message: No install into the game folder "_s;
+}
+
+void TestCommandLine::optionsEndWithTheirStatus()
+{
+    QFETCH(QString, package);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, shown);
+    InstallFixture f;
+    f.layOutDemoGame();
+    if (!package.isEmpty())
+        f.copyDemoPackage(package);
+    if (package == u"assets"_s) {
+        // The game has a folder where the package has a file: that file cannot be copied.
+        f.gameFile(u"Assets/DemoWorks/Wagons/Tank/TankWagon.txt/kept.txt"_s, "kept");
+    }
+    writeFile(f.root + u"/damaged.zip"_s, zipArchive({zipFile("Scenario.zzz", "x")}).left(40));
+    writeFile(f.root + u"/out.zip"_s, zipArchive({zipFile("Veltrane.xxx", "x"),
+                                                   zipFile("../escaped.txt", "x")}));
+    const auto before = f.gameSnapshot();
+
+    const Run run = runProgram(withFolders(arguments, f));
+    QCOMPARE(run.status, status);
+    const QStringList lines = run.output.split(u'\n');
+    QVERIFY2(std::any_of(lines.begin(), lines.end(),
+                         [&](const QString& line) { return line.startsWith(shown); }),
+             qPrintable(run.output));
+    // Ended early or refused: the game is as it was, and nothing lies outside it.
+    if (status >= 2)
+        QCOMPARE(f.gameSnapshot(), before);
+    QVERIFY(!QFile::exists(f.root + u"/escaped.txt"_s));
+    QCOMPARE(unpackLeftovers(f.game), QStringList());
+    if (arguments.contains(u"{root}/copy.log"_s)) {
+        const QStringList logs = f.logs();
+        QCOMPARE(logs.size(), 1);
+        QCOMPARE(QString::fromUtf8(readFile(f.root + u"/copy.log"_s)), logs.first());
+    }
+}
+
+void TestCommandLine::zippedPackageInstallsAsItsFolder_data()
+{
+    QTest::addColumn<QString>("package");
+    QTest::addColumn<QByteArray>("top");
+    for (const QString& package : {u"route"_s, u"scenario"_s, u"assets"_s}) {
+        QTest::addRow("%s", qPrintable(package)) << package << QByteArray();
+        QTest::addRow("%s in a top folder", qPrintable(package)) << package << QByteArray("My Pack");
+    }
+}
+
+void TestCommandLine::zippedPackageInstallsAsItsFolder()
+{
+    QFETCH(QString, package);
+    QFETCH(QByteArray, top);
+    const QStringList yes{u"--no-window"_s, u"--yes"_s, u"--game"_s};
+
+    InstallFixture fromFolder;
+    fromFolder.layOutDemoGame();
+    fromFolder.copyDemoPackage(package);
+    QCOMPARE(runProgram(yes + QStringList{fromFolder.game, fromFolder.package}).status, 0);
+
+    InstallFixture fromZip;
+    fromZip.layOutDemoGame();
+    const QString zip = fromZip.root + u"/"_s + package + u".zip"_s;
+    writeFile(zip, zipOfFolder(fromFolder.package, top));
+    const Run run = runProgram(yes + QStringList{fromZip.game, zip});
+    QVERIFY2(run.status == 0, qPrintable(run.output));
+
+    QCOMPARE(gameFiles(fromZip.game), gameFiles(fromFolder.game));
+    QCOMPARE(unpackLeftovers(fromZip.game), QStringList());
+}
+
+void TestCommandLine::undoPutsTheGameBack_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<int>("status");
+    QTest::newRow("answered Yes") << true << 0;
+    QTest::newRow("answered No") << false << 2;
+}
+
+void TestCommandLine::undoPutsTheGameBack()
+{
+    QFETCH(bool, yes);
+    QFETCH(int, status);
+    InstallFixture f;
+    f.layOutDemoGame();
+    f.copyDemoPackage(u"route"_s);
+    const auto before = withoutCaches(f.gameSnapshot());
+    QCOMPARE(runProgram({u"--no-window"_s, u"--yes"_s, u"--game"_s, f.game, f.package}).status, 0);
+    const auto installed = f.gameSnapshot();
+
+    QStringList arguments{u"--no-window"_s, u"--undo"_s, u"--game"_s, f.game};
+    if (yes)
+        arguments.append(u"--yes"_s);
+    const Run run = runProgram(arguments);
+    QVERIFY2(run.status == status, qPrintable(run.output));
+    QVERIFY(run.output.contains(u"question: "_s));
+    if (yes)
+        QCOMPARE(withoutCaches(f.gameSnapshot()), before);
+    else
+        QCOMPARE(f.gameSnapshot(), installed);
+}
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"
