@@ -2,6 +2,8 @@
 
 #include "FileFixture.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -9,8 +11,13 @@ using namespace Qt::StringLiterals;
 
 namespace veltrane::test {
 
-InstallFixture::InstallFixture()
-    : root(m_dir.path()), game(m_dir.path() + u"/Rail Simulator"_s),
+InstallFixture::InstallFixture() : InstallFixture(QString()) {}
+
+InstallFixture::InstallFixture(const QString& folderTemplate)
+    : m_dir(folderTemplate.isEmpty()
+                ? QDir::tempPath() + u'/' + QCoreApplication::applicationName() + u"-XXXXXX"_s
+                : folderTemplate),
+      root(m_dir.path()), game(m_dir.path() + u"/Rail Simulator"_s),
       package(m_dir.path() + u"/package"_s)
 {
     // The game's two top folders tell the install that this is the game.
