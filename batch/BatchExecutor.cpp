@@ -81,8 +81,8 @@ private:
     int m_steps = 0;
 };
 
-// The last name of a listed path as text, made without the heap for the common short ASCII
-// name; only a name that may match is copied out.
+// The last name of a listed path as text, made without the heap for the usual short ASCII
+// name: most names are only looked at, never kept.
 class EntryName {
 public:
     explicit EntryName(const fs::path& path)
