@@ -160,9 +160,9 @@ int main(int argc, char* argv[])
             }
             int exit = 0;
             findBest = qMin(findBest, timeMs([&] {
-                exit = QProcess::execute(find, {game + u"/Assets"_s, u"-iname"_s,
-                                                     u"blueprints.pak"_s, u"-delete"_s});
-            }));
+                                exit = QProcess::execute(find, {game + u"/Assets"_s, u"-iname"_s,
+                                                                u"blueprints.pak"_s, u"-delete"_s});
+                            }));
             failed = failed || exit != 0 || cachesLeft(game, folders) != 0;
         };
         if (round % 2 == 0)
@@ -180,11 +180,9 @@ int main(int argc, char* argv[])
             AppState state;
             InstallOperation operation(state, ui, package);
             InstallOperation::Outcome outcome{};
-            setting.best = qMin(setting.best, timeMs([&] {
-                outcome = operation.run(PackageKind::Assets, game);
-            }));
-            if (outcome != InstallOperation::Outcome::Completed ||
-                cachesLeft(game, folders) != 0) {
+            setting.best = qMin(
+                setting.best, timeMs([&] { outcome = operation.run(PackageKind::Assets, game); }));
+            if (outcome != InstallOperation::Outcome::Completed || cachesLeft(game, folders) != 0) {
                 std::printf("cache clearing (%s): the install did not clear every cache\n",
                             setting.name);
                 failed = true;

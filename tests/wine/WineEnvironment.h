@@ -36,7 +36,7 @@ private:
 } // namespace veltrane::test
 
 // Skips the running test, saying why, where Wine cannot start.
-#define VELTRANE_REQUIRE_WINE(wine)                                                              \
+#define VELTRANE_REQUIRE_WINE(wine)                                                                \
     do {                                                                                           \
         if (!(wine).unavailableReason().isEmpty())                                                 \
             QSKIP(qPrintable(u"Wine cannot start here: "_s + (wine).unavailableReason()));         \

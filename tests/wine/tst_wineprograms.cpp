@@ -150,7 +150,8 @@ void TestWinePrograms::windowBreathesWhileAWineProgramRuns()
     bool fired = false;
     QTimer::singleShot(300, [&fired] { fired = true; });
     const ProcessResult result = ProgramLauncher::run(
-        run.program, {ProgramArgument::file(run.input), ProgramArgument::file(run.output, u"bin:"_s)},
+        run.program,
+        {ProgramArgument::file(run.input), ProgramArgument::file(run.output, u"bin:"_s)},
         HostPath::fromHost(run.dir.path()), RunOptions{}, ui);
     QVERIFY2(result.succeeded(), qPrintable(result.failure()));
     QVERIFY2(fired, "a timer fires while the Windows program runs");
@@ -196,7 +197,8 @@ void TestWinePrograms::endOfAWineProgram()
     QElapsedTimer timer;
     timer.start();
     const ProcessResult result = ProgramLauncher::run(
-        run.program, {ProgramArgument::file(run.input), ProgramArgument::file(run.output, u"bin:"_s)},
+        run.program,
+        {ProgramArgument::file(run.input), ProgramArgument::file(run.output, u"bin:"_s)},
         HostPath::fromHost(run.dir.path()), options, ui);
 
     QVERIFY2(timer.elapsed() < 60'000, "a program that never ends does not keep the tests");
