@@ -10,8 +10,13 @@
 #include "util/WindowsPath.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
+#include <string_view>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -50,6 +55,78 @@ QString refusal(const HostPath& path)
 {
     return path.display() + u" is outside the folders that this file may change"_s;
 }
+
+// Lets the window breathe every few milliseconds of a long walk, and after a run of entries
+// on a quick disk: often enough to stay responsive on a slow share, rarely enough to cost
+// nothing on a local disk.
+class Breather {
+public:
+    explicit Breather(UserInterface& ui) : m_ui(ui) { m_clock.start(); }
+
+    void step()
+    {
+        if (++m_steps < kStepsPerBreath && !m_clock.hasExpired(kMillisecondsPerBreath))
+            return;
+        m_ui.processEvents();
+        m_steps = 0;
+        m_clock.restart();
+    }
+
+    static constexpr int kStepsPerBreath = 512;
+    static constexpr qint64 kMillisecondsPerBreath = 10;
+
+private:
+    UserInterface& m_ui;
+    QElapsedTimer m_clock;
+    int m_steps = 0;
+};
+
+// The last name of a listed path as text, made without the heap for the usual short ASCII
+// name: most names are only looked at, never kept.
+class EntryName {
+public:
+    explicit EntryName(const fs::path& path)
+    {
+#ifdef Q_OS_WIN
+        m_decoded = QString::fromStdWString(path.filename().native());
+        m_view = m_decoded;
+#else
+        const std::string& native = path.native();
+        const std::string_view name = std::string_view(native).substr(native.find_last_of('/') + 1);
+        bool ascii = name.size() <= sizeof(m_ascii) / sizeof(m_ascii[0]);
+        for (size_t i = 0; ascii && i < name.size(); ++i) {
+            ascii = static_cast<unsigned char>(name[i]) < 0x80;
+            m_ascii[i] = char16_t(name[i]);
+        }
+        if (ascii) {
+            m_view = QStringView(m_ascii, qsizetype(name.size()));
+        } else {
+            m_decoded = QFile::decodeName(QByteArray(name.data(), qsizetype(name.size())));
+            m_view = m_decoded;
+        }
+#endif
+    }
+
+    // A name with "\" cannot be written in a batch file, nor mapped back to the same file.
+    bool unusable() const
+    {
+        return m_view.contains(u'\\');
+    }
+    bool mayMatch(const BatchWildcard::Matcher& matcher) const
+    {
+        const qsizetype length = matcher.onlyLength();
+        return (length < 0 || length == m_view.size()) && matcher.matches(m_view);
+    }
+    QString text() const
+    {
+        return m_view.toString();
+    }
+
+private:
+    char16_t m_ascii[256];
+    QString m_decoded;
+    QStringView m_view;
+};
 
 } // namespace
 
@@ -283,32 +360,68 @@ bool BatchExecutor::del(const BatchLine& line)
 void BatchExecutor::deleteMatching(const Entry& folder, const QString& pattern, bool recursive,
                                    bool force)
 {
-    QList<Entry> folders{folder};
-    while (!folders.isEmpty()) {
-        const Entry current = folders.takeFirst();
-        for (const Entry& entry : entries(current)) {
-            if (entry.kind == Kind::Folder) {
+    // One pass over each folder's listing, with the entry types the listing gives, so that a
+    // large Assets tree is walked at the speed of the file system. Folders wait on one stack,
+    // deepest first, so that memory follows the depth of the tree, not its size.
+    const BatchWildcard::Matcher matcher(pattern);
+    Breather breather(m_ui);
+    std::vector<Found> pending{{folder.host.fs(), QString(), m_guard.admits(folder.host)}};
+    while (!pending.empty()) {
+        const Found current = std::move(pending.back());
+        pending.pop_back();
+        std::vector<Found> below;
+        std::vector<Found> matches;
+        std::error_code error;
+        for (fs::directory_iterator it(current.path, error), end; !error && it != end;
+             it.increment(error)) {
+            breather.step();
+            const EntryName name(it->path());
+            if (name.unusable())
+                continue;
+            std::error_code gone; // an entry that vanished meanwhile is passed over
+            // A folder reached through a link is never entered: it may lie anywhere.
+            if (it->is_symlink(gone)) {
+                if (name.mayMatch(matcher) && !fs::is_directory(it->path(), gone))
+                    matches.push_back({it->path(), name.text(), current.admitted});
+            } else if (it->is_directory(gone)) {
                 if (recursive)
-                    folders.append(entry);
-                continue;
+                    below.push_back({it->path(), name.text(), false});
+            } else if (it->is_regular_file(gone) && name.mayMatch(matcher)) {
+                matches.push_back({it->path(), name.text(), current.admitted});
             }
-            if (entry.kind != Kind::File || !BatchWildcard::matches(pattern, entry.name))
-                continue;
-            if (!m_guard.admits(entry.host, LastName::Keep)) {
-                fail(refusal(entry.host));
-                continue;
-            }
-            if (!force && isReadOnly(entry.host)) {
-                fail(u"Access is denied: "_s + entry.host.display() + u" is read-only."_s);
-                continue;
-            }
-            try {
-                FileOps::removeFile(entry.host);
-            } catch (const FileError& error) {
-                fail(error.description());
-            }
-            m_ui.processEvents();
         }
+        if (error)
+            fail(HostPath::fromFs(current.path).display() + u": "_s +
+                 QString::fromLocal8Bit(error.message()));
+
+        std::sort(matches.begin(), matches.end(), Found::byName);
+        for (const Found& match : matches) {
+            breather.step();
+            deleteOne(HostPath::fromFs(match.path), match.admitted, force);
+        }
+        // A folder inside the allowed ones holds only folders inside them; one outside may
+        // still hold one of them.
+        for (Found& sub : below)
+            sub.admitted = current.admitted || m_guard.admits(HostPath::fromFs(sub.path));
+        std::sort(below.begin(), below.end(), Found::byName);
+        std::move(below.rbegin(), below.rend(), std::back_inserter(pending));
+    }
+}
+
+void BatchExecutor::deleteOne(const HostPath& file, bool admitted, bool force)
+{
+    if (!admitted) {
+        fail(refusal(file));
+        return;
+    }
+    if (!force && isReadOnly(file)) {
+        fail(u"Access is denied: "_s + file.display() + u" is read-only."_s);
+        return;
+    }
+    try {
+        FileOps::removeFile(file);
+    } catch (const FileError& error) {
+        fail(error.description());
     }
 }
 

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <filesystem>
 #include <optional>
 
 namespace veltrane {
@@ -71,7 +72,20 @@ private:
     static Entry classified(const QString& path, const HostPath& host);
     QList<Entry> entries(const Entry& folder) const;
     QList<Entry> matchingFiles(const QString& path) const;
+    // What a walk found: a folder to enter, or a file to delete.
+    struct Found {
+        std::filesystem::path path;
+        QString name;
+        bool admitted = false; // inside the folders that the file may change
+
+        static bool byName(const Found& a, const Found& b)
+        {
+            return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+        }
+    };
+
     void deleteMatching(const Entry& folder, const QString& pattern, bool recursive, bool force);
+    void deleteOne(const HostPath& file, bool admitted, bool force);
     bool copyOne(const Entry& from, const HostPath& target, bool ask, bool overwriteReadOnly);
     void moveOne(const Entry& item, const QString& to, bool ask);
     // Makes the folder and those above it; its host path, or nothing after a failure.

@@ -57,8 +57,16 @@ void addFolder(QStringList& folders, const QString& folder)
 } // namespace
 
 BatchInterpreter::BatchInterpreter(UserInterface& ui, std::vector<HostPath> allowedRoots)
-    : m_ui(ui), m_allowedRoots(std::move(allowedRoots))
+    : m_ui(ui), m_allowedRoots(std::move(allowedRoots)), m_why(u"Without Wine,"_s),
+      m_remedy(u"Install Wine to have batch files like this one run by Wine's command "
+               u"interpreter."_s)
 {
+}
+
+void BatchInterpreter::explainRefusal(QString why, QString remedy)
+{
+    m_why = std::move(why);
+    m_remedy = std::move(remedy);
 }
 
 bool BatchInterpreter::runFile(const QString& batchPath, const QString& workingFolder)
@@ -90,12 +98,11 @@ bool BatchInterpreter::runFile(const QString& batchPath, const QString& workingF
     const QString batchFolder = BatchPath::folderWithSeparator(batchFile);
     const QStringList refused = check(lines, batchFolder, folder);
     if (!refused.isEmpty()) {
-        m_ui.showMessage(u"The batch file\n"_s + batchShown +
-                             u"\nhas not been run. Without Wine, Veltrane runs batch files "
-                             u"itself and cannot run these lines of this one:\n\n"_s +
+        m_ui.showMessage(u"The batch file\n"_s + batchShown + u"\nhas not been run. "_s + m_why +
+                             u" Veltrane runs batch files itself and cannot run these lines "
+                             u"of this one:\n\n"_s +
                              listing(refused, int(refused.size())) +
-                             u"\n\nNo line of the file has been run. Install Wine to have "
-                             u"batch files like this one run by Wine's command interpreter."_s,
+                             u"\n\nNo line of the file has been run. "_s + m_remedy,
                          UserInterface::Icon::Exclamation);
         return false;
     }

@@ -26,6 +26,10 @@ public:
     // allowedRoots: the folders that the file may touch.
     BatchInterpreter(UserInterface& ui, std::vector<HostPath> allowedRoots);
 
+    // Why a file is run here rather than by Windows' command interpreter ("Without Wine,"),
+    // and what would have it run there, for the message when a file is refused.
+    void explainRefusal(QString why, QString remedy);
+
     // batchPath and workingFolder in the program's own path form. Returns false when the
     // file was not run (unreadable, or refused; the user has been told).
     bool runFile(const QString& batchPath, const QString& workingFolder);
@@ -46,6 +50,8 @@ private:
 
     UserInterface& m_ui;
     std::vector<HostPath> m_allowedRoots;
+    QString m_why;
+    QString m_remedy;
     QStringList m_failures;
 };
 

@@ -1,5 +1,6 @@
 #include "BatchWildcard.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace veltrane {
@@ -30,10 +31,11 @@ bool glob(QStringView pattern, QStringView name)
     const qsizetype n = name.size();
     // row[j]: the pattern read so far matches the first j characters of name.
     std::vector<char> row(size_t(n) + 1, 0);
+    std::vector<char> next(size_t(n) + 1, 0);
     row[0] = 1;
     for (qsizetype i = 0; i < pattern.size(); ++i) {
         const QChar p = pattern[i];
-        std::vector<char> next(size_t(n) + 1, 0);
+        std::fill(next.begin(), next.end(), 0);
         if (p == u'*') {
             bool any = false;
             for (qsizetype j = 0; j <= n; ++j) {
@@ -75,6 +77,26 @@ bool BatchWildcard::matches(QStringView pattern, QStringView name)
     if (pattern.endsWith(u'.') && pattern.size() > 1)
         return !name.contains(u'.') && glob(pattern.chopped(1), name);
     return false;
+}
+
+BatchWildcard::Matcher::Matcher(QString pattern)
+    : m_pattern(std::move(pattern)),
+      // A trailing dot has a rule of its own; everything else without wildcards is one name.
+      m_plain(!hasWildcards(m_pattern) && !m_pattern.endsWith(u'.'))
+{
+}
+
+bool BatchWildcard::Matcher::matches(QStringView name) const
+{
+    if (!m_plain)
+        return BatchWildcard::matches(m_pattern, name);
+    if (name.size() != m_pattern.size() || name.isEmpty())
+        return false;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        if (!sameLetter(m_pattern[i], name[i]))
+            return false;
+    }
+    return true;
 }
 
 QString BatchWildcard::rename(QStringView mask, QStringView name)

@@ -12,6 +12,20 @@ namespace BatchWildcard {
 
 bool hasWildcards(QStringView text);
 bool matches(QStringView pattern, QStringView name);
+
+// A pattern made ready once for the many names of a walk through folders.
+class Matcher {
+public:
+    explicit Matcher(QString pattern);
+    bool matches(QStringView name) const;
+    // The one length a matching name has, when the pattern is a plain name; -1 otherwise.
+    qsizetype onlyLength() const { return m_plain ? m_pattern.size() : -1; }
+
+private:
+    QString m_pattern;
+    bool m_plain;
+};
+
 // The new name that REN gives to name under a mask such as "*.bak" or "new.*".
 QString rename(QStringView mask, QStringView name);
 

@@ -406,8 +406,10 @@ QList<InstallStep> InstallOperation::completionSteps(WorkReport& report)
                                                                       assetsHost.display() +
                                                                       u" does not exist"_s);
                       const HostPath batch = assetsHost.mappedChild(u"del_blueprints.bat"_s);
-                      const ProcessResult result =
-                          BatchFileRunner(ui, roots).run(batch, assets, kNormalWindow);
+                      // Our own one line needs no Windows interpreter, and ours walks the
+                      // tree many times faster than Wine's.
+                      const ProcessResult result = BatchFileRunner(ui, roots).run(
+                          batch, assets, kNormalWindow, BatchFileRunner::Author::Program);
                       if (result.succeeded())
                           report.done(u"the blueprint caches were cleared"_s);
                       else

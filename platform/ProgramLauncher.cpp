@@ -10,12 +10,17 @@ ProcessResult ProgramLauncher::run(const Program& program, const QList<ProgramAr
 {
     QStringList words;
     for (const ProgramArgument& argument : arguments) {
-        if (argument.path.isEmpty())
+        if (argument.path.isEmpty()) {
             words.append(argument.text);
-        else if (program.needsWine)
-            words.append(argument.text + Wine::toWindowsPath(argument.path));
-        else
+        } else if (program.needsWine) {
+            // A path that no drive of the prefix holds cannot be named to the program.
+            const std::optional<QString> windowsPath = Wine::toWindowsPath(argument.path);
+            if (!windowsPath)
+                return {};
+            words.append(argument.text + *windowsPath);
+        } else {
             words.append(argument.text + argument.path.toString());
+        }
     }
     if (!program.needsWine)
         return ProcessRunner::run(program.path, words, workingFolder, options, ui);

@@ -24,6 +24,8 @@ struct ProgramArgument {
 // Runs a program that ProgramSearch found: directly, or under Wine.
 namespace ProgramLauncher {
 
+// Under Wine, a path argument that no drive of the prefix holds keeps the program from
+// being started.
 ProcessResult run(const Program& program, const QList<ProgramArgument>& arguments,
                   const HostPath& workingFolder, const RunOptions& options, UserInterface& ui);
 

@@ -3,6 +3,7 @@
 #include "util/HostPath.h"
 
 #include <QString>
+#include <optional>
 
 namespace veltrane {
 
@@ -17,9 +18,11 @@ inline bool isInstalled()
 }
 // The prefix's system folder, where the game keeps its tools.
 HostPath systemFolder();
-// A host path in the form Wine's programs understand: "C:\..." inside the prefix's
-// drives, "Z:\..." for the rest of the file system.
-QString toWindowsPath(const HostPath& path);
+// A host path in the form Wine's programs see it, through the drives of the prefix's
+// dosdevices folder as Wine itself maps them: the drive whose folder is the deepest one
+// holding the path ("C:\..." inside drive_c, "Z:\..." where Z: stands for "/"). Nothing
+// when no drive holds it: a Windows program could not reach that path.
+std::optional<QString> toWindowsPath(const HostPath& path);
 
 } // namespace Wine
 

@@ -9,8 +9,15 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
 build=$(preset_dir release)
-ensure_packages "${BUILD_PACKAGES[@]}" libarchive-tools
+ensure_packages "${BUILD_PACKAGES[@]}" "${WINE_PACKAGES[@]}" libarchive-tools
 configure_and_build release >&2
+# The cache clearing is measured with Wine on the search path too, in a scratch prefix that
+# is made once and kept in the build folder.
+if [ "$(cat "$build/wine/status" 2>/dev/null)" != ready ]; then
+    "$VELTRANE_ROOT/tests/wine/prepare-prefix.sh" "$build/wine" \
+        "$build/substitute-win/Serz.exe" >&2
+fi
+export VELTRANE_BENCH_WINE_DIR="$build/wine"
 
 benches=()
 if [ $# -gt 0 ]; then

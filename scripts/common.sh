@@ -20,6 +20,9 @@ ensure_packages() {
 }
 
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libarchive-dev)
+# Wine (the `wine` command and Debian's 64-bit Wine) and MinGW, for the tests and benchmarks
+# that run Windows programs: the game's batch files and the Windows stand-in serialiser.
+WINE_PACKAGES=(wine wine64 gcc-mingw-w64-x86-64-win32)
 
 # The build folder of each preset in CMakePresets.json.
 preset_dir() {

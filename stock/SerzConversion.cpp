@@ -2,6 +2,7 @@
 
 #include "EngineContext.h"
 #include "platform/ProgramLauncher.h"
+#include "platform/Wine.h"
 #include "serz/BinaryDecoder.h"
 #include "util/FileOps.h"
 #include "util/TextFile.h"
@@ -10,6 +11,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <filesystem>
 
 using namespace Qt::StringLiterals;
@@ -24,9 +26,20 @@ const QString kNativeSerializer = u"veltrane-serz.exe"_s;
 const QString kNativeSerializer = u"veltrane-serz"_s;
 #endif
 
-std::optional<Program> serializer(const HostPath& packageFolder)
+// Under Wine the game's tool sees only what a drive of the prefix holds.
+bool reachable(const Program& program, const QList<HostPath>& paths)
 {
-    if (auto game = ProgramSearch::find(u"serz.exe"_s, packageFolder))
+    if (!program.needsWine)
+        return true;
+    return std::all_of(paths.begin(), paths.end(),
+                       [](const HostPath& path) { return Wine::toWindowsPath(path).has_value(); });
+}
+
+std::optional<Program> serializer(const HostPath& packageFolder, const HostPath& input,
+                                  const HostPath& output)
+{
+    if (auto game = ProgramSearch::find(u"serz.exe"_s, packageFolder);
+        game && reachable(*game, {packageFolder, input, output}))
         return game;
     const HostPath beside =
         HostPath::fromHost(QCoreApplication::applicationDirPath()).child(kNativeSerializer);
@@ -55,7 +68,7 @@ ProcessResult convert(EngineContext& context, const HostPath& input, const QStri
     options.endOnClose = true;
     options.keepErrorOutput = true;
     ProcessResult result;
-    if (const auto program = serializer(folder)) {
+    if (const auto program = serializer(folder, input, output)) {
         result = ProgramLauncher::run(
             *program, {ProgramArgument::file(input), ProgramArgument::file(output, kind + u':')},
             folder, options, context.ui);

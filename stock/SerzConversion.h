@@ -12,7 +12,8 @@ struct EngineContext;
 // Every conversion by the game's serialiser is run the same way, so that callers only name
 // the files: `serz.exe IN xml:OUT` or `serz.exe IN bin:OUT`, found by the ordinary program
 // search from the program's folder, run there in a hidden window while the window breathes.
-// Without the game's tool our own converter does the same work. A run that takes minutes
+// Without the game's tool, or where it runs under Wine and no drive of the prefix holds the
+// files, our own converter does the same work. A run that takes minutes
 // beyond what its input calls for, or that a close of the window interrupts, is ended and
 // counts as failed; its error output is kept for the message.
 namespace SerzConversion {

@@ -342,11 +342,13 @@ void FileOps::moveFile(const HostPath& from, const HostPath& to)
 void FileOps::removeFile(const HostPath& path)
 {
     checkBoundary(path, LastName::Keep);
-    forgetFolders();
     std::error_code error;
     const fs::file_status status = fs::symlink_status(path.fs(), error);
     if (fs::is_directory(status))
         fail(std::make_error_code(std::errc::is_a_directory), path);
+    // Only a link that goes changes where other paths lead; a file does not.
+    if (fs::is_symlink(status))
+        forgetFolders();
     const bool keptAside = [&] {
         ChangeJournal* journal = journalFor(path);
         return journal && fs::exists(status) && journal->removeKeepingAside(path);

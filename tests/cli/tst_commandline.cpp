@@ -64,7 +64,8 @@ QByteArray zipOfFolder(const QString& folder, const QByteArray& top)
         QByteArray name = QDir(folder).relativeFilePath(path).toUtf8();
         if (!top.isEmpty())
             name = top + '/' + name;
-        ZipEntry entry = it.fileInfo().isDir() ? zipFolder(name + '/') : zipFile(name, readFile(path));
+        ZipEntry entry =
+            it.fileInfo().isDir() ? zipFolder(name + '/') : zipFile(name, readFile(path));
         entry.utf8 = true;
         entries.append(entry);
     }
@@ -74,7 +75,8 @@ QByteArray zipOfFolder(const QString& folder, const QByteArray& top)
 // Whatever an unpacked archive leaves in the game's private folder after the run.
 QStringList unpackLeftovers(const QString& game)
 {
-    return QDir(game + u"/.veltrane"_s).entryList({u".veltrane-unpack-*"_s}, QDir::AllEntries | QDir::Hidden);
+    return QDir(game + u"/.veltrane"_s)
+        .entryList({u".veltrane-unpack-*"_s}, QDir::AllEntries | QDir::Hidden);
 }
 
 QMap<QString, QByteArray> withoutCaches(QMap<QString, QByteArray> files)
@@ -120,33 +122,32 @@ void TestCommandLine::optionsEndWithTheirStatus_data()
         << u"error: The folder "_s;
     QTest::newRow("a log that cannot be written")
         << u"route"_s
-        << QStringList{noWindow, u"--yes"_s,      u"--log"_s,    u"{root}/nowhere/log.txt"_s,
+        << QStringList{noWindow,    u"--yes"_s,  u"--log"_s,    u"{root}/nowhere/log.txt"_s,
                        u"--game"_s, u"{game}"_s, u"{package}"_s}
         << 3 << u"error: The log file "_s;
     QTest::newRow("a damaged archive")
         << QString()
-        << QStringList{noWindow, u"--yes"_s, u"--game"_s, u"{game}"_s, u"{root}/damaged.zip"_s}
-        << 3 << u"error: The package "_s;
+        << QStringList{noWindow, u"--yes"_s, u"--game"_s, u"{game}"_s, u"{root}/damaged.zip"_s} << 3
+        << u"error: The package "_s;
     QTest::newRow("an archive leading out of its folder")
         << QString()
-        << QStringList{noWindow, u"--yes"_s, u"--game"_s, u"{game}"_s, u"{root}/out.zip"_s}
-        << 3 << u"error: The package "_s;
+        << QStringList{noWindow, u"--yes"_s, u"--game"_s, u"{game}"_s, u"{root}/out.zip"_s} << 3
+        << u"error: The package "_s;
     QTest::newRow("a question answered No")
         << u"route"_s << QStringList{noWindow, u"--game"_s, u"{game}"_s, u"{package}"_s} << 2
         << u"question: You are about to install Route - Riverside Branch | Into your Rail "
            u"Simulator Routes folder - Please Confirm. -> No"_s;
     QTest::newRow("every question answered Yes, the log copied")
-        << u"route"_s
-        << QStringList{noWindow, u"--yes"_s,      u"--log"_s,    u"{root}/copy.log"_s,
-                       u"--game"_s, u"{game}"_s, u"{package}"_s}
+        << u"route"_s << QStringList{noWindow,    u"--yes"_s,  u"--log"_s,    u"{root}/copy.log"_s,
+                                     u"--game"_s, u"{game}"_s, u"{package}"_s}
         << 0 << u"message: Your package has been installed."_s;
     QTest::newRow("a step that failed")
         << u"assets"_s
         << QStringList{noWindow, u"--yes"_s, u"--game"_s, u"{game}"_s, u"{package}"_s} << 1
         << u"warning: The package has not been installed completely."_s;
-    QTest::newRow("nothing to undo") << QString()
-                                     << QStringList{noWindow, u"--undo"_s, u"--game"_s, u"{game}"_s}
-                                     << 0 << u"message: No install into the game folder "_s;
+    QTest::newRow("nothing to undo")
+        << QString() << QStringList{noWindow, u"--undo"_s, u"--game"_s, u"{game}"_s} << 0
+        << u"message: No install into the game folder "_s;
 }
 
 void TestCommandLine::optionsEndWithTheirStatus()
@@ -164,8 +165,8 @@ void TestCommandLine::optionsEndWithTheirStatus()
         f.gameFile(u"Assets/DemoWorks/Wagons/Tank/TankWagon.txt/kept.txt"_s, "kept");
     }
     writeFile(f.root + u"/damaged.zip"_s, zipArchive({zipFile("Scenario.zzz", "x")}).left(40));
-    writeFile(f.root + u"/out.zip"_s, zipArchive({zipFile("Veltrane.xxx", "x"),
-                                                   zipFile("../escaped.txt", "x")}));
+    writeFile(f.root + u"/out.zip"_s,
+              zipArchive({zipFile("Veltrane.xxx", "x"), zipFile("../escaped.txt", "x")}));
     const auto before = f.gameSnapshot();
 
     const Run run = runProgram(withFolders(arguments, f));
@@ -192,7 +193,8 @@ void TestCommandLine::zippedPackageInstallsAsItsFolder_data()
     QTest::addColumn<QByteArray>("top");
     for (const QString& package : {u"route"_s, u"scenario"_s, u"assets"_s}) {
         QTest::addRow("%s", qPrintable(package)) << package << QByteArray();
-        QTest::addRow("%s in a top folder", qPrintable(package)) << package << QByteArray("My Pack");
+        QTest::addRow("%s in a top folder", qPrintable(package))
+            << package << QByteArray("My Pack");
     }
 }
 

@@ -7,7 +7,9 @@
 # Cases: route, scenario, assets, route-declined; chosen-package (started in a folder with no
 # package, the assets package is chosen in the file dialog); no-package (the same, the choice
 # cancelled) and full-disk (the copy runs out of space), which must end with a warning or
-# nothing done, never with the success message.
+# nothing done, never with the success message; scenario-wine: the scenario with Wine
+# installed, the game in the test run's Wine prefix (tests/wine/prepare-prefix.sh) and its
+# serialiser the Windows stand-in, with the same result as without Wine.
 # --update writes the expected result instead of comparing (check it by hand first).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -23,14 +25,25 @@ fi
 
 case "$case_name" in
 no-package | full-disk | chosen-package) kind=assets ;;
+scenario-wine) kind=scenario ;;
 *) kind=${case_name%-declined} ;;
 esac
+wine_prefix=
+if [ "$case_name" = scenario-wine ]; then
+    status=$(cat "$build/wine/status" 2>/dev/null || echo "the test wine_prefix has not run")
+    if [ "$status" != ready ]; then
+        echo "SKIP ($case_name): Wine cannot start here: $status"
+        exit 0
+    fi
+    wine_prefix="$build/wine/prefix"
+fi
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/veltrane-e2e-$case_name.XXXXXX")
 app_pid=
 mounted=
 cleanup() {
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
     [ -n "$mounted" ] && umount -l "$mounted" 2>/dev/null || true
+    [ -n "$wine_prefix" ] && rm -rf "$wine_prefix/drive_c/Program Files/Rail Simulator"
     [ -n "${VELTRANE_E2E_KEEP:-}" ] && echo "kept: $scratch" >&2 || rm -rf "$scratch"
 }
 trap cleanup EXIT
@@ -40,11 +53,12 @@ fail() {
     exit 1
 }
 
-mapfile -t layout < <("$root/scripts/demo-layout.sh" "$scratch/demo" "$kind" "$build")
+mapfile -t layout < <("$root/scripts/demo-layout.sh" "$scratch/demo" "$kind" "$build" $wine_prefix)
 package=${layout[0]}
 prefix=${layout[1]}
 game="$prefix/drive_c/Program Files/Rail Simulator"
-expected="$root/tests/e2e/expected/$case_name.sha256"
+# With Wine the result must be the very one without it.
+expected="$root/tests/e2e/expected/${case_name%-wine}.sha256"
 
 case "$case_name" in
 no-package | chosen-package)
@@ -52,6 +66,10 @@ no-package | chosen-package)
     mkdir "$scratch/chosen"
     find "$package" -mindepth 1 -maxdepth 1 ! -name 'veltrane*' -exec mv {} "$scratch/chosen" \;
     expected="$root/tests/e2e/expected/assets.sha256"
+    ;;
+scenario-wine)
+    # The game's serialiser is the only one: a conversion that missed Wine would fail.
+    rm -f "$package/veltrane-serz"
     ;;
 full-disk)
     # The package's tank lands in a folder with room for a few pages only.
@@ -73,11 +91,15 @@ manifest() {
 }
 before=$(manifest)
 
-# No Wine and no other serialiser: the program finds its own tools beside it. It shows its
-# windows on the virtual display whatever platform the caller chose (the unit tests run
+# No Wine and no other serialiser: the program finds its own tools beside it; with Wine,
+# `wine` alone is on the search path and the game's serialiser lies in the prefix. It shows
+# its windows on the virtual display whatever platform the caller chose (the unit tests run
 # offscreen).
-mkdir -p "$scratch/empty-path"
-(cd "$scratch" && WINEPREFIX="$prefix" PATH="$scratch/empty-path" HOME="$scratch" \
+search_path="$scratch/empty-path"
+mkdir -p "$search_path"
+[ -n "$wine_prefix" ] && search_path="$build/wine/bin"
+(cd "$scratch" && WINEPREFIX="$prefix" PATH="$search_path" HOME="$scratch" \
+    WINEDEBUG=-all VELTRANE_SUBSTITUTE_LOG="$scratch/serz.log" \
     QT_QPA_PLATFORM=xcb "$package/veltrane" 2>"$scratch/stderr.log") &
 app_pid=$!
 
@@ -141,7 +163,7 @@ route)
 route-declined)
     expect question "You are about to install Route - Riverside Branch" Veltrane n
     ;;
-scenario)
+scenario | scenario-wine)
     expect question "Although you do not appear to have Mk2_Coach_DO" Veltrane y
     expect report "The following items required by this scenario are not installed on your PC:- |  | Thirdparty\\DemoWorks\\Wagons\\Special_Tank.bin" "Missing Rolling-Stock" Return
     ;;
@@ -195,4 +217,9 @@ diff -u "$expected" <(manifest) >"$scratch/diff" || {
     cat "$scratch/diff" >&2
     fail "the game folder differs from the expected result"
 }
+if [ -n "$wine_prefix" ]; then
+    # The conversions went through the Windows stand-in, with the game's Windows paths.
+    grep -qF 'windows argument: C:\Program Files\Rail Simulator\' "$scratch/serz.log" ||
+        fail "the game's serialiser did not run under Wine"
+fi
 echo "PASS ($case_name)"

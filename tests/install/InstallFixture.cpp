@@ -2,6 +2,7 @@
 
 #include "FileFixture.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -28,8 +29,13 @@ void copyFolderInto(const QString& from, const QString& to)
         qFatal("cannot copy %s: %s", qPrintable(from), error.message().c_str());
 }
 
-InstallFixture::InstallFixture()
-    : root(m_dir.path()), game(m_dir.path() + u"/Rail Simulator"_s),
+InstallFixture::InstallFixture() : InstallFixture(QString()) {}
+
+InstallFixture::InstallFixture(const QString& folderTemplate)
+    : m_dir(folderTemplate.isEmpty()
+                ? QDir::tempPath() + u'/' + QCoreApplication::applicationName() + u"-XXXXXX"_s
+                : folderTemplate),
+      root(m_dir.path()), game(m_dir.path() + u"/Rail Simulator"_s),
       package(m_dir.path() + u"/package"_s)
 {
     // The game's two top folders tell the install that this is the game.

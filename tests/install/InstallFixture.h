@@ -26,6 +26,8 @@ class InstallFixture {
 
 public:
     InstallFixture();
+    // The temporary folder made from a QTemporaryDir template, to lay the game elsewhere.
+    explicit InstallFixture(const QString& folderTemplate);
 
     QString root;    // host path of the temporary folder
     QString game;    // the game folder, "Rail Simulator"

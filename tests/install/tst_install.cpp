@@ -70,6 +70,7 @@ private Q_SLOTS:
     void copyGoesOnPastWhatFails();
     void unreadablePackageFileIsNoReadOnlyQuestion();
     void recoveryThatCannotChangeEverythingSaysWhich();
+    void cachesAreClearedHereEvenWithWine();
     void refusedBatchFileIsNoSuccess();
     void packageFolderThatLeadsOutIsNotCopied_data();
     void packageFolderThatLeadsOutIsNotCopied();
@@ -376,6 +377,31 @@ void TestInstall::recoveryThatCannotChangeEverythingSaysWhich()
              qPrintable(texts.value(1)));
 #else
     QSKIP("file modes are a POSIX matter");
+#endif
+}
+
+void TestInstall::cachesAreClearedHereEvenWithWine()
+{
+#ifdef Q_OS_UNIX
+    InstallFixture f;
+    f.gameFile(u"Assets/Kuju/Blueprints.PAK"_s, "cache");
+    f.packageFile(u"Rail Simulator/RS-Install.bat"_s, "echo\r\n");
+    // A Wine that notes what it is asked to run and does nothing, in a prefix with drives.
+    const QString log = f.root + u"/wine.log"_s;
+    writeFile(f.root + u"/bin/wine"_s,
+              "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + QFile::encodeName(log) + "'\n");
+    chmodHost(f.root + u"/bin/wine"_s, 0755);
+    makeFolder(f.root + u"/prefix/dosdevices"_s);
+    QVERIFY(QFile::link(u"/"_s, f.root + u"/prefix/dosdevices/z:"_s));
+    EnvironmentGuard environment;
+    environment.set("PATH", QFile::encodeName(f.root + u"/bin"_s));
+
+    QCOMPARE(f.install(PackageKind::Assets), Outcome::Completed);
+    const QString batch = QString(f.game + u"/RS-Install.bat"_s).replace(u'/', u'\\');
+    QCOMPARE(QString::fromUtf8(readFile(log)), u"cmd /c Z:"_s + batch + u'\n');
+    QVERIFY(!f.gameHas(u"Assets/Kuju/Blueprints.PAK"_s));
+#else
+    QSKIP("Wine is for systems other than Windows");
 #endif
 }
 

@@ -3,8 +3,8 @@
 #include "ScriptedUserInterface.h"
 #include "platform/AttributeClearer.h"
 #include "platform/ProcessRunner.h"
-#include "platform/ProgramLauncher.h"
 #include "platform/ProgramSearch.h"
+#include "platform/Wine.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -45,7 +45,9 @@ private Q_SLOTS:
     void programIsEndedByItsTimeLimitOrAClose_data();
     void programIsEndedByItsTimeLimitOrAClose();
     void currentFolderComesFirst();
-    void windowsProgramRunsUnderWine();
+    void windowsProgramIsFoundInThePrefix();
+    void windowsPathsFollowThePrefixsDrives_data();
+    void windowsPathsFollowThePrefixsDrives();
     void windowsProgramWithoutWineIsNotFound();
     void attribMakesTheTreeWritable();
 
@@ -183,40 +185,71 @@ void TestPrograms::currentFolderComesFirst()
     QVERIFY(!ProgramSearch::find(u"nothing"_s, HostPath::fromHost(here)));
 }
 
-void TestPrograms::windowsProgramRunsUnderWine()
+void TestPrograms::windowsProgramIsFoundInThePrefix()
 {
-    const QString log = m_dir->path() + u"/wine.log"_s;
-    makeExecutable(m_bin + u"/wine"_s,
-                   "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" +
-                       QFile::encodeName(log) + "'\npwd >> '" + QFile::encodeName(log) + "'\n");
+    makeExecutable(m_bin + u"/wine"_s, "#!/bin/sh\n");
     const QString prefix = m_dir->path() + u"/prefix"_s;
     writeFile(prefix + u"/drive_c/windows/system32/Serz.exe"_s, "MZ fake");
     makeFolder(prefix + u"/dosdevices"_s);
     QVERIFY(QFile::link(u"../drive_c"_s, prefix + u"/dosdevices/c:"_s));
-    makeFolder(prefix + u"/drive_c/Program Files/Rail Simulator/Content"_s);
     const QString program = m_dir->path() + u"/pkg dir"_s;
     makeFolder(program);
 
-    ScriptedUserInterface ui;
     const auto serz = ProgramSearch::find(u"serz.exe"_s, HostPath::fromHost(program));
     QVERIFY(serz);
     QVERIFY(serz->needsWine);
-    const HostPath list =
-        HostPath::fromProgramPath(u"c:\\program files\\Rail Simulator\\Content\\Scenarios.bin"_s);
-    const ProcessResult result = ProgramLauncher::run(
-        *serz,
-        {ProgramArgument::file(list),
-         ProgramArgument::file(HostPath::fromHost(program + u"/Scenarios.xml"_s), u"xml:"_s)},
-        HostPath::fromHost(program), RunOptions{}, ui);
-    QVERIFY(result.succeeded());
-    const QStringList lines = QString::fromUtf8(readFile(log)).split(u'\n');
-    QCOMPARE(QFileInfo(lines.value(0)).canonicalFilePath(),
+    QCOMPARE(QFileInfo(serz->path.toString()).canonicalFilePath(),
              QFileInfo(prefix + u"/drive_c/windows/system32/Serz.exe"_s).canonicalFilePath());
-    QCOMPARE(lines.value(1), u"C:\\Program Files\\Rail Simulator\\Content\\Scenarios.bin"_s);
-    QString expectedOut = u"xml:Z:"_s + program + u"/Scenarios.xml"_s;
-    expectedOut.replace(u'/', u'\\');
-    QCOMPARE(lines.value(2), expectedOut);
-    QCOMPARE(lines.value(3), program);
+}
+
+void TestPrograms::windowsPathsFollowThePrefixsDrives_data()
+{
+    QTest::addColumn<QString>("path"); // relative to the temporary folder
+    QTest::addColumn<bool>("withZ");
+    QTest::addColumn<QString>("expected"); // "<here>" stands for the temporary folder
+    QTest::newRow("inside drive_c")
+        << u"prefix/drive_c/Program Files/Rail Simulator/Scenarios.bin"_s << true
+        << u"C:\\Program Files\\Rail Simulator\\Scenarios.bin"_s;
+    QTest::newRow("through the drive's own entry")
+        << u"prefix/dosdevices/c:/windows"_s << true << u"C:\\windows"_s;
+    QTest::newRow("the drive itself") << u"prefix/drive_c"_s << true << u"C:\\"_s;
+    QTest::newRow("a drive of its own wins over Z:")
+        << u"games/RS/Assets"_s << true << u"D:\\RS\\Assets"_s;
+    QTest::newRow("a file yet to be made")
+        << u"games/new file.xml"_s << true << u"D:\\new file.xml"_s;
+    QTest::newRow("a folder that leads to a drive") << u"to games/RS"_s << true << u"D:\\RS"_s;
+    QTest::newRow("anywhere else, through Z:")
+        << u"pkg dir/Scenarios.xml"_s << true << u"Z:<here>\\pkg dir\\Scenarios.xml"_s;
+    QTest::newRow("anywhere else, without Z:") << u"pkg dir/Scenarios.xml"_s << false << QString();
+}
+
+void TestPrograms::windowsPathsFollowThePrefixsDrives()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, withZ);
+    QFETCH(QString, expected);
+    const QString here = m_dir->path();
+    const QString dosdevices = here + u"/prefix/dosdevices"_s;
+    makeFolder(here + u"/prefix/drive_c/windows"_s);
+    makeFolder(here + u"/games/RS/Assets"_s);
+    makeFolder(here + u"/pkg dir"_s);
+    makeFolder(dosdevices);
+    QVERIFY(QFile::link(u"../drive_c"_s, dosdevices + u"/c:"_s));
+    QVERIFY(QFile::link(here + u"/games"_s, dosdevices + u"/d:"_s));
+    QVERIFY(QFile::link(here + u"/games"_s, here + u"/to games"_s));
+    // Not a drive: the raw device of C:.
+    QVERIFY(QFile::link(u"/dev/null"_s, dosdevices + u"/c::"_s));
+    if (withZ)
+        QVERIFY(QFile::link(u"/"_s, dosdevices + u"/z:"_s));
+
+    const std::optional<QString> windows =
+        Wine::toWindowsPath(HostPath::fromHost(here + u'/' + path));
+    if (expected.isEmpty()) {
+        QVERIFY2(!windows, qPrintable(windows.value_or(QString())));
+        return;
+    }
+    QVERIFY(windows);
+    QCOMPARE(*windows, QString(expected).replace(u"<here>"_s, QString(here).replace(u'/', u'\\')));
 }
 
 void TestPrograms::windowsProgramWithoutWineIsNotFound()
