@@ -76,7 +76,7 @@ ExitStatus WindowlessRun::refuse(const QString& why)
 
 QString WindowlessRun::gameFolder()
 {
-    const QString game = m_line.game.isEmpty() ? PackageFolder::defaultGameFolder() : m_line.game;
+    QString game = m_line.game.isEmpty() ? PackageFolder::defaultGameFolder() : m_line.game;
     if (game.trimmed().isEmpty()) {
         refuse(u"No game folder was given, and none was found. Give the folder of Rail "
                u"Simulator with --game FOLDER."_s);
