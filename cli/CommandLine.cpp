@@ -30,7 +30,12 @@ struct Options {
     void addTo(QCommandLineParser& parser) const
     {
         parser.setApplicationDescription(
-            u"Installs a Rail Simulator add-on package: a route, a scenario or assets."_s);
+            u"Installs a Rail Simulator add-on package: a route, a scenario or assets.\n\n"
+            u"Exit status with --no-window:\n"
+            u"  0  every step was done\n"
+            u"  1  a step failed; the output and the install log name it\n"
+            u"  2  the install ended early: a No, a stop message\n"
+            u"  3  bad usage, no package, no game folder"_s);
         parser.addOptions({game, noWindow, yes, log, undo, help, version});
         parser.addPositionalArgument(
             u"PACKAGE"_s,
