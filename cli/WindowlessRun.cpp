@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 using namespace Qt::StringLiterals;
 
@@ -95,20 +96,27 @@ ExitStatus WindowlessRun::install()
     if (game.isEmpty())
         return ExitStatus::BadUsage;
     const QString given = m_line.package.isEmpty() ? m_programFolder : m_line.package;
+    // An archive is unpacked beside the game, on its own file system, so that its files can
+    // be moved into place; the game does not look into this folder. A run that leaves the
+    // game alone takes the folder away again, once the unpacked files (destroyed first,
+    // being declared later) are gone.
+    const HostPath unpackParent =
+        HostPath::fromProgramPath(game).child(JournalFormat::kJournalsFolder.section(u'/', 0, 0));
+    const bool unpackParentExisted = QFileInfo::exists(unpackParent.toString());
+    const auto removeEmptyUnpackParent = qScopeGuard([&] {
+        if (!unpackParentExisted)
+            QDir().rmdir(unpackParent.toString());
+    });
     PackageSource source(given);
     if (!source.isArchive() && !QFileInfo(given).isDir())
         return refuse(u"The package "_s + QDir::toNativeSeparators(given) +
                       u" is neither a folder nor a zip archive."_s);
     if (source.isArchive()) {
-        // Unpacked beside the game, on its own file system, the files are then moved into
-        // place; the game does not look into this folder.
-        const HostPath parent = HostPath::fromProgramPath(game).child(
-            JournalFormat::kJournalsFolder.section(u'/', 0, 0));
         try {
-            if (!QDir().mkpath(parent.toString()))
+            if (!QDir().mkpath(unpackParent.toString()))
                 throw FileError(FileError::Kind::Other,
-                                u"The folder "_s + parent.display() + u" cannot be made"_s);
-            source.open(parent);
+                                u"The folder "_s + unpackParent.display() + u" cannot be made"_s);
+            source.open(unpackParent);
         } catch (const FileError& error) {
             return refuse(u"The package "_s + QDir::toNativeSeparators(given) +
                           u" cannot be installed: "_s + error.description() +

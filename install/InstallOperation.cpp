@@ -183,8 +183,12 @@ InstallOperation::Outcome InstallOperation::run(PackageKind kind, const QString&
     const bool changedAnything = journal->hasChanges();
     journal.reset();
     if (!changedAnything) {
+        // A game the install left alone keeps no trace of it: the journals' folders go too
+        // when nothing else lies in them (remove() takes no folder that is not empty).
         std::error_code error;
         std::filesystem::remove_all(kept.fs(), error);
+        std::filesystem::remove(kept.parent().fs(), error);
+        std::filesystem::remove(kept.parent().parent().fs(), error);
     }
     history.prune();
     return logOutcome(outcome);

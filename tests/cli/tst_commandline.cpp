@@ -133,6 +133,13 @@ void TestCommandLine::optionsEndWithTheirStatus_data()
         << QString()
         << QStringList{noWindow, u"--yes"_s, u"--game"_s, u"{game}"_s, u"{root}/out.zip"_s} << 3
         << u"error: The package "_s;
+    QTest::newRow("an archive with no package")
+        << QString()
+        << QStringList{noWindow, u"--yes"_s, u"--game"_s, u"{game}"_s, u"{root}/empty.zip"_s} << 3
+        << u"error: The folder "_s;
+    QTest::newRow("an archive answered No")
+        << QString() << QStringList{noWindow, u"--game"_s, u"{game}"_s, u"{root}/route.zip"_s} << 2
+        << u"question: You are about to install Route - Riverside Branch"_s;
     QTest::newRow("a question answered No")
         << u"route"_s << QStringList{noWindow, u"--game"_s, u"{game}"_s, u"{package}"_s} << 2
         << u"question: You are about to install Route - Riverside Branch | Into your Rail "
@@ -167,7 +174,11 @@ void TestCommandLine::optionsEndWithTheirStatus()
     writeFile(f.root + u"/damaged.zip"_s, zipArchive({zipFile("Scenario.zzz", "x")}).left(40));
     writeFile(f.root + u"/out.zip"_s,
               zipArchive({zipFile("Veltrane.xxx", "x"), zipFile("../escaped.txt", "x")}));
+    writeFile(f.root + u"/empty.zip"_s, zipArchive({zipFile("readme.txt", "x")}));
+    writeFile(f.root + u"/route.zip"_s,
+              zipOfFolder(QStringLiteral(VELTRANE_SOURCE_DIR "/examples/packages/route"), {}));
     const auto before = f.gameSnapshot();
+    const QStringList namesBefore = entriesBelow(f.game);
 
     const Run run = runProgram(withFolders(arguments, f));
     QCOMPARE(run.status, status);
@@ -176,8 +187,10 @@ void TestCommandLine::optionsEndWithTheirStatus()
                          [&](const QString& line) { return line.startsWith(shown); }),
              qPrintable(run.output));
     // Ended early or refused: the game is as it was, and nothing lies outside it.
-    if (status >= 2)
+    if (status >= 2) {
         QCOMPARE(f.gameSnapshot(), before);
+        QCOMPARE(entriesBelow(f.game), namesBefore);
+    }
     QVERIFY(!QFile::exists(f.root + u"/escaped.txt"_s));
     QCOMPARE(unpackLeftovers(f.game), QStringList());
     if (arguments.contains(u"{root}/copy.log"_s)) {
