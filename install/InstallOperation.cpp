@@ -28,6 +28,7 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 #include <filesystem>
 
 using namespace Qt::StringLiterals;
@@ -260,7 +261,11 @@ InstallOperation::Outcome InstallOperation::runSteps(PackageKind kind)
 
 QString InstallOperation::chooseWorkFolder() const
 {
-    if (QFileInfo(HostPath::fromProgramPath(m_packageFolder).toString()).isWritable())
+    // Asked by making a file, not by the permission bits: a read-only mount, an ACL or a
+    // network share answers only then.
+    QTemporaryFile probe(HostPath::fromProgramPath(m_packageFolder).toString() +
+                         u"/.veltrane-probe-XXXXXX"_s);
+    if (probe.open())
         return m_packageFolder;
     // A package on a read-only medium or in a folder of another user's: the working files go
     // to a folder of this install's own.

@@ -1,3 +1,4 @@
+#include "EnvironmentGuard.h"
 #include "FileFixture.h"
 #include "InstallFixture.h"
 #include "install/FolderCopy.h"
@@ -69,6 +70,7 @@ private Q_SLOTS:
     void missingListWithItsBackupIsOfferedBack();
     void copyGoesOnPastWhatFails();
     void unreadablePackageFileIsNoReadOnlyQuestion();
+    void packageThatMayNotBeWrittenKeepsItsWorkElsewhere();
     void recoveryThatCannotChangeEverythingSaysWhich();
     void cachesAreClearedHereEvenWithWine();
     void refusedBatchFileIsNoSuccess();
@@ -350,6 +352,40 @@ void TestInstall::unreadablePackageFileIsNoReadOnlyQuestion()
                  f.ui.texts().first().contains(u"cannot be read"_s),
              qPrintable(f.ui.texts().first()));
     QCOMPARE(f.readGame(u"Assets/Kuju/Open.bin"_s), QByteArray("open"));
+#else
+    QSKIP("file modes are a POSIX matter");
+#endif
+}
+
+void TestInstall::packageThatMayNotBeWrittenKeepsItsWorkElsewhere()
+{
+#ifdef Q_OS_UNIX
+    // A package on a read-only medium or of another user's: the scenario's working files
+    // (Scenarios.xml, Tempfiles) go to a folder of the install's own in the cache.
+    InstallFixture f;
+    f.layOutDemoGame();
+    f.copyDemoPackage(u"scenario"_s);
+    const QString cache = f.root + u"/cache"_s;
+    EnvironmentGuard environment;
+    environment.set("XDG_CACHE_HOME", QFile::encodeName(cache));
+    environment.set("XDG_STATE_HOME", QFile::encodeName(f.root + u"/state"_s));
+    const auto package = snapshot(f.package);
+    UnprivilegedScope unprivileged(f.root);
+    if (!unprivileged.unavailableReason().isEmpty())
+        QSKIP(qPrintable(unprivileged.unavailableReason()));
+    unprivileged.handToAnotherUser(f.package);
+    f.ui.answerYes();
+    QVERIFY2(f.install(PackageKind::Scenario) == Outcome::Completed,
+             qPrintable(f.ui.texts().join(u'\n')));
+    QCOMPARE(snapshot(f.package), package);
+    // The install's own folder is gone with it.
+    const QStringList left = entriesBelow(cache);
+    QVERIFY2(std::none_of(left.begin(), left.end(),
+                          [](const QString& entry) {
+                              return entry.contains(u"installs/"_s) &&
+                                     !entry.endsWith(u"installs/"_s);
+                          }),
+             qPrintable(left.join(u'\n')));
 #else
     QSKIP("file modes are a POSIX matter");
 #endif
