@@ -23,6 +23,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -150,6 +151,9 @@ bool MainWindow::choosePackage()
             throw FileError(FileError::Kind::Other, u"The folder "_s +
                                                         QDir::toNativeSeparators(cache) +
                                                         u" cannot be made"_s);
+        // Unpacking a large archive takes a while; the cursor says so.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
         package->open(HostPath::fromHost(cache));
     } catch (const FileError& error) {
         showMessage(u"The package "_s + QDir::toNativeSeparators(chosen) +
