@@ -3,6 +3,7 @@
 #include "cli/WindowlessRun.h"
 #include "install/PackageFolder.h"
 #include "install/PackageSource.h"
+#include "platform/ParentConsole.h"
 #include "ui/MainWindow.h"
 #include "util/FileError.h"
 #include "util/Version.h"
@@ -42,6 +43,7 @@ void nameTheApplication()
 // Without a window the program needs no display at all: only Qt Core is started.
 int runWithoutWindow(int argc, char* argv[], const CommandLine& line)
 {
+    ParentConsole::attach();
     QCoreApplication app(argc, argv);
     nameTheApplication();
     switch (line.action) {
