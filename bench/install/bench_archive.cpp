@@ -7,6 +7,7 @@
 //   VELTRANE_BENCH_BIG_MB        size of each of the four large files, default 50
 
 #include "BenchTiming.h"
+#include "BenchTree.h"
 #include "BenchUserInterface.h"
 #include "install/FolderMove.h"
 #include "install/PackageArchive.h"
@@ -21,42 +22,14 @@
 #include <archive_entry.h>
 #include <cstdio>
 
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
-
 using namespace Qt::StringLiterals;
 using namespace veltrane;
 using namespace veltrane::bench;
+using namespace veltrane::bench::BenchTree;
 
 namespace {
 
-constexpr int kFilesPerFolder = 10;
-constexpr int kBigFiles = 4;
 constexpr qint64 kPiece = 1 << 20;
-
-void flushToDisk()
-{
-#ifdef Q_OS_UNIX
-    ::sync();
-#endif
-}
-
-QString relativeFile(int i)
-{
-    const int folder = i / kFilesPerFolder;
-    return u"Assets/Pack%1/Folder%2/File%3.bin"_s.arg(folder / 100, 2, 10, QChar(u'0'))
-        .arg(folder, 4, 10, QChar(u'0'))
-        .arg(i, 5, 10, QChar(u'0'));
-}
-
-qint64 sizeOf(int i, int files, qint64 bigBytes)
-{
-    // A few large files spread through the tree; the rest 1 to 16 KiB.
-    if (i % (files / kBigFiles) == files / kBigFiles / 2)
-        return bigBytes;
-    return 1024 * (1 + (i * 7) % 16);
-}
 
 // The package as a zip program writes it, deflated, every file in "Rail Simulator", each
 // one marked with its number.
@@ -89,32 +62,6 @@ bool makeArchive(const QString& path, int files, qint64 bigBytes)
     written = archive_write_close(zip) == ARCHIVE_OK && written;
     archive_write_free(zip);
     return written;
-}
-
-bool writeBytes(const QString& path, qint64 size)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray piece(qMin(size, kPiece), 'o');
-    for (qint64 left = size; left > 0; left -= piece.size()) {
-        const qint64 now = qMin<qint64>(left, piece.size());
-        if (file.write(piece.constData(), now) != now)
-            return false;
-    }
-    return true;
-}
-
-// A game folder that holds every second file of the package already.
-bool makeGame(const QString& game, int files, qint64 bigBytes)
-{
-    for (int i = 0; i < files; i += 2) {
-        const QString path = game + u'/' + relativeFile(i);
-        QDir().mkpath(path.left(path.lastIndexOf(u'/')));
-        if (!writeBytes(path, sizeOf(i, files, bigBytes)))
-            return false;
-    }
-    return true;
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 //   VELTRANE_BENCH_BIG_MB        size of each of the four large files, default 50
 
 #include "BenchTiming.h"
+#include "BenchTree.h"
 #include "BenchUserInterface.h"
 #include "install/FolderCopy.h"
 #include "install/InstallHistory.h"
@@ -23,81 +24,12 @@
 #include <cstdio>
 #include <optional>
 
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
-
 using namespace Qt::StringLiterals;
 using namespace veltrane;
 using namespace veltrane::bench;
+using namespace veltrane::bench::BenchTree;
 
 namespace {
-
-constexpr int kFilesPerFolder = 10;
-constexpr int kBigFiles = 4;
-
-void flushToDisk()
-{
-#ifdef Q_OS_UNIX
-    ::sync();
-#endif
-}
-
-bool writeBytes(const QString& path, qint64 size, char fill)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    // Written in pieces, so that making the tree does not raise the peak memory measured
-    // around the copy.
-    const QByteArray piece(qMin<qint64>(size, 1 << 20), fill);
-    for (qint64 left = size; left > 0; left -= piece.size()) {
-        const qint64 now = qMin<qint64>(left, piece.size());
-        if (file.write(piece.constData(), now) != now)
-            return false;
-    }
-    return true;
-}
-
-QString relativeFile(int i)
-{
-    const int folder = i / kFilesPerFolder;
-    return u"Assets/Pack%1/Folder%2/File%3.bin"_s.arg(folder / 100, 2, 10, QChar(u'0'))
-        .arg(folder, 4, 10, QChar(u'0'))
-        .arg(i, 5, 10, QChar(u'0'));
-}
-
-qint64 sizeOf(int i, int files, qint64 bigBytes)
-{
-    // A few large files spread through the tree; the rest 1 to 16 KiB.
-    if (i % (files / kBigFiles) == files / kBigFiles / 2)
-        return bigBytes;
-    return 1024 * (1 + (i * 7) % 16);
-}
-
-// The package tree, and game folders that already hold every second file of it.
-bool makeTree(const QString& source, int files, qint64 bigBytes)
-{
-    for (int i = 0; i < files; ++i) {
-        const QString path = source + u'/' + relativeFile(i);
-        if (i % kFilesPerFolder == 0)
-            QDir().mkpath(path.left(path.lastIndexOf(u'/')));
-        if (!writeBytes(path, sizeOf(i, files, bigBytes), 'n'))
-            return false;
-    }
-    return true;
-}
-
-bool makeGame(const QString& game, int files, qint64 bigBytes)
-{
-    for (int i = 0; i < files; i += 2) {
-        const QString path = game + u'/' + relativeFile(i);
-        QDir().mkpath(path.left(path.lastIndexOf(u'/')));
-        if (!writeBytes(path, sizeOf(i, files, bigBytes), 'o'))
-            return false;
-    }
-    return true;
-}
 
 void copyBenchmark(const QString& root, int files, qint64 bigBytes)
 {
@@ -107,7 +39,7 @@ void copyBenchmark(const QString& root, int files, qint64 bigBytes)
                 files, files / kFilesPerFolder, kBigFiles, static_cast<long long>(bigBytes >> 20));
     const QString source = root + u"/package/Rail Simulator"_s;
     const QString original = root + u"/original"_s;
-    if (!makeTree(source, files, bigBytes) || !makeGame(original, files, bigBytes)) {
+    if (!makePackage(source, files, bigBytes) || !makeGame(original, files, bigBytes)) {
         std::printf("copy: cannot make the package tree\n");
         return;
     }
