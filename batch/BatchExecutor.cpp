@@ -465,20 +465,26 @@ bool BatchExecutor::copyOne(const Entry& from, const HostPath& target, bool ask,
     return true;
 }
 
+std::optional<BatchExecutor::CopyTarget> BatchExecutor::copyTarget(const BatchLine& line)
+{
+    if (line.words.size() < 2)
+        return CopyTarget{m_current};
+    const QString expanded = expand(line.words.at(1));
+    const QString target = resolve(expanded);
+    if (target.isEmpty())
+        return std::nullopt;
+    return CopyTarget{target, BatchPath::endsWithSeparator(expanded)};
+}
+
 bool BatchExecutor::copy(const BatchLine& line)
 {
     const QString source = resolve(expand(line.words.first()));
     if (source.isEmpty())
         return true;
-    QString target = m_current;
-    bool folderWritten = false;
-    if (line.words.size() > 1) {
-        const QString expanded = expand(line.words.at(1));
-        target = resolve(expanded);
-        if (target.isEmpty())
-            return true;
-        folderWritten = BatchPath::endsWithSeparator(expanded);
-    }
+    const std::optional<CopyTarget> destination = copyTarget(line);
+    if (!destination)
+        return true;
+    const auto& [target, folderWritten] = *destination;
     const QList<Entry> files = matchingFiles(source);
     if (files.isEmpty()) {
         fail(u"No file matches "_s + shownPath(source));
@@ -527,15 +533,10 @@ bool BatchExecutor::xcopy(const BatchLine& line)
         return true;
     }
 
-    QString target = m_current;
-    bool folderWritten = false;
-    if (line.words.size() > 1) {
-        const QString expanded = expand(line.words.at(1));
-        target = resolve(expanded);
-        if (target.isEmpty())
-            return true;
-        folderWritten = BatchPath::endsWithSeparator(expanded);
-    }
+    const std::optional<CopyTarget> destination = copyTarget(line);
+    if (!destination)
+        return true;
+    const auto& [target, folderWritten] = *destination;
 
     struct Item {
         Entry entry;

@@ -66,6 +66,13 @@ private:
     bool conditionsHold(const BatchLine& line);
     QString expand(const BatchWord& word) const;
     QString resolve(const QString& expanded);
+    // Where COPY and XCOPY write: their second word, or the current folder.
+    struct CopyTarget {
+        QString path;
+        bool folderWritten = false; // written with a trailing separator: a folder is meant
+    };
+    // Empty where the second word cannot be resolved (the failure is recorded).
+    std::optional<CopyTarget> copyTarget(const BatchLine& line);
     Entry entryOf(const QString& path) const;
     // The entry of that name in folder, mapped from there on.
     Entry entryIn(const Entry& folder, const QString& name) const;
