@@ -484,7 +484,8 @@ bool BatchExecutor::copy(const BatchLine& line)
     const std::optional<CopyTarget> destination = copyTarget(line);
     if (!destination)
         return true;
-    const auto& [target, folderWritten] = *destination;
+    const QString target = destination->path;
+    const bool folderWritten = destination->folderWritten;
     const QList<Entry> files = matchingFiles(source);
     if (files.isEmpty()) {
         fail(u"No file matches "_s + shownPath(source));
@@ -536,7 +537,8 @@ bool BatchExecutor::xcopy(const BatchLine& line)
     const std::optional<CopyTarget> destination = copyTarget(line);
     if (!destination)
         return true;
-    const auto& [target, folderWritten] = *destination;
+    const QString target = destination->path;
+    const bool folderWritten = destination->folderWritten;
 
     struct Item {
         Entry entry;

@@ -69,40 +69,35 @@ private:
     template <typename Visit>
     void forEachEntry(const HostPath& folder, const std::vector<fs::path>& chain, Visit visit)
     {
-        std::error_code error;
-        fs::directory_iterator it(folder.fs(), error);
-        if (error && !attempt(folder, [&] { fail(error, folder); }))
-            return;
-        for (fs::directory_iterator end; it != end; it.increment(error)) {
-            if (error && !attempt(folder, [&] { fail(error, folder); }))
-                return;
-            const HostPath source = HostPath::fromFs(it->path());
+        forEachListed(folder, [&](const fs::directory_entry& listed) {
+            std::error_code error;
+            const HostPath source = HostPath::fromFs(listed.path());
             // The kind the folder listing gave: no look at each file of a large tree.
-            const fs::file_type type = entryType(*it, error);
+            const fs::file_type type = entryType(listed, error);
             if (error && !attempt(source, [&] { fail(error, source); }))
-                continue;
+                return;
             const bool isLink = type == fs::file_type::symlink;
             fs::file_status status(type);
             if (isLink) {
                 const auto real = PathGuard::whereItLeads(source);
                 if (!real || !PathGuard::isWithin(*real, m_root.fs()))
-                    continue;
+                    return;
                 status = fs::status(*real, error);
                 if (error)
-                    continue;
+                    return;
                 if (fs::is_directory(status)) {
                     bool loops = PathGuard::isWithin(folder.fs(), *real);
                     for (const fs::path& open : chain)
                         loops = loops || fs::equivalent(open, *real, error);
                     if (loops)
-                        continue;
+                        return;
                 }
             }
             if (fs::is_directory(status))
                 visit(source, true);
             else if (fs::is_regular_file(status))
                 visit(source, false);
-        }
+        });
     }
 };
 

@@ -79,19 +79,14 @@ public:
 private:
     template <typename Visit> void forEachEntry(const HostPath& folder, Visit visit)
     {
-        std::error_code error;
-        fs::directory_iterator it(folder.fs(), error);
-        if (error && !attempt(folder, [&] { fail(error, folder); }))
-            return;
-        for (fs::directory_iterator end; it != end; it.increment(error)) {
-            if (error && !attempt(folder, [&] { fail(error, folder); }))
-                return;
-            const HostPath entry = HostPath::fromFs(it->path());
-            const fs::file_status status = it->symlink_status(error);
+        forEachListed(folder, [&](const fs::directory_entry& listed) {
+            std::error_code error;
+            const HostPath entry = HostPath::fromFs(listed.path());
+            const fs::file_status status = listed.symlink_status(error);
             if (error && !attempt(entry, [&] { fail(error, entry); }))
-                continue;
+                return;
             visit(entry, status);
-        }
+        });
     }
 
     std::vector<HostPath> m_links;

@@ -25,7 +25,7 @@ TreeMerge::~TreeMerge()
 fs::path TreeMerge::checkedSource(const HostPath& source)
 {
     std::error_code error;
-    const fs::path from = fs::canonical(source.fs(), error);
+    fs::path from = fs::canonical(source.fs(), error);
     if (error || !fs::is_directory(from, error))
         throw FileError(FileError::Kind::Other, u"Path not found ("_s + source.display() + u')');
     const auto parent = PathGuard::whereItLeads(source.parent());

@@ -48,6 +48,21 @@ protected:
         }
     }
 
+    // Calls visit with each entry of the folder as its listing gives it; a folder that cannot
+    // be listed, or read to its end, is a failure of its own.
+    template <typename Visit> void forEachListed(const HostPath& folder, Visit visit)
+    {
+        std::error_code error;
+        std::filesystem::directory_iterator it(folder.fs(), error);
+        if (error && !attempt(folder, [&] { fail(error, folder); }))
+            return;
+        for (std::filesystem::directory_iterator end; it != end; it.increment(error)) {
+            if (error && !attempt(folder, [&] { fail(error, folder); }))
+                return;
+            visit(*it);
+        }
+    }
+
     // The folder an entry goes to, made where it is missing; false when it cannot be (the
     // failure is reported), and then nothing of that folder can arrive.
     bool enterFolder(const HostPath& destination);

@@ -69,11 +69,8 @@ bool makeArchive(const QString& path, int files, qint64 bigBytes)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    qint64 files = envNumber("VELTRANE_BENCH_FILES", 20000);
-    if (argc > 1 && QByteArray(argv[1]).toLongLong() > 0)
-        files = QByteArray(argv[1]).toLongLong();
-    files = qMax<qint64>(files, kFilesPerFolder * kBigFiles);
-    const qint64 bigBytes = envNumber("VELTRANE_BENCH_BIG_MB", 50) << 20;
+    const qint64 files = fileCount(argc, argv);
+    const qint64 bigBytes = bigFileBytes();
     const QString bsdtar = QStandardPaths::findExecutable(u"bsdtar"_s);
     if (bsdtar.isEmpty()) {
         std::printf("unzip: bsdtar is not installed (libarchive-tools), so there is no "

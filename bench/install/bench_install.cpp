@@ -192,11 +192,8 @@ void spliceBenchmark(const QString& root)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    qint64 files = envNumber("VELTRANE_BENCH_FILES", 20000);
-    if (argc > 1 && QByteArray(argv[1]).toLongLong() > 0)
-        files = QByteArray(argv[1]).toLongLong();
-    files = qMax<qint64>(files, kFilesPerFolder * kBigFiles);
-    const qint64 bigBytes = envNumber("VELTRANE_BENCH_BIG_MB", 50) << 20;
+    const qint64 files = fileCount(argc, argv);
+    const qint64 bigBytes = bigFileBytes();
 
     QTemporaryDir dir;
     if (!dir.isValid())

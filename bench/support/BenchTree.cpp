@@ -1,5 +1,7 @@
 #include "BenchTree.h"
 
+#include "BenchTiming.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -10,6 +12,19 @@
 using namespace Qt::StringLiterals;
 
 namespace veltrane::bench {
+
+qint64 BenchTree::fileCount(int argc, char* argv[])
+{
+    qint64 files = envNumber("VELTRANE_BENCH_FILES", 20000);
+    if (argc > 1 && QByteArray(argv[1]).toLongLong() > 0)
+        files = QByteArray(argv[1]).toLongLong();
+    return qMax<qint64>(files, kFilesPerFolder * kBigFiles);
+}
+
+qint64 BenchTree::bigFileBytes()
+{
+    return envNumber("VELTRANE_BENCH_BIG_MB", 50) << 20;
+}
 
 QString BenchTree::relativeFile(int i)
 {

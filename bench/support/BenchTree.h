@@ -12,6 +12,12 @@ namespace BenchTree {
 constexpr int kFilesPerFolder = 10;
 constexpr int kBigFiles = 4;
 
+// How many files: the first argument, else VELTRANE_BENCH_FILES, else 20,000; never fewer
+// than a folder for each large file.
+qint64 fileCount(int argc, char* argv[]);
+// The size of each large file: VELTRANE_BENCH_BIG_MB, else 50 MB.
+qint64 bigFileBytes();
+
 // The i-th file's path below the tree's root, "/" separated.
 QString relativeFile(int i);
 qint64 sizeOf(int i, int files, qint64 bigBytes);
