@@ -1,16 +1,12 @@
 #include "cli/CommandLine.h"
 #include "cli/ConsoleUserInterface.h"
 #include "cli/WindowlessRun.h"
-#include "install/PackageFolder.h"
-#include "install/PackageSource.h"
 #include "platform/ParentConsole.h"
 #include "ui/MainWindow.h"
-#include "util/FileError.h"
 #include "util/Version.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QStandardPaths>
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
@@ -76,19 +72,8 @@ int runWithWindow(int argc, char* argv[], const CommandLine& line)
         // The window's message boxes ask and tell; the window itself is not needed.
         return int(WindowlessRun(line, programFolder(), window).run());
     }
-    if (!line.package.isEmpty()) {
-        auto package = std::make_unique<PackageSource>(line.package);
-        try {
-            const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
-            QDir().mkpath(cache);
-            package->open(HostPath::fromHost(cache));
-            window.setPackage(std::move(package));
-        } catch (const FileError& error) {
-            window.showMessage(u"The package "_s + QDir::toNativeSeparators(line.package) +
-                                   u" cannot be installed: "_s + error.description(),
-                               UserInterface::Icon::Exclamation);
-        }
-    }
+    if (!line.package.isEmpty())
+        window.openPackage(line.package);
     window.show();
     return app.exec();
 }

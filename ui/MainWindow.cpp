@@ -97,13 +97,6 @@ MainWindow::MainWindow(QString packageFolder, QWidget* parent)
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::setPackage(std::unique_ptr<PackageSource> package)
-{
-    m_packageFolder = package->folder();
-    m_package = std::move(package);
-    detectPackageKind();
-}
-
 void MainWindow::setGameFolder(const QString& folder)
 {
     m_state.GamePath = folder;
@@ -143,9 +136,22 @@ bool MainWindow::choosePackage()
     if (chosen.isEmpty())
         return false;
 
-    auto package = std::make_unique<PackageSource>(chosen);
+    if (!openPackage(chosen))
+        return false;
+    if (!m_hasPackage) {
+        showMessage(u"There is no package in "_s + QDir::toNativeSeparators(chosen) +
+                        u": no Veltrane.xxx, no Scenario.zzz and no \"Rail Simulator\" folder."_s,
+                    Icon::Exclamation);
+        return false;
+    }
+    return true;
+}
+
+bool MainWindow::openPackage(const QString& given)
+{
+    auto package = std::make_unique<PackageSource>(given);
     try {
-        // The window's archive waits in the cache until the install moves its files.
+        // An archive is unpacked into the cache and stays there while the window is open.
         const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
         if (package->isArchive() && !QDir().mkpath(cache))
             throw FileError(FileError::Kind::Other, u"The folder "_s +
@@ -156,18 +162,14 @@ bool MainWindow::choosePackage()
         const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
         package->open(HostPath::fromHost(cache));
     } catch (const FileError& error) {
-        showMessage(u"The package "_s + QDir::toNativeSeparators(chosen) +
+        showMessage(u"The package "_s + QDir::toNativeSeparators(given) +
                         u" cannot be installed: "_s + error.description(),
                     Icon::Exclamation);
         return false;
     }
-    if (!PackageFolder::holdsPackage(package->folder())) {
-        showMessage(u"There is no package in "_s + QDir::toNativeSeparators(chosen) +
-                        u": no Veltrane.xxx, no Scenario.zzz and no \"Rail Simulator\" folder."_s,
-                    Icon::Exclamation);
-        return false;
-    }
-    setPackage(std::move(package));
+    m_packageFolder = package->folder();
+    m_package = std::move(package);
+    detectPackageKind();
     return true;
 }
 

@@ -27,8 +27,10 @@ public:
     explicit MainWindow(QString packageFolder, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // The package to install in place of the program's folder, opened already.
-    void setPackage(std::unique_ptr<PackageSource> package);
+    // The package to install in place of the program's folder: a folder, or a zip archive
+    // unpacked into the cache. False when it cannot be opened (the user has been told); a
+    // folder with no package in it is taken, and the window then asks for another.
+    bool openPackage(const QString& given);
     // The game folder from the command line, in place of the default.
     void setGameFolder(const QString& folder);
     // A second copy of every install's log.
