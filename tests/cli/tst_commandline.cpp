@@ -79,14 +79,6 @@ QStringList unpackLeftovers(const QString& game)
         .entryList({u".veltrane-unpack-*"_s}, QDir::AllEntries | QDir::Hidden);
 }
 
-QMap<QString, QByteArray> withoutCaches(QMap<QString, QByteArray> files)
-{
-    files.removeIf([](const auto& file) {
-        return file.key().endsWith(u"blueprints.pak"_s, Qt::CaseInsensitive);
-    });
-    return files;
-}
-
 } // namespace
 
 class TestCommandLine : public QObject {

@@ -18,16 +18,6 @@ using Outcome = InstallOperation::Outcome;
 
 namespace {
 
-// The game's own files, less the blueprint caches, which are not kept: the game rebuilds
-// them.
-QMap<QString, QByteArray> withoutCaches(QMap<QString, QByteArray> files)
-{
-    files.removeIf([](const auto& file) {
-        return file.key().endsWith(u"blueprints.pak"_s, Qt::CaseInsensitive);
-    });
-    return files;
-}
-
 HostPath gameOf(const InstallFixture& f)
 {
     return HostPath::fromHost(f.game);

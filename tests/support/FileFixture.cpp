@@ -80,6 +80,14 @@ QMap<QString, QByteArray> gameFiles(const QString& game)
     return files;
 }
 
+QMap<QString, QByteArray> withoutCaches(QMap<QString, QByteArray> files)
+{
+    files.removeIf([](const auto& file) {
+        return file.key().endsWith(QStringLiteral("blueprints.pak"), Qt::CaseInsensitive);
+    });
+    return files;
+}
+
 QStringList entriesBelow(const QString& root)
 {
     QStringList entries;

@@ -26,6 +26,9 @@ QMap<QString, QByteArray> snapshot(const QString& root);
 // The same for a game folder, without the install journals the program keeps there: the
 // game's own files.
 QMap<QString, QByteArray> gameFiles(const QString& game);
+// Files less the blueprint caches, which an undo does not bring back: the game rebuilds
+// them.
+QMap<QString, QByteArray> withoutCaches(QMap<QString, QByteArray> files);
 // Every name below root, hidden ones included, by path relative to root: folders end in "/",
 // links show where they lead ("name -> target") and are not followed. Sorted.
 QStringList entriesBelow(const QString& root);
