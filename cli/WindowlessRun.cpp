@@ -1,12 +1,13 @@
 #include "WindowlessRun.h"
 
 #include "install/InstallOperation.h"
-#include "install/PackageFolder.h"
-#include "install/PackageSource.h"
-#include "install/UndoOperation.h"
+#include "journal/JournalFormat.h"
+#include "journal/UndoOperation.h"
+#include "package/PackageFolder.h"
+#include "package/PackageSource.h"
 #include "util/AppState.h"
 #include "util/FileError.h"
-#include "util/JournalFormat.h"
+#include "util/OwnFolder.h"
 #include "util/UserInterface.h"
 
 #include <QDir>
@@ -100,8 +101,7 @@ ExitStatus WindowlessRun::install()
     // be moved into place; the game does not look into this folder. A run that leaves the
     // game alone takes the folder away again, once the unpacked files (destroyed first,
     // being declared later) are gone.
-    const HostPath unpackParent =
-        HostPath::fromProgramPath(game).child(JournalFormat::kJournalsFolder.section(u'/', 0, 0));
+    const HostPath unpackParent = OwnFolder::in(HostPath::fromProgramPath(game));
     const bool unpackParentExisted = QFileInfo::exists(unpackParent.toString());
     const auto removeEmptyUnpackParent = qScopeGuard([&] {
         if (!unpackParentExisted)

@@ -1,8 +1,8 @@
 #include "BatchFileRunner.h"
 
 #include "batch/BatchInterpreter.h"
+#include "journal/ChangeJournal.h"
 #include "platform/Wine.h"
-#include "util/ChangeJournal.h"
 
 #include <QCoreApplication>
 

@@ -1,27 +1,28 @@
 #include "InstallOperation.h"
 
 #include "BatchFileRunner.h"
-#include "FolderCopy.h"
-#include "FolderMove.h"
-#include "FreeFormatReader.h"
-#include "InstallHistory.h"
 #include "RouteInstaller.h"
 #include "ScenarioInstaller.h"
-#include "UndoOperation.h"
+#include "journal/ChangeJournal.h"
+#include "journal/FileOps.h"
+#include "journal/InstallHistory.h"
+#include "journal/JournalFormat.h"
+#include "journal/UndoOperation.h"
+#include "journal/WriteBoundary.h"
+#include "lists/FreeFormatReader.h"
 #include "platform/AttributeClearer.h"
 #include "stock/EngineContext.h"
+#include "tree/FolderCopy.h"
+#include "tree/FolderMove.h"
 #include "util/AppState.h"
-#include "util/ChangeJournal.h"
 #include "util/FileError.h"
-#include "util/FileOps.h"
 #include "util/InstallLog.h"
-#include "util/JournalFormat.h"
+#include "util/OwnFolder.h"
 #include "util/PathGuard.h"
 #include "util/TextFile.h"
 #include "util/UserInterface.h"
 #include "util/Version.h"
 #include "util/WorkReport.h"
-#include "util/WriteBoundary.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -297,8 +298,7 @@ QString InstallOperation::folderProblem(PackageKind kind) const
                package.display() + u'.' + kExpectedGame;
     // An archive is unpacked into the game's own folder of the program's, which the game does
     // not read.
-    const bool unpackedBeside = PathGuard::leadsInto(
-        package, game.child(JournalFormat::kJournalsFolder.section(u'/', 0, 0)));
+    const bool unpackedBeside = PathGuard::leadsInto(package, OwnFolder::in(game));
     if (PathGuard::leadsInto(package, game) && !unpackedBeside)
         return u"The package folder "_s + package.display() + u" lies inside the game folder "_s +
                game.display() + u". Unzip the package into a folder of its own."_s;

@@ -15,12 +15,16 @@ layers='
 util
 serz
 platform  util
-batch     util
-stock     util serz platform
-install   util serz platform batch stock
-ui        util platform batch stock install
-cli       util platform batch stock install
-app       util serz platform batch stock install ui cli
+journal   util
+batch     util platform journal
+stock     util serz platform journal
+package   util platform
+tree      util platform journal
+lists     util journal
+install   util serz platform journal batch stock package tree lists
+ui        util serz platform journal batch stock package tree lists install
+cli       util serz platform journal batch stock package tree lists install
+app       util serz platform journal batch stock package tree lists install ui cli
 '
 
 declare -A allowed

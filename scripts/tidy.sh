@@ -16,7 +16,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 cd "$VELTRANE_ROOT"
 
-folders=(util serz platform batch stock install ui cli app)
+folders=(util serz platform journal batch stock package tree lists install ui cli app)
 sources=()
 headers=()
 for folder in "${folders[@]}"; do

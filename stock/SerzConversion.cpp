@@ -1,10 +1,10 @@
 #include "SerzConversion.h"
 
 #include "EngineContext.h"
+#include "journal/FileOps.h"
 #include "platform/ProgramLauncher.h"
 #include "platform/Wine.h"
 #include "serz/BinaryDecoder.h"
-#include "util/FileOps.h"
 #include "util/TextFile.h"
 #include "util/UserInterface.h"
 

@@ -2,9 +2,10 @@
 
 #include "EngineContext.h"
 #include "SerzConversion.h"
+#include "journal/FileOps.h"
+#include "journal/TextFileWriter.h"
 #include "util/AppState.h"
 #include "util/FileError.h"
-#include "util/FileOps.h"
 #include "util/TextFile.h"
 #include "util/UserInterface.h"
 #include "util/WorkReport.h"

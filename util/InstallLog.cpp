@@ -1,6 +1,6 @@
 #include "InstallLog.h"
 
-#include "JournalFormat.h"
+#include "OwnFolder.h"
 #include "UserInterface.h"
 
 #include <QDateTime>
@@ -94,8 +94,7 @@ void InstallLog::fileChanged(const QString& what, const HostPath& path)
     const std::filesystem::path relative =
         path.fs().lexically_normal().lexically_relative(log->m_game.fs());
     if (relative.empty() || *relative.begin() == ".." ||
-        HostPath::fromFs(*relative.begin()).toString() ==
-            JournalFormat::kJournalsFolder.section(u'/', 0, 0))
+        HostPath::fromFs(*relative.begin()).toString() == OwnFolder::kName)
         return;
     // A file under its passing name is a step of another change, logged as that.
     const QString name = path.fileName();

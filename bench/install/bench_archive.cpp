@@ -9,8 +9,8 @@
 #include "BenchTiming.h"
 #include "BenchTree.h"
 #include "BenchUserInterface.h"
-#include "install/FolderMove.h"
-#include "install/PackageArchive.h"
+#include "package/PackageArchive.h"
+#include "tree/FolderMove.h"
 
 #include <QCoreApplication>
 #include <QDir>

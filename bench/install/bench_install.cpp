@@ -9,11 +9,12 @@
 #include "BenchTiming.h"
 #include "BenchTree.h"
 #include "BenchUserInterface.h"
-#include "install/FolderCopy.h"
-#include "install/InstallHistory.h"
-#include "install/JournalReplay.h"
-#include "install/RouteListSplice.h"
-#include "util/ChangeJournal.h"
+#include "journal/ChangeJournal.h"
+#include "journal/InstallHistory.h"
+#include "journal/JournalReplay.h"
+#include "journal/TextFileWriter.h"
+#include "lists/RouteListSplice.h"
+#include "tree/FolderCopy.h"
 #include "util/TextFile.h"
 
 #include <QCoreApplication>

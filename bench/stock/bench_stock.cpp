@@ -3,6 +3,7 @@
 
 #include "BenchTiming.h"
 #include "BenchUserInterface.h"
+#include "journal/TextFileWriter.h"
 #include "stock/BlueprintText.h"
 #include "stock/CodeTemplate.h"
 #include "stock/RequirementLine.h"

@@ -1,7 +1,7 @@
 #include "EnvironmentGuard.h"
 #include "FileFixture.h"
 #include "InstallFixture.h"
-#include "install/FolderCopy.h"
+#include "tree/FolderCopy.h"
 #include "util/FileError.h"
 
 #include <QDir>

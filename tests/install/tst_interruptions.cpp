@@ -5,7 +5,7 @@
 #include "FileFixture.h"
 #include "InstallFixture.h"
 #include "ScriptedUserInterface.h"
-#include "install/UndoOperation.h"
+#include "journal/UndoOperation.h"
 
 #include <QDir>
 #include <QProcess>

@@ -2,7 +2,7 @@
 #include "FileFixture.h"
 #include "InstallFixture.h"
 #include "SmallDisk.h"
-#include "install/UndoOperation.h"
+#include "journal/UndoOperation.h"
 
 #include <QTest>
 #include <csignal>

@@ -3,11 +3,11 @@
 #include "ModalWatcher.h"
 #include "WindowLayout.h"
 #include "ZipBuilder.h"
-#include "install/InstallHistory.h"
+#include "journal/ChangeJournal.h"
+#include "journal/FileOps.h"
+#include "journal/InstallHistory.h"
 #include "ui/GameFolderDialog.h"
 #include "ui/MainWindow.h"
-#include "util/ChangeJournal.h"
-#include "util/FileOps.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,5 +1,6 @@
 #include "FileFixture.h"
 #include "ScriptedUserInterface.h"
+#include "journal/TextFileWriter.h"
 #include "util/FileError.h"
 #include "util/TextFile.h"
 

@@ -1,0 +1,236 @@
+#include "ChangeJournal.h"
+
+#include "JournalFormat.h"
+#include "util/FileError.h"
+#include "util/OwnFolder.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <filesystem>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+#ifdef Q_OS_WIN
+#include <io.h>
+#endif
+
+using namespace Qt::StringLiterals;
+
+namespace fs = std::filesystem;
+
+namespace veltrane {
+
+namespace {
+
+thread_local ChangeJournal* currentJournal = nullptr;
+
+// How long a record may wait in the page cache before it is synced to the disk.
+constexpr qint64 kSyncInterval = 200;
+
+bool isBlueprintCache(const HostPath& path)
+{
+    return path.fileName().compare(u"Blueprints.pak"_s, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+QString ChangeJournal::signature(qint64 size, qint64 writtenTicks)
+{
+    return QString::number(size) + u':' + QString::number(writtenTicks);
+}
+
+QString ChangeJournal::signatureOf(const HostPath& path)
+{
+    // One look at the file: its size and the time it was last written.
+#ifdef Q_OS_UNIX
+    struct stat info {};
+    if (::stat(QFile::encodeName(path.toString()).constData(), &info) != 0)
+        return {};
+    return signature(info.st_size, info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec);
+#else
+    std::error_code error;
+    const auto size = fs::file_size(path.fs(), error);
+    const auto written = fs::last_write_time(path.fs(), error);
+    if (error)
+        return {};
+    return signature(qint64(size), qint64(written.time_since_epoch().count()));
+#endif
+}
+
+ChangeJournal::ChangeJournal(const HostPath& gameRoot, const HostPath& folder, const Header& header)
+    : m_root(gameRoot), m_folder(folder), m_previous(currentJournal)
+{
+    std::error_code error;
+    fs::create_directories(folder.child(JournalFormat::kAsideFolder).fs(), error);
+    if (error)
+        fail(u"its folder "_s + folder.display() + u" cannot be made: "_s +
+             QString::fromLocal8Bit(error.message()));
+    m_file.setFileName(folder.child(JournalFormat::kRecordFile).toString());
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+        fail(m_file.errorString());
+    m_sinceSync.start();
+    record({u"veltrane-journal"_s, u"1"_s});
+    record({u"game"_s, gameRoot.toString()});
+    record({u"package"_s, header.package});
+    record({u"kind"_s, header.kind});
+    record({u"started"_s, QDateTime::currentDateTimeUtc().toString(Qt::ISODate)}, Urgency::SyncNow);
+    currentJournal = this;
+}
+
+ChangeJournal::~ChangeJournal()
+{
+    if (!m_failed && !m_pending.isEmpty())
+        m_file.write(m_pending);
+    currentJournal = m_previous;
+}
+
+ChangeJournal* ChangeJournal::current()
+{
+    return currentJournal;
+}
+
+void ChangeJournal::fail(const QString& reason)
+{
+    m_failed = true;
+    throw FileError(FileError::Kind::Journal,
+                    u"The install's journal could not be kept: "_s + reason);
+}
+
+void ChangeJournal::record(const QStringList& fields, Urgency urgency)
+{
+    if (m_failed)
+        fail(u"an earlier record failed"_s);
+    static const QStringList kChanges{u"create"_s, u"replace"_s, u"rename"_s,  u"mkdir"_s,
+                                      u"rmdir"_s,  u"remove"_s,  u"dropped"_s, u"note"_s};
+    if (kChanges.contains(fields.first()))
+        ++m_changes;
+    m_pending += JournalFormat::line(fields);
+    if (urgency == Urgency::MayWait)
+        return;
+    if (m_file.write(m_pending) != m_pending.size())
+        fail(m_file.errorString());
+    m_pending.clear();
+    if (urgency != Urgency::SyncNow && m_sinceSync.elapsed() < kSyncInterval)
+        return;
+#ifdef Q_OS_UNIX
+    const bool synced = ::fdatasync(m_file.handle()) == 0;
+#elif defined(Q_OS_WIN)
+    const bool synced = ::_commit(m_file.handle()) == 0;
+#else
+    const bool synced = true;
+#endif
+    if (!synced)
+        fail(u"it cannot be written to the disk"_s);
+    m_sinceSync.restart();
+}
+
+bool ChangeJournal::covers(const HostPath& path) const
+{
+    const fs::path relative = path.fs().lexically_normal().lexically_relative(m_root.fs());
+    if (relative.empty() || relative == ".")
+        return false;
+    const fs::path first = *relative.begin();
+    return first != ".." && HostPath::fromFs(first).toString() != OwnFolder::kName;
+}
+
+QString ChangeJournal::relative(const HostPath& path) const
+{
+    return HostPath::fromFs(path.fs().lexically_relative(m_root.fs())).toString();
+}
+
+HostPath ChangeJournal::nextAside()
+{
+    return m_folder.child(JournalFormat::kAsideFolder).child(QString::number(++m_asides));
+}
+
+void ChangeJournal::willCreate(const HostPath& path)
+{
+    const QString name = relative(path);
+    record({u"create"_s, name});
+    m_created.insert(name);
+}
+
+void ChangeJournal::willReplace(const HostPath& path)
+{
+    const HostPath aside = nextAside();
+    record({u"replace"_s, relative(path), aside.fileName()});
+    // A second name keeps the old file whole while the new one takes its name.
+    std::error_code error;
+    fs::create_hard_link(path.fs(), aside.fs(), error);
+    if (error)
+        fs::copy_file(path.fs(), aside.fs(), error);
+    if (error)
+        fail(path.display() + u" cannot be kept aside: "_s +
+             QString::fromLocal8Bit(error.message()));
+}
+
+void ChangeJournal::willRename(const HostPath& from, const HostPath& to)
+{
+    std::error_code error;
+    const bool replaces = fs::exists(fs::symlink_status(to.fs(), error));
+    const HostPath aside = nextAside();
+    record({u"rename"_s, relative(from), relative(to), replaces ? aside.fileName() : QString()},
+           Urgency::SyncNow);
+    if (m_created.remove(relative(from)))
+        m_created.insert(relative(to));
+    if (!replaces)
+        return;
+    fs::create_hard_link(to.fs(), aside.fs(), error);
+    if (error)
+        fs::copy_file(to.fs(), aside.fs(), error);
+    if (error)
+        fail(to.display() + u" cannot be kept aside: "_s + QString::fromLocal8Bit(error.message()));
+}
+
+void ChangeJournal::willMakeFolder(const HostPath& path)
+{
+    record({u"mkdir"_s, relative(path)});
+}
+
+void ChangeJournal::willRemoveFolder(const HostPath& path)
+{
+    record({u"rmdir"_s, relative(path)});
+}
+
+bool ChangeJournal::removeKeepingAside(const HostPath& path)
+{
+    if (isBlueprintCache(path)) {
+        record({u"dropped"_s, relative(path)});
+        return false;
+    }
+    // What this install made itself needs no keeping: taking the install back removes it.
+    if (m_created.contains(relative(path))) {
+        record({u"remove"_s, relative(path), QString()});
+        return false;
+    }
+    const HostPath aside = nextAside();
+    record({u"remove"_s, relative(path), aside.fileName()}, Urgency::SyncNow);
+    std::error_code error;
+    fs::rename(path.fs(), aside.fs(), error);
+    if (error)
+        throw FileError::fromSystem(error, path.display());
+    return true;
+}
+
+void ChangeJournal::changed(const HostPath& path, const QString& knownSignature)
+{
+    // Only an undo's questions read it: it may wait for the next record.
+    record(
+        {u"done"_s, relative(path), knownSignature.isEmpty() ? signatureOf(path) : knownSignature},
+        Urgency::MayWait);
+}
+
+void ChangeJournal::note(const QString& what)
+{
+    record({u"note"_s, what}, Urgency::SyncNow);
+}
+
+void ChangeJournal::finish(const QString& outcome)
+{
+    record({u"end"_s, outcome, QDateTime::currentDateTimeUtc().toString(Qt::ISODate)},
+           Urgency::SyncNow);
+}
+
+} // namespace veltrane

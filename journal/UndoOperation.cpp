@@ -1,0 +1,130 @@
+#include "UndoOperation.h"
+
+#include "InstallHistory.h"
+#include "JournalReplay.h"
+#include "journal/WriteBoundary.h"
+#include "util/InstallLog.h"
+#include "util/UserInterface.h"
+#include "util/Version.h"
+
+using namespace Qt::StringLiterals;
+
+namespace veltrane {
+
+namespace {
+
+using Icon = UserInterface::Icon;
+// At most this many files are named in a message; the rest are counted.
+constexpr qsizetype kNamed = 10;
+
+QString listed(const QStringList& items)
+{
+    QStringList shown = items.mid(0, kNamed);
+    if (items.size() > kNamed)
+        shown.append(u"and "_s + QString::number(items.size() - kNamed) + u" more"_s);
+    return shown.join(u"\r\n"_s);
+}
+
+QString told(const QString& what, const JournalReplay::Result& result)
+{
+    const auto count = [](int n, const QString& one, const QString& many) {
+        return QString::number(n) + u' ' + (n == 1 ? one : many);
+    };
+    QString text = what + u": "_s +
+                   count(result.restored, u"file or folder was put back, "_s,
+                         u"files and folders were put back, "_s) +
+                   count(result.removed, u"that it had added was removed."_s,
+                         u"that it had added were removed."_s);
+    if (!result.kept.isEmpty())
+        text += u"\r\n\r\nThese had changed since and were kept as they are:\r\n"_s +
+                listed(result.kept);
+    if (!result.failed.isEmpty())
+        text += u"\r\n\r\nThese could not be put back; the journal is kept, so that the undo can "
+                u"be tried again:\r\n"_s +
+                listed(result.failed);
+    if (result.wineRan)
+        text += u"\r\n\r\nThe package's batch file ran in Wine's command interpreter: what it "
+                u"changed cannot be undone."_s;
+    return text;
+}
+
+} // namespace
+
+UndoOperation::Outcome UndoOperation::offerRollback(const HostPath& game)
+{
+    const InstallHistory history(game);
+    const std::optional<InstallHistory::Install> interrupted = history.interrupted();
+    if (!interrupted)
+        return Outcome::Nothing;
+    InstallLog log(u"undo"_s, m_logCopy);
+    log.setGameFolder(game);
+    log.write(u"veltrane"_s, u"version "_s + QString::fromLatin1(kVersionText));
+    log.write(u"undo"_s, u"rollback of "_s + InstallHistory::describe(*interrupted) + u" in "_s +
+                             game.display());
+    if (!m_ui.askYesNo(u"An install into the game folder "_s + game.display() +
+                       u" did not finish: "_s + InstallHistory::describe(*interrupted) +
+                       u".\r\nThe program was ended before it was done. Put every file back as "
+                       u"it was before that install?"_s)) {
+        log.write(u"outcome"_s, u"declined"_s);
+        return Outcome::Declined;
+    }
+    m_ui.setBusy(true);
+    const WriteBoundary boundary({game});
+    const JournalReplay::Result result = JournalReplay(m_ui, game).undo(*interrupted, false);
+    m_ui.setBusy(false);
+    const bool whole = result.failed.isEmpty() && result.kept.isEmpty();
+    m_ui.showMessage(told(u"The install that did not finish has been taken back"_s, result),
+                     whole ? Icon::Information : Icon::Exclamation);
+    log.write(u"outcome"_s, whole ? u"undone"_s : u"partly undone"_s);
+    return whole ? Outcome::Undone : Outcome::Partly;
+}
+
+UndoOperation::Outcome UndoOperation::undo(const HostPath& game, int index)
+{
+    const QList<InstallHistory::Install> installs = InstallHistory(game).installs();
+    if (index < 0 || index >= installs.size())
+        return Outcome::Nothing;
+    InstallLog log(u"undo"_s, m_logCopy);
+    log.setGameFolder(game);
+    log.write(u"veltrane"_s, u"version "_s + QString::fromLatin1(kVersionText));
+    log.write(u"undo"_s, InstallHistory::describe(installs[index]) + u" in "_s + game.display());
+    QString question = u"Undo the install "_s + InstallHistory::describe(installs[index]) +
+                       u"?\r\nEvery file it replaced or removed is put back as it was before it, "
+                       u"and what it added is removed."_s;
+    if (index > 0) {
+        QStringList newer;
+        for (int i = 0; i < index; ++i)
+            newer.append(InstallHistory::describe(installs[i]));
+        question += index == 1 ? u"\r\n\r\nThe install made after it is undone first:\r\n"_s
+                               : u"\r\n\r\nThe "_s + QString::number(index) +
+                                     u" installs made after it are undone first, the newest "
+                                     u"first:\r\n"_s;
+        question += listed(newer);
+    }
+    if (!m_ui.askYesNo(question)) {
+        log.write(u"outcome"_s, u"declined"_s);
+        return Outcome::Declined;
+    }
+
+    m_ui.setBusy(true);
+    const WriteBoundary boundary({game});
+    QStringList texts;
+    bool whole = true;
+    for (int i = 0; i <= index; ++i) {
+        // Nobody changed the files of an install cut short since: it is taken back as it is.
+        const JournalReplay::Result result =
+            JournalReplay(m_ui, game).undo(installs[i], installs[i].finished);
+        whole = whole && result.failed.isEmpty() && result.kept.isEmpty();
+        texts.append(
+            told(u"The install "_s + InstallHistory::describe(installs[i]) + u" has been undone"_s,
+                 result));
+        if (!result.failed.isEmpty())
+            break; // an older install cannot be undone over what this one left
+    }
+    m_ui.setBusy(false);
+    m_ui.showMessage(texts.join(u"\r\n\r\n"_s), whole ? Icon::Information : Icon::Exclamation);
+    log.write(u"outcome"_s, whole ? u"undone"_s : u"partly undone"_s);
+    return whole ? Outcome::Undone : Outcome::Partly;
+}
+
+} // namespace veltrane
