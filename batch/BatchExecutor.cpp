@@ -3,7 +3,7 @@
 #include "BatchCommand.h"
 #include "BatchPath.h"
 #include "BatchWildcard.h"
-#include "journal/FileOps.h"
+#include "journal/FileChanges.h"
 #include "util/FileError.h"
 #include "util/FolderGuard.h"
 #include "util/UserInterface.h"
@@ -130,9 +130,9 @@ private:
 
 } // namespace
 
-BatchExecutor::BatchExecutor(UserInterface& ui, const FolderGuard& guard, QString batchFolder,
-                             QString currentFolder)
-    : m_ui(ui), m_guard(guard), m_batchFolder(std::move(batchFolder)),
+BatchExecutor::BatchExecutor(UserInterface& ui, FileChanges& files, const FolderGuard& guard,
+                             QString batchFolder, QString currentFolder)
+    : m_ui(ui), m_files(files), m_guard(guard), m_batchFolder(std::move(batchFolder)),
       m_current(std::move(currentFolder))
 {
 }
@@ -419,7 +419,7 @@ void BatchExecutor::deleteOne(const HostPath& file, bool admitted, bool force)
         return;
     }
     try {
-        FileOps::removeFile(file);
+        m_files.removeFile(file);
     } catch (const FileError& error) {
         fail(error.description());
     }
@@ -456,7 +456,7 @@ bool BatchExecutor::copyOne(const Entry& from, const HostPath& target, bool ask,
         }
     }
     try {
-        FileOps::copyFile(from.host, target);
+        m_files.copyFile(from.host, target);
     } catch (const FileError& error) {
         fail(error.description());
         return false;
@@ -650,7 +650,7 @@ void BatchExecutor::moveOne(const Entry& item, const QString& to, bool ask)
         return;
     }
     try {
-        FileOps::renameFile(item.host, target);
+        m_files.renameFile(item.host, target);
     } catch (const FileError& error) {
         // Another file system: copy, then remove the original.
         if (item.kind != Kind::File || error.permissionDenied()) {
@@ -658,8 +658,8 @@ void BatchExecutor::moveOne(const Entry& item, const QString& to, bool ask)
             return;
         }
         try {
-            FileOps::copyFile(item.host, target);
-            FileOps::removeFile(item.host);
+            m_files.copyFile(item.host, target);
+            m_files.removeFile(item.host);
         } catch (const FileError& again) {
             fail(again.description());
             return;
@@ -765,7 +765,7 @@ bool BatchExecutor::rename(const BatchLine& line)
             continue;
         }
         try {
-            FileOps::renameFile(item.host, to);
+            m_files.renameFile(item.host, to);
         } catch (const FileError& error) {
             fail(error.description());
         }
@@ -789,7 +789,7 @@ std::optional<HostPath> BatchExecutor::makePath(const QString& path)
             return false;
         }
         try {
-            FileOps::makeFolder(step);
+            m_files.makeFolder(step);
         } catch (const FileError& error) {
             fail(error.description());
             return false;
@@ -839,7 +839,7 @@ bool BatchExecutor::removeFolders(const BatchLine& line)
         }
         if (entry.kind == Kind::Other) {
             // A link to a folder: RD removes the link, never what it leads to.
-            FileOps::removeFile(entry.host);
+            m_files.removeFile(entry.host);
             continue;
         }
         if (PathGuard::leadsInto(HostPath::fromProgramPath(m_current), entry.host)) {
@@ -852,10 +852,10 @@ bool BatchExecutor::removeFolders(const BatchLine& line)
                 !m_ui.askYesNo(u"Remove the folder "_s + entry.host.display() +
                                u" and everything in it?"_s))
                 continue;
-            FileOps::removeTree(entry.host);
+            m_files.removeTree(entry.host);
         } else {
             try {
-                FileOps::removeEntry(entry.host);
+                m_files.removeEntry(entry.host);
             } catch (const FileError& error) {
                 fail(error.description());
             }

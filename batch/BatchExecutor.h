@@ -11,6 +11,7 @@
 
 namespace veltrane {
 
+class FileChanges;
 class FolderGuard;
 class UserInterface;
 
@@ -22,8 +23,8 @@ class UserInterface;
 // its messages between files.
 class BatchExecutor {
 public:
-    BatchExecutor(UserInterface& ui, const FolderGuard& guard, QString batchFolder,
-                  QString currentFolder);
+    BatchExecutor(UserInterface& ui, FileChanges& files, const FolderGuard& guard,
+                  QString batchFolder, QString currentFolder);
 
     // False when the run ends with this line: EXIT, or a CD that failed.
     bool run(const BatchLine& line);
@@ -100,6 +101,7 @@ private:
     void fail(const QString& reason);
 
     UserInterface& m_ui;
+    FileChanges& m_files;
     const FolderGuard& m_guard;
     QString m_batchFolder;
     QString m_current;

@@ -56,8 +56,9 @@ void addFolder(QStringList& folders, const QString& folder)
 
 } // namespace
 
-BatchInterpreter::BatchInterpreter(UserInterface& ui, std::vector<HostPath> allowedRoots)
-    : m_ui(ui), m_allowedRoots(std::move(allowedRoots)), m_why(u"Without Wine,"_s),
+BatchInterpreter::BatchInterpreter(UserInterface& ui, FileChanges& files,
+                                   std::vector<HostPath> allowedRoots)
+    : m_ui(ui), m_files(files), m_allowedRoots(std::move(allowedRoots)), m_why(u"Without Wine,"_s),
       m_remedy(u"Install Wine to have batch files like this one run by Wine's command "
                u"interpreter."_s)
 {
@@ -108,7 +109,7 @@ bool BatchInterpreter::runFile(const QString& batchPath, const QString& workingF
     }
 
     const FolderGuard guard(m_allowedRoots);
-    BatchExecutor executor(m_ui, guard, batchFolder, folder);
+    BatchExecutor executor(m_ui, m_files, guard, batchFolder, folder);
     for (const BatchLine& line : lines) {
         m_ui.processEvents();
         if (!executor.run(line))

@@ -10,6 +10,7 @@
 
 namespace veltrane {
 
+class FileChanges;
 class FolderGuard;
 class UserInterface;
 
@@ -23,8 +24,9 @@ class UserInterface;
 // the run, as later lines would otherwise work in another folder than the author meant.
 class BatchInterpreter {
 public:
-    // allowedRoots: the folders that the file may touch.
-    BatchInterpreter(UserInterface& ui, std::vector<HostPath> allowedRoots);
+    // allowedRoots: the folders that the file may touch; files: the install's, through which
+    // every change is made.
+    BatchInterpreter(UserInterface& ui, FileChanges& files, std::vector<HostPath> allowedRoots);
 
     // Why a file is run here rather than by Windows' command interpreter ("Without Wine,"),
     // and what would have it run there, for the message when a file is refused.
@@ -49,6 +51,7 @@ private:
                              QStringList& foldersAfter);
 
     UserInterface& m_ui;
+    FileChanges& m_files;
     std::vector<HostPath> m_allowedRoots;
     QString m_why;
     QString m_remedy;

@@ -1,9 +1,8 @@
 #include "WindowlessRun.h"
 
+#include "install/GameFolder.h"
 #include "install/InstallOperation.h"
-#include "journal/JournalFormat.h"
 #include "journal/UndoOperation.h"
-#include "package/PackageFolder.h"
 #include "package/PackageSource.h"
 #include "util/AppState.h"
 #include "util/FileError.h"
@@ -76,32 +75,33 @@ ExitStatus WindowlessRun::refuse(const QString& why)
     return ExitStatus::BadUsage;
 }
 
-QString WindowlessRun::gameFolder()
+std::optional<std::pair<QString, HostPath>> WindowlessRun::gameFolder()
 {
-    QString game = m_line.game.isEmpty() ? PackageFolder::defaultGameFolder() : m_line.game;
-    if (game.trimmed().isEmpty()) {
+    const QString text = m_line.game.isEmpty() ? GameFolder::defaultFolder() : m_line.game;
+    if (text.trimmed().isEmpty()) {
         refuse(u"No game folder was given, and none was found. Give the folder of Rail "
                u"Simulator with --game FOLDER."_s);
-        return {};
+        return std::nullopt;
     }
-    if (const QString problem = InstallOperation::gameFolderProblem(game); !problem.isEmpty()) {
-        refuse(problem);
-        return {};
+    const HostPath game = GameFolder::fromText(text);
+    if (const Expected<void> isGame = GameFolder::check(game); !isGame) {
+        refuse(isGame.message());
+        return std::nullopt;
     }
-    return game;
+    return std::pair(text, game);
 }
 
 ExitStatus WindowlessRun::install()
 {
-    const QString game = gameFolder();
-    if (game.isEmpty())
+    const auto game = gameFolder();
+    if (!game)
         return ExitStatus::BadUsage;
     const QString given = m_line.package.isEmpty() ? m_programFolder : m_line.package;
     // An archive is unpacked beside the game, on its own file system, so that its files can
     // be moved into place; the game does not look into this folder. A run that leaves the
     // game alone takes the folder away again, once the unpacked files (destroyed first,
     // being declared later) are gone.
-    const HostPath unpackParent = OwnFolder::in(HostPath::fromProgramPath(game));
+    const HostPath unpackParent = OwnFolder::in(game->second);
     const bool unpackParentExisted = QFileInfo::exists(unpackParent.toString());
     const auto removeEmptyUnpackParent = qScopeGuard([&] {
         if (!unpackParentExisted)
@@ -123,25 +123,26 @@ ExitStatus WindowlessRun::install()
                           u"\r\nNothing has been changed."_s);
         }
     }
-    if (!PackageFolder::holdsPackage(source.folder()))
-        return refuse(u"The folder "_s + source.folder() +
+    const std::optional<PackageKind> kind = source.kind();
+    if (!kind)
+        return refuse(u"The folder "_s + source.folder().display() +
                       u" holds no package: no Veltrane.xxx, no Scenario.zzz and no \"Rail "
                       u"Simulator\" folder."_s);
 
+    InstallRequest request = InstallRequest::forPackage(source, *kind);
+    request.gameText = game->first;
+    request.game = game->second;
+    request.logCopy = m_line.logCopy;
     AppState state;
-    InstallOperation operation(state, m_ui, source.folder());
-    operation.setPackageName(source.name());
-    operation.setPackageMovable(source.movable());
-    operation.setLogCopy(m_line.logCopy);
-    return statusOf(operation.run(PackageFolder::kindOf(source.folder()), game));
+    return statusOf(InstallOperation(state, m_ui, std::move(request)).run());
 }
 
 ExitStatus WindowlessRun::undo()
 {
-    const QString text = gameFolder();
-    if (text.isEmpty())
+    const auto found = gameFolder();
+    if (!found)
         return ExitStatus::BadUsage;
-    const HostPath game = HostPath::fromProgramPath(text);
+    const HostPath& game = found->second;
     UndoOperation operation(m_ui);
     operation.setLogCopy(m_line.logCopy);
     // An install cut short comes first: the last finished one lies under it.

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "CommandLine.h"
+#include "util/HostPath.h"
 
 #include <QString>
+#include <optional>
+#include <utility>
 
 namespace veltrane {
 
@@ -21,8 +24,9 @@ public:
 private:
     ExitStatus install();
     ExitStatus undo();
-    // The game folder as given or found; empty after telling the user there is none.
-    QString gameFolder();
+    // The game folder as given or found, and mapped; nothing after telling the user there is
+    // none.
+    std::optional<std::pair<QString, HostPath>> gameFolder();
     ExitStatus refuse(const QString& why);
 
     const CommandLine& m_line;

@@ -1,7 +1,8 @@
 #include "BatchFileRunner.h"
 
 #include "batch/BatchInterpreter.h"
-#include "journal/ChangeJournal.h"
+#include "journal/FileChanges.h"
+#include "platform/ProgramLauncher.h"
 #include "platform/Wine.h"
 
 #include <QCoreApplication>
@@ -10,31 +11,34 @@ using namespace Qt::StringLiterals;
 
 namespace veltrane {
 
-BatchFileRunner::BatchFileRunner(UserInterface& ui, std::vector<HostPath> allowedRoots)
-    : m_ui(ui), m_allowedRoots(std::move(allowedRoots))
+BatchFileRunner::BatchFileRunner(UserInterface& ui, FileChanges& files,
+                                 std::vector<HostPath> allowedRoots)
+    : m_ui(ui), m_files(files), m_allowedRoots(std::move(allowedRoots))
 {
 }
 
-ProcessResult BatchFileRunner::run(const HostPath& batchFile, const QString& workingFolder,
+ProcessResult BatchFileRunner::run(const HostPath& batchFile, const HostPath& workingFolder,
                                    const RunOptions& options, Author author)
 {
-    const HostPath folder = HostPath::fromProgramPath(workingFolder);
 #ifdef Q_OS_WIN
     Q_UNUSED(author);
-    return ProcessRunner::run(HostPath::fromHost(u"cmd.exe"_s), {u"/c"_s, batchFile.toString()},
-                              folder, options, m_ui);
+    return ProgramLauncher::run(Program{HostPath::fromHost(u"cmd.exe"_s), false},
+                                {ProgramArgument::plain(u"/c"_s), ProgramArgument::file(batchFile)},
+                                workingFolder, options, m_ui);
 #else
-    BatchInterpreter interpreter(m_ui, m_allowedRoots);
-    if (const HostPath wine = Wine::program(); author == Author::Package && !wine.isEmpty()) {
-        const std::optional<QString> file = Wine::toWindowsPath(batchFile);
-        // Wine's cmd must find the file and start in the folder it is meant to run in.
-        if (file && Wine::toWindowsPath(folder)) {
-            if (ChangeJournal* journal = ChangeJournal::current())
-                journal->note(u"wine "_s + batchFile.fileName());
-            // The full path: "cmd /c del_blueprints.bat" would run "del _blueprints.bat".
-            return ProcessRunner::run(wine, {u"cmd"_s, u"/c"_s, *file}, folder, options, m_ui);
+    BatchInterpreter interpreter(m_ui, m_files, m_allowedRoots);
+    if (author == Author::Package && Wine::isInstalled()) {
+        // The full path: "cmd /c del_blueprints.bat" would run "del _blueprints.bat".
+        const std::optional<LaunchCommand> command = ProgramLauncher::command(
+            Program{HostPath::fromHost(u"cmd"_s), true},
+            {ProgramArgument::plain(u"/c"_s), ProgramArgument::file(batchFile)}, workingFolder);
+        if (command) {
+            m_files.noteOutsideChange(u"wine "_s + batchFile.fileName());
+            return ProgramLauncher::run(*command, options, m_ui);
         }
-        const QString unreached = (file ? folder : batchFile.parent()).display();
+        // Wine's cmd must find the file and start in the folder it is meant to run in.
+        const QString unreached =
+            (Wine::toWindowsPath(batchFile) ? workingFolder : batchFile.parent()).display();
         interpreter.explainRefusal(
             u"No drive of the Wine prefix holds "_s + unreached + u", so"_s,
             u"Give the Wine prefix a drive that holds "_s + unreached +
@@ -47,10 +51,10 @@ ProcessResult BatchFileRunner::run(const HostPath& batchFile, const QString& wor
 
 ProcessResult BatchFileRunner::runInterpreter(BatchInterpreter& interpreter,
                                               const HostPath& batchFile,
-                                              const QString& workingFolder,
+                                              const HostPath& workingFolder,
                                               const RunOptions& options)
 {
-    if (!interpreter.runFile(batchFile.toString(), workingFolder))
+    if (!interpreter.runFile(batchFile.toString(), workingFolder.toString()))
         return {};
     ProcessRunner::waitStep(options, m_ui);
     ProcessResult result;

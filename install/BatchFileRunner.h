@@ -9,6 +9,7 @@
 namespace veltrane {
 
 class BatchInterpreter;
+class FileChanges;
 class UserInterface;
 
 // Runs a batch file: with cmd on Windows; elsewhere a package's file with Wine's cmd where
@@ -22,18 +23,20 @@ public:
         Program, // written by us for our interpreter: no program to start, and quick
     };
 
-    BatchFileRunner(UserInterface& ui, std::vector<HostPath> allowedRoots);
+    // files: the install's, through which our interpreter makes every change.
+    BatchFileRunner(UserInterface& ui, FileChanges& files, std::vector<HostPath> allowedRoots);
 
-    // workingFolder in the program's form. Our interpreter's run counts as a process that
-    // ended with 1 when some of its commands failed.
-    ProcessResult run(const HostPath& batchFile, const QString& workingFolder,
+    // Our interpreter's run counts as a process that ended with 1 when some of its commands
+    // failed.
+    ProcessResult run(const HostPath& batchFile, const HostPath& workingFolder,
                       const RunOptions& options, Author author = Author::Package);
 
 private:
     ProcessResult runInterpreter(BatchInterpreter& interpreter, const HostPath& batchFile,
-                                 const QString& workingFolder, const RunOptions& options);
+                                 const HostPath& workingFolder, const RunOptions& options);
 
     UserInterface& m_ui;
+    FileChanges& m_files;
     std::vector<HostPath> m_allowedRoots;
 };
 

@@ -22,14 +22,14 @@ InstallStep::Result FlowStop::stop(const HostPath& file, const QString& problem)
     return InstallStep::Result::EndInstall;
 }
 
-std::optional<QString> FlowStop::read(const HostPath& file) const
+Expected<QString> FlowStop::read(const HostPath& file) const
 {
     QString text;
     try {
         readTextFile(m_ui, file, text);
     } catch (const FileError& error) {
         stop(file, error.description());
-        return std::nullopt;
+        return error;
     }
     return text;
 }

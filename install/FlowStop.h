@@ -1,10 +1,10 @@
 #pragma once
 
 #include "InstallStep.h"
+#include "util/Expected.h"
 #include "util/HostPath.h"
 
 #include <QString>
-#include <optional>
 
 namespace veltrane {
 
@@ -18,8 +18,8 @@ public:
     FlowStop(UserInterface& ui, QString what, QString unchanged);
 
     InstallStep::Result stop(const HostPath& file, const QString& problem) const;
-    // The file's whole text; nothing once the reason it cannot be read has been reported.
-    std::optional<QString> read(const HostPath& file) const;
+    // The file's whole text; the failure once the reason it cannot be read has been reported.
+    Expected<QString> read(const HostPath& file) const;
 
 private:
     UserInterface& m_ui;

@@ -1,15 +1,14 @@
 #include "InstallOperation.h"
 
 #include "BatchFileRunner.h"
+#include "GameFolder.h"
 #include "RouteInstaller.h"
 #include "ScenarioInstaller.h"
-#include "journal/ChangeJournal.h"
-#include "journal/FileOps.h"
 #include "journal/InstallHistory.h"
-#include "journal/JournalFormat.h"
+#include "journal/InstallTransaction.h"
 #include "journal/UndoOperation.h"
-#include "journal/WriteBoundary.h"
 #include "lists/FreeFormatReader.h"
+#include "package/PackageFolder.h"
 #include "platform/AttributeClearer.h"
 #include "stock/EngineContext.h"
 #include "tree/FolderCopy.h"
@@ -17,6 +16,7 @@
 #include "util/AppState.h"
 #include "util/FileError.h"
 #include "util/InstallLog.h"
+#include "util/LoggedUserInterface.h"
 #include "util/OwnFolder.h"
 #include "util/PathGuard.h"
 #include "util/TextFile.h"
@@ -41,44 +41,17 @@ namespace {
 using Result = InstallStep::Result;
 using Icon = UserInterface::Icon;
 
-const RunOptions kNormalWindow{true, WindowStyle::NormalFocus};
 const QString kCopyStep = u"Copying the package's files"_s;
 const QString kPackageBatchStep = u"Running the package's batch file RS-Install.bat"_s;
 const QString kCacheStep = u"Clearing the blueprint caches"_s;
 // At most this many entries that could not be made writable are named in the message.
 constexpr qsizetype kNamedEntries = 10;
 
-bool isFolder(const HostPath& path)
+RunOptions normalWindow(InstallLog* log)
 {
-    return QFileInfo(path.toString()).isDir();
-}
-
-const QString kExpectedGame =
-    u"\r\nChoose the folder of Rail Simulator: the one that holds RailSim.exe, or the Assets "
-    u"and Content folders."_s;
-
-// Why no game folder can be had from the text: it is empty, or names no folder.
-QString missingGame(const QString& gameFolderText)
-{
-    if (gameFolderText.trimmed().isEmpty())
-        return u"No game folder has been given."_s + kExpectedGame;
-    const HostPath game = HostPath::fromProgramPath(gameFolderText);
-    if (!isFolder(game))
-        return u"The game folder "_s + game.display() + u" does not exist."_s + kExpectedGame;
-    return {};
-}
-
-QString notTheGame(const HostPath& game)
-{
-    const bool looksLikeGame =
-        fileExists(game.mappedChild(u"RailSim.exe"_s)) ||
-        (isFolder(game.mappedChild(u"Assets"_s)) && isFolder(game.mappedChild(u"Content"_s)));
-    if (looksLikeGame)
-        return {};
-    return u"The folder "_s + game.display() +
-           u" does not look like the game's folder: it holds neither RailSim.exe nor the Assets "
-           u"and Content folders."_s +
-           kExpectedGame;
+    RunOptions options{true, WindowStyle::NormalFocus};
+    options.log = log;
+    return options;
 }
 
 QString kindName(PackageKind kind)
@@ -107,117 +80,122 @@ QString outcomeName(InstallOperation::Outcome outcome)
     return u"ended"_s;
 }
 
+// A game the install left alone keeps no trace of it: the journals' folders go too when
+// nothing else lies in them (remove() takes no folder that is not empty).
+void removeUnusedJournal(const HostPath& journal)
+{
+    std::error_code error;
+    std::filesystem::remove_all(journal.fs(), error);
+    std::filesystem::remove(journal.parent().fs(), error);
+    std::filesystem::remove(journal.parent().parent().fs(), error);
+}
+
 } // namespace
 
-InstallOperation::InstallOperation(AppState& state, UserInterface& ui, QString packageFolder)
-    : m_state(state), m_ui(ui), m_packageFolder(std::move(packageFolder)),
-      m_packageName(QFileInfo(m_packageFolder).fileName())
+InstallOperation::InstallOperation(AppState& state, UserInterface& ui, InstallRequest request)
+    : m_state(state), m_ui(ui), m_request(std::move(request))
 {
 }
 
-InstallOperation::Outcome InstallOperation::run(PackageKind kind, const QString& gameFolderText)
+InstallOperation::Outcome InstallOperation::run()
 {
-    UserInterface& ui = m_ui;
-    ui.setBusy(true);
+    m_ui.setBusy(true);
     // However the install ends, the pointer is the default one again.
-    const auto restorePointer = qScopeGuard([&ui] { ui.setBusy(false); });
-    m_state.GamePath = gameFolderText;
+    const auto restorePointer = qScopeGuard([this] { m_ui.setBusy(false); });
+    m_state.GamePath = m_request.gameText;
 
-    InstallLog log(u"install"_s, m_logCopy);
+    InstallLog log(u"install"_s, m_request.logCopy);
     log.write(u"veltrane"_s, u"version "_s + QString::fromLatin1(kVersionText));
-    log.write(u"package"_s, m_packageName + u" in "_s +
-                                HostPath::fromProgramPath(m_packageFolder).display() + u", "_s +
-                                kindName(kind));
+    log.write(u"package"_s, m_request.packageName + u" in "_s + m_request.package.display() +
+                                u", "_s + kindName(m_request.kind));
     log.write(u"game"_s, m_state.GamePath);
-    const auto logOutcome = [&log](Outcome outcome) {
-        log.write(u"outcome"_s, outcomeName(outcome));
-        return outcome;
-    };
+    // What the user is shown and answers goes to the install log as well.
+    LoggedUserInterface ui(m_ui, log);
+    const Outcome outcome = runInGame(ui, log);
+    log.write(u"outcome"_s, outcomeName(outcome));
+    return outcome;
+}
 
-    const QString problem = folderProblem(kind);
-    if (!problem.isEmpty()) {
-        ui.showMessage(problem, Icon::Exclamation);
-        return logOutcome(Outcome::Ended);
+InstallOperation::Outcome InstallOperation::runInGame(UserInterface& ui, InstallLog& log)
+{
+    if (const Expected<void> folders = checkFolders(); !folders) {
+        ui.showMessage(folders.message(), Icon::Exclamation);
+        return Outcome::Ended;
     }
-    const HostPath game = HostPath::fromProgramPath(m_state.GamePath);
+    const HostPath& game = m_request.game;
     log.setGameFolder(game);
-    UndoOperation(ui).offerRollback(game);
-    const QString workFolder = chooseWorkFolder();
-    if (workFolder.isEmpty()) {
+    UndoOperation(m_ui).offerRollback(game);
+    const Expected<HostPath> workFolder = chooseWorkFolder();
+    if (!workFolder) {
         ui.showMessage(u"The install cannot begin: the package folder "_s +
-                           HostPath::fromProgramPath(m_packageFolder).display() +
+                           m_request.package.display() +
                            u" may not be written to, and no folder for the install's working "
                            u"files can be made in the cache folder either.\r\nNothing has been "
                            u"changed."_s,
                        Icon::Exclamation);
-        return logOutcome(Outcome::Ended);
+        return Outcome::Ended;
     }
-    m_workFolder = workFolder;
-    const auto dropWorkFolder = qScopeGuard([this] {
-        if (m_workFolder != m_packageFolder) {
+    const auto dropWorkFolder = qScopeGuard([&] {
+        if (!(*workFolder == m_request.package)) {
             std::error_code error;
-            std::filesystem::remove_all(HostPath::fromProgramPath(m_workFolder).fs(), error);
+            std::filesystem::remove_all(workFolder->fs(), error);
         }
     });
     // Nothing the install changes may lie outside the game, the package and its working
     // files.
-    const WriteBoundary boundary({game, HostPath::fromProgramPath(m_packageFolder),
-                                  HostPath::fromProgramPath(m_workFolder)});
+    InstallTransaction transaction(log, {game, m_request.package, *workFolder});
     const InstallHistory history(game);
-    std::optional<ChangeJournal> journal;
     try {
-        journal.emplace(game, history.newJournal(),
-                        ChangeJournal::Header{m_packageName, kindName(kind)});
+        transaction.keepJournal(
+            game, history.newJournal(),
+            ChangeJournal::Header{m_request.packageName, kindName(m_request.kind)});
     } catch (const FileError& error) {
         ui.showMessage(u"The install cannot begin: "_s + error.description() +
                            u"\r\nNothing has been changed."_s,
                        Icon::Exclamation);
-        return logOutcome(Outcome::Ended);
+        return Outcome::Ended;
     }
-    const Outcome outcome = runSteps(kind);
+    WorkReport report(&log);
+    EngineContext context{m_state,     ui,    transaction.files(), game, m_request.package,
+                          *workFolder, report};
+    const Outcome outcome = runSteps(context, log);
+    ChangeJournal& journal = *transaction.journal();
     try {
-        if (journal->hasChanges())
-            journal->finish(outcomeName(outcome));
+        if (journal.hasChanges())
+            journal.finish(outcomeName(outcome));
     } catch (const FileError&) {
         // The install is over; its changes are all recorded already.
     }
-    const HostPath kept = journal->folder();
-    const bool changedAnything = journal->hasChanges();
-    journal.reset();
-    if (!changedAnything) {
-        // A game the install left alone keeps no trace of it: the journals' folders go too
-        // when nothing else lies in them (remove() takes no folder that is not empty).
-        std::error_code error;
-        std::filesystem::remove_all(kept.fs(), error);
-        std::filesystem::remove(kept.parent().fs(), error);
-        std::filesystem::remove(kept.parent().parent().fs(), error);
-    }
+    const HostPath kept = journal.folder();
+    const bool changedAnything = journal.hasChanges();
+    transaction.closeJournal();
+    if (!changedAnything)
+        removeUnusedJournal(kept);
     history.prune();
-    return logOutcome(outcome);
+    return outcome;
 }
 
-InstallOperation::Outcome InstallOperation::runSteps(PackageKind kind)
+InstallOperation::Outcome InstallOperation::runSteps(EngineContext& context, InstallLog& log)
 {
-    UserInterface& ui = m_ui;
-    WorkReport report;
-    EngineContext context{m_state, ui, m_packageFolder, m_workFolder, report};
+    UserInterface& ui = context.ui;
+    WorkReport& report = context.report;
     RouteInstaller route(context);
     ScenarioInstaller scenario(context);
     QList<InstallStep> steps;
-    if (kind == PackageKind::Route)
+    if (m_request.kind == PackageKind::Route)
         steps = route.steps();
-    else if (kind == PackageKind::Scenario)
+    else if (m_request.kind == PackageKind::Scenario)
         steps = scenario.steps();
-    steps += completionSteps(report);
+    steps += completionSteps(context);
 
     // A close of the window waits for the end of the install: the steps are short, and a
     // half install would leave the route or scenario without its files. Only a conversion,
     // which may take long, is ended by it, and counts as failed.
     for (const InstallStep& step : std::as_const(steps)) {
-        InstallLog::note(u"step"_s, step.name + u": started"_s);
+        log.write(u"step"_s, step.name + u": started"_s);
         const qsizetype failuresBefore = report.failures().size();
-        const auto ended = [&step] {
-            InstallLog::note(u"step"_s, step.name + u": ended the install"_s);
+        const auto ended = [&] {
+            log.write(u"step"_s, step.name + u": ended the install"_s);
             return Outcome::Ended;
         };
         try {
@@ -234,14 +212,13 @@ InstallOperation::Outcome InstallOperation::runSteps(PackageKind kind)
                 return ended();
             }
             report.fail(step.name, QString(), error.description());
-            if (error.permissionDenied() && !recoverReadOnly())
+            if (error.permissionDenied() && !recoverReadOnly(ui))
                 return ended();
         } catch (const std::exception& error) {
             report.fail(step.name, QString(), QString::fromLocal8Bit(error.what()));
         }
-        InstallLog::note(
-            u"step"_s,
-            step.name + (report.failures().size() > failuresBefore ? u": failed"_s : u": done"_s));
+        log.write(u"step"_s, step.name + (report.failures().size() > failuresBefore ? u": failed"_s
+                                                                                    : u": done"_s));
     }
 
     if (!report.hasFailures()) {
@@ -254,103 +231,99 @@ InstallOperation::Outcome InstallOperation::runSteps(PackageKind kind)
         text += u"\r\n\r\nWhat was done: "_s + report.doneItems().join(u"; "_s) + u'.';
     text += u"\r\n\r\nPlease put right what failed, then run this Setup again to finish the "
             u"installation."_s;
-    if (const InstallLog* log = InstallLog::current(); log && !log->path().isEmpty())
-        text += u"\r\n\r\nThe install log: "_s + QDir::toNativeSeparators(log->path());
+    if (!log.path().isEmpty())
+        text += u"\r\n\r\nThe install log: "_s + QDir::toNativeSeparators(log.path());
     ui.showMessage(text, Icon::Exclamation);
     return Outcome::Incomplete;
 }
 
-QString InstallOperation::chooseWorkFolder() const
+Expected<HostPath> InstallOperation::chooseWorkFolder() const
 {
     // Asked by making a file, not by the permission bits: a read-only mount, an ACL or a
     // network share answers only then.
-    QTemporaryFile probe(HostPath::fromProgramPath(m_packageFolder).toString() +
-                         u"/.veltrane-probe-XXXXXX"_s);
+    QTemporaryFile probe(m_request.package.toString() + u"/.veltrane-probe-XXXXXX"_s);
     if (probe.open())
-        return m_packageFolder;
+        return m_request.package;
     // A package on a read-only medium or in a folder of another user's: the working files go
     // to a folder of this install's own.
     const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
-    if (cache.isEmpty())
-        return {};
     const QString folder = cache + u"/installs/"_s +
                            QDateTime::currentDateTimeUtc().toString(u"yyyyMMdd-HHmmss-zzz"_s);
-    if (!QDir().mkpath(folder))
-        return {};
-    return QDir::toNativeSeparators(folder);
+    if (cache.isEmpty() || !QDir().mkpath(folder))
+        return failure(u"no folder for the working files can be made"_s);
+    return HostPath::fromHost(folder);
 }
 
-QString InstallOperation::gameFolderProblem(const QString& gameFolderText)
+Expected<void> InstallOperation::checkFolders() const
 {
-    if (QString missing = missingGame(gameFolderText); !missing.isEmpty())
-        return missing;
-    return notTheGame(HostPath::fromProgramPath(gameFolderText));
-}
-
-QString InstallOperation::folderProblem(PackageKind kind) const
-{
-    if (QString missing = missingGame(m_state.GamePath); !missing.isEmpty())
-        return missing;
-    const HostPath game = HostPath::fromProgramPath(m_state.GamePath);
-    const HostPath package = HostPath::fromProgramPath(m_packageFolder);
+    const HostPath& game = m_request.game;
+    if (game.isEmpty() || !folderExists(game))
+        return GameFolder::check(game);
+    const HostPath& package = m_request.package;
     if (PathGuard::leadsInto(game, package))
-        return u"The game folder "_s + game.display() + u" lies inside the package folder "_s +
-               package.display() + u'.' + kExpectedGame;
+        return failure(u"The game folder "_s + game.display() +
+                       u" lies inside the package folder "_s + package.display() +
+                       u".\r\nChoose the folder of Rail Simulator: the one that holds "
+                       u"RailSim.exe, or the Assets and Content folders."_s);
     // An archive is unpacked into the game's own folder of the program's, which the game does
     // not read.
     const bool unpackedBeside = PathGuard::leadsInto(package, OwnFolder::in(game));
     if (PathGuard::leadsInto(package, game) && !unpackedBeside)
-        return u"The package folder "_s + package.display() + u" lies inside the game folder "_s +
-               game.display() + u". Unzip the package into a folder of its own."_s;
-    if (QString notGame = notTheGame(game); !notGame.isEmpty())
-        return notGame;
-
-    const bool holdsSomething =
-        kind != PackageKind::Assets || isFolder(package.mappedChild(u"Rail Simulator"_s));
-    if (!holdsSomething)
-        return u"The package folder "_s + package.display() +
-               u" holds nothing to install: no Veltrane.xxx, no Scenario.zzz and no \"Rail "
-               u"Simulator\" folder.\r\nStart Veltrane from the folder of an unzipped "
-               u"package."_s;
+        return failure(u"The package folder "_s + package.display() +
+                       u" lies inside the game folder "_s + game.display() +
+                       u". Unzip the package into a folder of its own."_s);
+    if (Expected<void> isGame = GameFolder::check(game); !isGame)
+        return isGame;
+    // Looked at again: the folder may have changed since the package was chosen.
+    if (!PackageFolder::identify(package))
+        return failure(u"The package folder "_s + package.display() +
+                       u" holds nothing to install: no Veltrane.xxx, no Scenario.zzz and no "
+                       u"\"Rail Simulator\" folder.\r\nStart Veltrane from the folder of an "
+                       u"unzipped package."_s);
     return {};
 }
 
-bool InstallOperation::recoverReadOnly()
+bool InstallOperation::recoverReadOnly(UserInterface& ui)
 {
-    const bool yes = m_ui.askYesNo(
+    const bool yes = ui.askYesNo(
         u"Some folders/files in your copy of Rail Simulator are Read Only and cannot be "
         u"overwritten.\r\nDo you wish them to be changed to Read/Write. Once completed run "
         u"this Setup again to finish\r\ninstallation."_s);
     if (!yes)
         return false;
-    const QStringList problems = AttributeClearer::makeWritable(
-        HostPath::fromProgramPath(m_state.GamePath), kNormalWindow, m_ui);
-    m_ui.setBusy(false);
+    const QStringList problems =
+        AttributeClearer::makeWritable(m_request.game, normalWindow(nullptr), ui);
+    ui.setBusy(false);
     if (problems.isEmpty()) {
-        m_ui.showMessage(u"All files are now Read/Write"_s, Icon::Exclamation);
+        ui.showMessage(u"All files are now Read/Write"_s, Icon::Exclamation);
     } else {
         QStringList named = problems.mid(0, kNamedEntries);
         if (problems.size() > kNamedEntries)
             named.append(u"and "_s + QString::number(problems.size() - kNamedEntries) + u" more"_s);
-        m_ui.showMessage(u"These files and folders could not be changed to Read/Write:\r\n"_s +
-                             named.join(u"\r\n"_s),
-                         Icon::Exclamation);
+        ui.showMessage(u"These files and folders could not be changed to Read/Write:\r\n"_s +
+                           named.join(u"\r\n"_s),
+                       Icon::Exclamation);
     }
-    m_ui.setBusy(true);
+    ui.setBusy(true);
     return true;
 }
 
-QList<InstallStep> InstallOperation::completionSteps(WorkReport& report)
+QList<InstallStep> InstallOperation::completionSteps(EngineContext& context)
 {
-    const QString gamePath = m_state.GamePath;
-    UserInterface& ui = m_ui;
-    const QString packageFolder = m_packageFolder;
+    UserInterface& ui = context.ui;
+    FileChanges& files = context.files;
+    WorkReport& report = context.report;
+    const HostPath game = context.game;
+    const HostPath package = context.packageFolder;
+    const bool movable = m_request.packageMovable;
+    const RunOptions options = normalWindow(files.installLog());
+    // Batch files run by our own interpreter may touch the game and the package only.
+    const std::vector<HostPath> roots{game, package};
     QList<InstallStep> steps;
 
-    steps.append({u"Reading AssetSetup.ggg"_s, [packageFolder, &ui] {
+    steps.append({u"Reading AssetSetup.ggg"_s, [package, &ui] {
                       // Read when present; nothing uses its first item yet.
-                      const HostPath path =
-                          HostPath::fromProgramPath(packageFolder + u"\\AssetSetup.ggg"_s);
+                      const HostPath path = package.mappedChild(u"AssetSetup.ggg"_s);
                       if (fileExists(path)) {
                           QString text;
                           readTextFile(ui, path, text);
@@ -360,71 +333,63 @@ QList<InstallStep> InstallOperation::completionSteps(WorkReport& report)
                       return Result::Next;
                   }});
 
-    steps.append({kCopyStep, [packageFolder, gamePath, movable = m_packageMovable, &ui, &report] {
-                      const HostPath source =
-                          HostPath::fromProgramPath(packageFolder + u"\\Rail Simulator"_s);
-                      // A route or scenario package may bring no files of its own.
-                      if (!QFileInfo(source.toString()).exists() &&
-                          !QFileInfo(source.toString()).isSymLink())
-                          return Result::Next;
-                      const HostPath game = HostPath::fromProgramPath(gamePath);
-                      const qint64 copied =
-                          movable
-                              ? FolderMove(ui, &report, kCopyStep).moveFolder(source, game, true)
-                              : FolderCopy(ui, &report, kCopyStep).copyFolder(source, game, true);
-                      report.done(QString::number(copied) +
-                                  (copied == 1 ? u" file was"_s : u" files were"_s) +
-                                  u" copied into the game folder"_s);
-                      return Result::Next;
-                  }});
+    steps.append(
+        {kCopyStep, [package, game, movable, &ui, &files, &report] {
+             const HostPath source = package.mappedChild(u"Rail Simulator"_s);
+             // A route or scenario package may bring no files of its own.
+             if (!QFileInfo(source.toString()).exists() &&
+                 !QFileInfo(source.toString()).isSymLink())
+                 return Result::Next;
+             const qint64 copied =
+                 movable ? FolderMove(ui, files, &report, kCopyStep).moveFolder(source, game, true)
+                         : FolderCopy(ui, files, &report, kCopyStep).copyFolder(source, game, true);
+             report.done(QString::number(copied) +
+                         (copied == 1 ? u" file was"_s : u" files were"_s) +
+                         u" copied into the game folder"_s);
+             return Result::Next;
+         }});
 
-    // Batch files run by our own interpreter may touch the game and the package only.
-    const std::vector<HostPath> roots{HostPath::fromProgramPath(gamePath),
-                                      HostPath::fromProgramPath(packageFolder)};
-
-    steps.append({kPackageBatchStep, [gamePath, roots, &ui, &report] {
-                      const HostPath batch =
-                          HostPath::fromProgramPath(gamePath + u"\\RS-Install.bat"_s);
+    steps.append({kPackageBatchStep, [game, roots, options, &ui, &files, &report] {
+                      const HostPath batch = game.mappedChild(u"RS-Install.bat"_s);
                       if (!fileExists(batch))
                           return Result::Next;
                       const ProcessResult result =
-                          BatchFileRunner(ui, roots).run(batch, gamePath, kNormalWindow);
+                          BatchFileRunner(ui, files, roots).run(batch, game, options);
                       if (result.succeeded())
                           report.done(u"the package's batch file RS-Install.bat was run"_s);
                       else
                           report.fail(kPackageBatchStep, batch.display(), result.failure());
                       ui.processEvents();
-                      FileOps::removeFile(batch);
+                      files.removeFile(batch);
                       ui.processEvents();
                       return Result::Next;
                   }});
 
-    steps.append({u"Writing del_blueprints.bat"_s, [gamePath] {
-                      FileOps::writeWhole(
-                          HostPath::fromProgramPath(gamePath + u"\\Assets\\del_blueprints.bat"_s),
-                          "DEL Blueprints.PAK /S\r\n");
+    steps.append({u"Writing del_blueprints.bat"_s, [game, &files] {
+                      files.writeWhole(game.mapped(u"\\Assets\\del_blueprints.bat"_s),
+                                       "DEL Blueprints.PAK /S\r\n");
                       return Result::Next;
                   }});
 
-    steps.append({kCacheStep, [gamePath, roots, &ui, &report] {
-                      const QString assets = gamePath + u"\\Assets"_s;
+    steps.append({kCacheStep, [game, roots, options, &ui, &files, &report] {
                       ui.processEvents();
-                      const HostPath assetsHost = HostPath::fromProgramPath(assets);
-                      if (!folderExists(assetsHost))
+                      const HostPath assets = game.mappedChild(u"Assets"_s);
+                      if (!folderExists(assets))
                           throw FileError(FileError::Kind::Other, u"The folder "_s +
-                                                                      assetsHost.display() +
+                                                                      assets.display() +
                                                                       u" does not exist"_s);
-                      const HostPath batch = assetsHost.mappedChild(u"del_blueprints.bat"_s);
+                      const HostPath batch = assets.mappedChild(u"del_blueprints.bat"_s);
                       // Our own one line needs no Windows interpreter, and ours walks the
                       // tree many times faster than Wine's.
-                      const ProcessResult result = BatchFileRunner(ui, roots).run(
-                          batch, assets, kNormalWindow, BatchFileRunner::Author::Program);
+                      const ProcessResult result =
+                          BatchFileRunner(ui, files, roots)
+                              .run(batch, assets, options, BatchFileRunner::Author::Program);
                       if (result.succeeded())
                           report.done(u"the blueprint caches were cleared"_s);
                       else
                           report.fail(kCacheStep, QString(), result.failure());
                       ui.processEvents();
-                      FileOps::removeFile(batch);
+                      files.removeFile(batch);
                       ui.processEvents();
                       return Result::Next;
                   }});

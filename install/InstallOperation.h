@@ -1,8 +1,8 @@
 #pragma once
 
+#include "InstallRequest.h"
 #include "InstallStep.h"
-#include "util/LoggedUserInterface.h"
-#include "util/PackageKind.h"
+#include "util/Expected.h"
 
 #include <QList>
 #include <QString>
@@ -10,6 +10,9 @@
 namespace veltrane {
 
 struct AppState;
+struct EngineContext;
+class InstallLog;
+class InstallTransaction;
 class UserInterface;
 class WorkReport;
 
@@ -25,42 +28,25 @@ public:
         Ended,      // stopped early; the window stays open
     };
 
-    InstallOperation(AppState& state, UserInterface& ui, QString packageFolder);
+    InstallOperation(AppState& state, UserInterface& ui, InstallRequest request);
 
-    // gameFolderText is the text of the path box, which becomes GamePath.
-    Outcome run(PackageKind kind, const QString& gameFolderText);
-
-    // The package as the user knows it, for the journal and the log: by default the package
-    // folder's name; the archive's for a package unpacked from one.
-    void setPackageName(const QString& name) { m_packageName = name; }
-    // A second copy of the install log; empty for none.
-    void setLogCopy(const QString& path) { m_logCopy = path; }
-    // The package's files are ours to take apart (an unpacked archive): they are moved into
-    // the game instead of copied.
-    void setPackageMovable(bool movable) { m_packageMovable = movable; }
-
-    // Why the text names no game folder; empty when it does.
-    static QString gameFolderProblem(const QString& gameFolderText);
+    // The request's game folder text becomes GamePath.
+    Outcome run();
 
 private:
-    Outcome runSteps(PackageKind kind);
-    // Why the install cannot start in this game folder with this package; empty when it can.
-    QString folderProblem(PackageKind kind) const;
-    // The package folder when it may be written to, else a new folder in the user's cache;
-    // empty when neither can be had.
-    QString chooseWorkFolder() const;
+    Outcome runInGame(UserInterface& ui, InstallLog& log);
+    Outcome runSteps(EngineContext& context, InstallLog& log);
+    // Whether the install can start in this game folder with this package.
+    Expected<void> checkFolders() const;
+    // The package folder when it may be written to, else a new folder in the user's cache.
+    Expected<HostPath> chooseWorkFolder() const;
     // The read-only offer; false when the user declines and the install must end.
-    bool recoverReadOnly();
-    QList<InstallStep> completionSteps(WorkReport& report);
+    bool recoverReadOnly(UserInterface& ui);
+    QList<InstallStep> completionSteps(EngineContext& context);
 
     AppState& m_state;
-    // What the user is shown and answers goes to the install log as well.
-    LoggedUserInterface m_ui;
-    QString m_packageFolder;
-    QString m_packageName;
-    QString m_logCopy;
-    bool m_packageMovable = false;
-    QString m_workFolder;
+    UserInterface& m_ui;
+    InstallRequest m_request;
 };
 
 } // namespace veltrane

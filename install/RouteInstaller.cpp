@@ -1,6 +1,6 @@
 #include "RouteInstaller.h"
 
-#include "journal/FileOps.h"
+#include "journal/FileChanges.h"
 #include "journal/TextFileWriter.h"
 #include "lists/ListReplacement.h"
 #include "lists/RouteListSplice.h"
@@ -41,11 +41,9 @@ QList<InstallStep> RouteInstaller::steps()
 
 Result RouteInstaller::findList()
 {
-    // GamePath is the path box's text from the start of the install on.
-    const QString gamePath = m_context.state.GamePath;
-    m_markerPath = HostPath::fromProgramPath(m_context.packageFolder + u"\\Veltrane.xxx"_s);
-    m_listPath = HostPath::fromProgramPath(gamePath + u"\\Content\\Routes.xml"_s);
-    m_backupPath = HostPath::fromProgramPath(gamePath + u"\\Content\\Routes.xml.bak"_s);
+    m_markerPath = m_context.packageFolder.mappedChild(u"Veltrane.xxx"_s);
+    m_listPath = m_context.game.mapped(u"\\Content\\Routes.xml"_s);
+    m_backupPath = m_context.game.mapped(u"\\Content\\Routes.xml.bak"_s);
     if (fileExists(m_listPath) || restoreFromBackup())
         return Result::Next;
     m_context.ui.showMessage(u"The file "_s + m_listPath.display() +
@@ -65,7 +63,7 @@ bool RouteInstaller::restoreFromBackup()
                      u"back as the route list?"_s))
         return false;
     try {
-        FileOps::linkOrCopy(m_backupPath, m_listPath);
+        m_context.files.linkOrCopy(m_backupPath, m_listPath);
     } catch (const FileError& error) {
         ui.showMessage(u"The backup could not be put back:\r\n"_s + error.description(),
                        Icon::Exclamation);
@@ -76,7 +74,7 @@ bool RouteInstaller::restoreFromBackup()
 
 Result RouteInstaller::readMarker()
 {
-    const std::optional<QString> marker = m_stop.read(m_markerPath);
+    const Expected<QString> marker = m_stop.read(m_markerPath);
     if (!marker)
         return Result::EndInstall;
     m_marker = *marker;
@@ -104,7 +102,7 @@ Result RouteInstaller::confirm()
 
 Result RouteInstaller::editList()
 {
-    const std::optional<QString> list = m_stop.read(m_listPath);
+    const Expected<QString> list = m_stop.read(m_listPath);
     if (!list)
         return Result::EndInstall;
     // The identifier may occur in another route's record: its name, its own identifier that
@@ -131,11 +129,10 @@ Result RouteInstaller::editList()
 Result RouteInstaller::replaceList()
 {
     UserInterface& ui = m_context.ui;
-    ListReplacement replacement(ui, m_listPath);
-    std::optional<FileError> writeFailure;
+    ListReplacement replacement(ui, m_context.files, m_listPath);
     const auto outcome = replacement.replace(
         [&](const HostPath& part) {
-            return writeTextFile(ui, part, m_newList, m_listPath, &writeFailure);
+            return writeTextFile(m_context.files, ui, part, m_newList, m_listPath);
         },
         m_backupPath, ListReplacement::Backup::ReplacesOlder);
     using Kind = ListReplacement::Outcome::Kind;
@@ -150,8 +147,8 @@ Result RouteInstaller::replaceList()
                            u" has been left as it was and the route has not been added."_s,
                        Icon::Exclamation);
         // Permission denied goes on to the read-only offer; the list stays as it is.
-        if (writeFailure && writeFailure->permissionDenied())
-            throw *writeFailure;
+        if (outcome.error->permissionDenied())
+            throw *outcome.error;
         return Result::EndInstall;
     case Kind::NotBackedUp:
     case Kind::NotReplaced:

@@ -1,6 +1,6 @@
 #include "ScenarioInstaller.h"
 
-#include "journal/FileOps.h"
+#include "journal/FileChanges.h"
 #include "journal/TextFileWriter.h"
 #include "lists/FreeFormatReader.h"
 #include "lists/ListReplacement.h"
@@ -53,9 +53,9 @@ QStringList textLines(const QString& text)
 
 // Whether anything, readable or not, already has that name: a backup this program cannot
 // read is still a backup and must not be replaced by the rename.
-bool nameTaken(const QString& path)
+bool nameTaken(const HostPath& path)
 {
-    const QFileInfo entry(HostPath::fromProgramPath(path).toString());
+    const QFileInfo entry(path.toString());
     return entry.exists() || entry.isSymLink();
 }
 
@@ -109,21 +109,21 @@ QStringList backupNames()
 
 // The first free backup name for Scenarios.bin in the folder, or empty when all fifty
 // numbered names are taken.
-QString backupName(const QString& routeFolder)
+QString backupName(const HostPath& routeFolder)
 {
     for (const QString& name : backupNames()) {
-        if (!nameTaken(routeFolder + u'\\' + name))
+        if (!nameTaken(routeFolder.mappedChild(name)))
             return name;
     }
     return {};
 }
 
 // The backup an install made last: the last name taken in order.
-QString newestBackup(const QString& routeFolder)
+QString newestBackup(const HostPath& routeFolder)
 {
     QString newest;
     for (const QString& name : backupNames()) {
-        if (!nameTaken(routeFolder + u'\\' + name))
+        if (!nameTaken(routeFolder.mappedChild(name)))
             break;
         newest = name;
     }
@@ -140,12 +140,7 @@ ScenarioInstaller::ScenarioInstaller(EngineContext& context)
 
 HostPath ScenarioInstaller::marker(const QString& name) const
 {
-    return HostPath::fromProgramPath(m_context.packageFolder + u'\\' + name);
-}
-
-QString ScenarioInstaller::routePath() const
-{
-    return m_context.state.GamePath + u"\\Content\\Routes\\"_s + m_routeFolder;
+    return m_context.packageFolder.mappedChild(name);
 }
 
 QList<InstallStep> ScenarioInstaller::steps()
@@ -175,7 +170,7 @@ InstallStep::Result ScenarioInstaller::readMarkers()
             return m_stop.stop(path, u"It is missing from the package."_s);
     }
 
-    const std::optional<QString> keys = m_stop.read(keysPath);
+    const Expected<QString> keys = m_stop.read(keysPath);
     if (!keys)
         return Result::EndInstall;
     const QStringList items = FreeFormatReader::items(*keys);
@@ -186,7 +181,7 @@ InstallStep::Result ScenarioInstaller::readMarkers()
     m_scenarioKeys = items.mid(1);
     ui.processEvents();
 
-    const std::optional<QString> record = m_stop.read(recordPath);
+    const Expected<QString> record = m_stop.read(recordPath);
     if (!record)
         return Result::EndInstall;
     if (record->trimmed().isEmpty())
@@ -194,7 +189,7 @@ InstallStep::Result ScenarioInstaller::readMarkers()
     m_record = *record;
     ui.processEvents();
 
-    const std::optional<QString> stock = m_stop.read(stockPath);
+    const Expected<QString> stock = m_stop.read(stockPath);
     if (!stock)
         return Result::EndInstall;
     m_requiredStock = textLines(*stock);
@@ -204,14 +199,15 @@ InstallStep::Result ScenarioInstaller::readMarkers()
 
 InstallStep::Result ScenarioInstaller::findRouteFolder()
 {
-    if (!folderExists(HostPath::fromProgramPath(routePath()))) {
+    m_routePath = m_context.game.mapped(u"\\Content\\Routes\\"_s + m_routeFolder);
+    if (!folderExists(m_routePath)) {
         m_context.ui.showMessage(u"The Route Folder "_s + m_routeFolder +
                                      u"\r\ndoes not exist, could not add scenarios."_s,
                                  Icon::Exclamation);
         return Result::EndInstall;
     }
-    m_listPath = HostPath::fromProgramPath(routePath() + u"\\Scenarios.bin"_s);
-    m_workingCopy = HostPath::fromProgramPath(m_context.workFolder + u"\\Scenarios.xml"_s);
+    m_listPath = m_routePath.mappedChild(u"Scenarios.bin"_s);
+    m_workingCopy = m_context.workFolder.mappedChild(u"Scenarios.xml"_s);
     restoreFromBackup();
     return Result::Next;
 }
@@ -219,9 +215,9 @@ InstallStep::Result ScenarioInstaller::findRouteFolder()
 void ScenarioInstaller::restoreFromBackup()
 {
     // An install that was cut short may have left the backup without its list.
-    if (nameTaken(routePath() + u"\\Scenarios.bin"_s))
+    if (nameTaken(m_listPath))
         return;
-    const QString newest = newestBackup(routePath());
+    const QString newest = newestBackup(m_routePath);
     if (newest.isEmpty())
         return;
     UserInterface& ui = m_context.ui;
@@ -230,7 +226,7 @@ void ScenarioInstaller::restoreFromBackup()
                      u" is there.\r\nPut the backup back as the scenario list?"_s))
         return;
     try {
-        FileOps::linkOrCopy(HostPath::fromProgramPath(routePath() + u'\\' + newest), m_listPath);
+        m_context.files.linkOrCopy(m_routePath.mappedChild(newest), m_listPath);
     } catch (const FileError& error) {
         ui.showMessage(u"The backup could not be put back:\r\n"_s + error.description(),
                        Icon::Exclamation);
@@ -242,9 +238,9 @@ InstallStep::Result ScenarioInstaller::convertToXml()
     UserInterface& ui = m_context.ui;
     // A working copy left by an earlier run would pass for this route's list; one that is a
     // link would have the serialiser write where it leads.
-    if (nameTaken(m_context.workFolder + u"\\Scenarios.xml"_s)) {
+    if (nameTaken(m_workingCopy)) {
         try {
-            FileOps::removeFile(m_workingCopy);
+            m_context.files.removeFile(m_workingCopy);
         } catch (const FileError& error) {
             return m_stop.stop(m_workingCopy,
                                u"It is left from an earlier install and cannot be removed: "_s +
@@ -278,7 +274,7 @@ InstallStep::Result ScenarioInstaller::convertToXml()
 
 InstallStep::Result ScenarioInstaller::editList()
 {
-    const std::optional<QString> list = m_stop.read(m_workingCopy);
+    const Expected<QString> list = m_stop.read(m_workingCopy);
     if (!list)
         return Result::EndInstall;
     const auto edited = ScenarioListSplice::edit(*list, m_scenarioKeys, m_record);
@@ -293,18 +289,22 @@ InstallStep::Result ScenarioInstaller::replaceList()
     UserInterface& ui = m_context.ui;
     // A working copy that cannot be written would turn the old list back into itself and
     // the install would claim a scenario it never added.
-    if (!writeTextFile(ui, m_workingCopy, m_newList))
+    if (!writeTextFile(m_context.files, ui, m_workingCopy, m_newList))
         return Result::EndInstall;
 
-    const QString backup = backupName(routePath());
-    ListReplacement replacement(ui, m_listPath);
-    ProcessResult conversion;
+    const QString backup = backupName(m_routePath);
+    ListReplacement replacement(ui, m_context.files, m_listPath);
     const auto outcome = replacement.replace(
         [&](const HostPath& part) {
-            conversion = SerzConversion::toBin(m_context, m_workingCopy, part);
-            return conversion.succeeded() && SerzConversion::readsBack(part);
+            const ProcessResult conversion = SerzConversion::toBin(m_context, m_workingCopy, part);
+            if (conversion.succeeded() && SerzConversion::readsBack(part))
+                return Expected<void>();
+            return Expected<void>(failure(conversion.succeeded()
+                                              ? u"the serialiser's output does not read back "
+                                                u"as a scenario list"_s
+                                              : conversion.failure()));
         },
-        HostPath::fromProgramPath(routePath() + u'\\' + backup),
+        m_routePath.mappedChild(backup),
         // With every backup name taken no backup is made, as before.
         backup.isEmpty() ? ListReplacement::Backup::None : ListReplacement::Backup::FreshName);
 
@@ -315,11 +315,8 @@ InstallStep::Result ScenarioInstaller::replaceList()
         m_context.report.done(u"the scenario was added to the route's scenario list"_s);
         return Result::Next;
     case Kind::NotMade: {
-        const QString why = conversion.succeeded()
-                                ? u"the serialiser's output does not read back as a scenario list"_s
-                                : conversion.failure();
         ui.showMessage(u"The new scenario list could not be converted into "_s +
-                           m_listPath.display() + u": "_s + why +
+                           m_listPath.display() + u": "_s + outcome.error->description() +
                            u".\r\nThe route's scenario list has been left as it was. The "
                            u"scenario has not been installed."_s,
                        Icon::Exclamation);
@@ -377,8 +374,8 @@ InstallStep::Result ScenarioInstaller::reportMissingStock()
 
 InstallStep::Result ScenarioInstaller::removeWorkFolder()
 {
-    FolderCopy(m_context.ui)
-        .removeFolder(HostPath::fromProgramPath(SerzConversion::workFolder(m_context.workFolder)));
+    FolderCopy(m_context.ui, m_context.files)
+        .removeFolder(SerzConversion::workFolder(m_context.workFolder));
     return Result::Next;
 }
 

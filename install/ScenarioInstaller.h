@@ -28,7 +28,6 @@ public:
 
 private:
     HostPath marker(const QString& name) const;
-    QString routePath() const;
     InstallStep::Result readMarkers();
     InstallStep::Result findRouteFolder();
     InstallStep::Result convertToXml();
@@ -42,6 +41,7 @@ private:
     EngineContext& m_context;
     FlowStop m_stop;
     QString m_routeFolder;
+    HostPath m_routePath;
     // The texts that tell earlier records of this scenario, in file order.
     QStringList m_scenarioKeys;
     QString m_record;

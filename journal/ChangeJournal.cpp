@@ -24,7 +24,7 @@ namespace veltrane {
 
 namespace {
 
-thread_local ChangeJournal* currentJournal = nullptr;
+using Record = JournalFormat::Record;
 
 // How long a record may wait in the page cache before it is synced to the disk.
 constexpr qint64 kSyncInterval = 200;
@@ -60,7 +60,7 @@ QString ChangeJournal::signatureOf(const HostPath& path)
 }
 
 ChangeJournal::ChangeJournal(const HostPath& gameRoot, const HostPath& folder, const Header& header)
-    : m_root(gameRoot), m_folder(folder), m_previous(currentJournal)
+    : m_root(gameRoot), m_folder(folder)
 {
     std::error_code error;
     fs::create_directories(folder.child(JournalFormat::kAsideFolder).fs(), error);
@@ -71,24 +71,18 @@ ChangeJournal::ChangeJournal(const HostPath& gameRoot, const HostPath& folder, c
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
         fail(m_file.errorString());
     m_sinceSync.start();
-    record({u"veltrane-journal"_s, u"1"_s});
-    record({u"game"_s, gameRoot.toString()});
-    record({u"package"_s, header.package});
-    record({u"kind"_s, header.kind});
-    record({u"started"_s, QDateTime::currentDateTimeUtc().toString(Qt::ISODate)}, Urgency::SyncNow);
-    currentJournal = this;
+    record(Record::Magic, {QString::number(JournalFormat::kVersion)});
+    record(Record::Game, {gameRoot.toString()});
+    record(Record::Package, {header.package});
+    record(Record::Kind, {header.kind});
+    record(Record::Started, {QDateTime::currentDateTimeUtc().toString(Qt::ISODate)},
+           Urgency::SyncNow);
 }
 
 ChangeJournal::~ChangeJournal()
 {
     if (!m_failed && !m_pending.isEmpty())
         m_file.write(m_pending);
-    currentJournal = m_previous;
-}
-
-ChangeJournal* ChangeJournal::current()
-{
-    return currentJournal;
 }
 
 void ChangeJournal::fail(const QString& reason)
@@ -98,15 +92,13 @@ void ChangeJournal::fail(const QString& reason)
                     u"The install's journal could not be kept: "_s + reason);
 }
 
-void ChangeJournal::record(const QStringList& fields, Urgency urgency)
+void ChangeJournal::record(Record kind, const QStringList& fields, Urgency urgency)
 {
     if (m_failed)
         fail(u"an earlier record failed"_s);
-    static const QStringList kChanges{u"create"_s, u"replace"_s, u"rename"_s,  u"mkdir"_s,
-                                      u"rmdir"_s,  u"remove"_s,  u"dropped"_s, u"note"_s};
-    if (kChanges.contains(fields.first()))
+    if (JournalFormat::isChange(kind))
         ++m_changes;
-    m_pending += JournalFormat::line(fields);
+    m_pending += JournalFormat::line(kind, fields);
     if (urgency == Urgency::MayWait)
         return;
     if (m_file.write(m_pending) != m_pending.size())
@@ -148,14 +140,14 @@ HostPath ChangeJournal::nextAside()
 void ChangeJournal::willCreate(const HostPath& path)
 {
     const QString name = relative(path);
-    record({u"create"_s, name});
+    record(Record::Create, {name});
     m_created.insert(name);
 }
 
 void ChangeJournal::willReplace(const HostPath& path)
 {
     const HostPath aside = nextAside();
-    record({u"replace"_s, relative(path), aside.fileName()});
+    record(Record::Replace, {relative(path), aside.fileName()});
     // A second name keeps the old file whole while the new one takes its name.
     std::error_code error;
     fs::create_hard_link(path.fs(), aside.fs(), error);
@@ -171,7 +163,7 @@ void ChangeJournal::willRename(const HostPath& from, const HostPath& to)
     std::error_code error;
     const bool replaces = fs::exists(fs::symlink_status(to.fs(), error));
     const HostPath aside = nextAside();
-    record({u"rename"_s, relative(from), relative(to), replaces ? aside.fileName() : QString()},
+    record(Record::Rename, {relative(from), relative(to), replaces ? aside.fileName() : QString()},
            Urgency::SyncNow);
     if (m_created.remove(relative(from)))
         m_created.insert(relative(to));
@@ -186,27 +178,27 @@ void ChangeJournal::willRename(const HostPath& from, const HostPath& to)
 
 void ChangeJournal::willMakeFolder(const HostPath& path)
 {
-    record({u"mkdir"_s, relative(path)});
+    record(Record::MakeFolder, {relative(path)});
 }
 
 void ChangeJournal::willRemoveFolder(const HostPath& path)
 {
-    record({u"rmdir"_s, relative(path)});
+    record(Record::RemoveFolder, {relative(path)});
 }
 
 bool ChangeJournal::removeKeepingAside(const HostPath& path)
 {
     if (isBlueprintCache(path)) {
-        record({u"dropped"_s, relative(path)});
+        record(Record::Dropped, {relative(path)});
         return false;
     }
     // What this install made itself needs no keeping: taking the install back removes it.
     if (m_created.contains(relative(path))) {
-        record({u"remove"_s, relative(path), QString()});
+        record(Record::Remove, {relative(path), QString()});
         return false;
     }
     const HostPath aside = nextAside();
-    record({u"remove"_s, relative(path), aside.fileName()}, Urgency::SyncNow);
+    record(Record::Remove, {relative(path), aside.fileName()}, Urgency::SyncNow);
     std::error_code error;
     fs::rename(path.fs(), aside.fs(), error);
     if (error)
@@ -217,19 +209,19 @@ bool ChangeJournal::removeKeepingAside(const HostPath& path)
 void ChangeJournal::changed(const HostPath& path, const QString& knownSignature)
 {
     // Only an undo's questions read it: it may wait for the next record.
-    record(
-        {u"done"_s, relative(path), knownSignature.isEmpty() ? signatureOf(path) : knownSignature},
-        Urgency::MayWait);
+    record(Record::Done,
+           {relative(path), knownSignature.isEmpty() ? signatureOf(path) : knownSignature},
+           Urgency::MayWait);
 }
 
 void ChangeJournal::note(const QString& what)
 {
-    record({u"note"_s, what}, Urgency::SyncNow);
+    record(Record::Note, {what}, Urgency::SyncNow);
 }
 
 void ChangeJournal::finish(const QString& outcome)
 {
-    record({u"end"_s, outcome, QDateTime::currentDateTimeUtc().toString(Qt::ISODate)},
+    record(Record::End, {outcome, QDateTime::currentDateTimeUtc().toString(Qt::ISODate)},
            Urgency::SyncNow);
 }
 

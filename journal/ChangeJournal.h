@@ -1,5 +1,6 @@
 #pragma once
 
+#include "JournalFormat.h"
 #include "util/HostPath.h"
 
 #include <QElapsedTimer>
@@ -10,8 +11,8 @@
 namespace veltrane {
 
 // The write-ahead record of every change an install makes under the game folder, kept in a
-// folder of the game's own that the game does not read. While a journal lives, FileOps hands
-// it each change of a path under the game folder before the change is made: a file created,
+// folder of the game's own that the game does not read. The install's FileChanges hand it
+// each change of a path under the game folder before the change is made: a file created,
 // a file replaced (the old one kept aside under a second name on the same file system), a
 // file or tree removed (moved aside), a folder made or removed, a rename. So an install that
 // is killed can be rolled back, and a finished one undone, byte for byte. The game's
@@ -20,7 +21,7 @@ namespace veltrane {
 // A record reaches the file before its change, so that a killed program leaves it behind; it
 // is synced to the disk at the latest a fraction of a second later, and at once before a
 // rename (the route and scenario lists change by renames). When a record cannot be kept, the
-// journal fails for good and FileOps makes no further change.
+// journal fails for good and no further change is made.
 class ChangeJournal {
 public:
     struct Header {
@@ -34,8 +35,6 @@ public:
     ~ChangeJournal();
     ChangeJournal(const ChangeJournal&) = delete;
     ChangeJournal& operator=(const ChangeJournal&) = delete;
-
-    static ChangeJournal* current();
 
     // Under the game folder, and not the journals' own.
     bool covers(const HostPath& path) const;
@@ -74,7 +73,8 @@ private:
         Write,   // written now, synced within the interval
         SyncNow,
     };
-    void record(const QStringList& fields, Urgency urgency = Urgency::Write);
+    void record(JournalFormat::Record kind, const QStringList& fields,
+                Urgency urgency = Urgency::Write);
     QString relative(const HostPath& path) const;
     HostPath nextAside();
     [[noreturn]] void fail(const QString& reason);
@@ -89,7 +89,6 @@ private:
     QSet<QString> m_created;
     bool m_failed = false;
     QElapsedTimer m_sinceSync;
-    ChangeJournal* m_previous;
 };
 
 } // namespace veltrane

@@ -28,19 +28,31 @@ std::optional<InstallHistory::Install> readHeader(const HostPath& folder)
     InstallHistory::Install install;
     install.journal = folder;
     bool known = false;
+    using Record = JournalFormat::Record;
     while (!file.atEnd()) {
-        const QStringList fields = JournalFormat::fields(file.readLine());
-        const QString what = fields.value(0);
-        if (what == u"veltrane-journal"_s)
+        const std::optional<JournalFormat::Entry> entry = JournalFormat::parse(file.readLine());
+        if (!entry)
+            continue;
+        const QString first = entry->fields.value(0);
+        switch (entry->record) {
+        case Record::Magic:
             known = true;
-        else if (what == u"package"_s)
-            install.package = fields.value(1);
-        else if (what == u"kind"_s)
-            install.kind = fields.value(1);
-        else if (what == u"started"_s)
-            install.started = QDateTime::fromString(fields.value(1), Qt::ISODate);
-        else if (what == u"end"_s)
+            break;
+        case Record::Package:
+            install.package = first;
+            break;
+        case Record::Kind:
+            install.kind = first;
+            break;
+        case Record::Started:
+            install.started = QDateTime::fromString(first, Qt::ISODate);
+            break;
+        case Record::End:
             install.finished = true;
+            break;
+        default:
+            break;
+        }
     }
     return known ? std::optional(install) : std::nullopt;
 }

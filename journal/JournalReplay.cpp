@@ -1,8 +1,8 @@
 #include "JournalReplay.h"
 
-#include "journal/ChangeJournal.h"
-#include "journal/FileOps.h"
-#include "journal/JournalFormat.h"
+#include "ChangeJournal.h"
+#include "FileChanges.h"
+#include "JournalFormat.h"
 #include "util/FileError.h"
 #include "util/UserInterface.h"
 
@@ -21,23 +21,21 @@ namespace veltrane {
 
 namespace {
 
-struct Record {
-    QString what;
-    QStringList fields;
-};
+using Entry = JournalFormat::Entry;
+using Record = JournalFormat::Record;
 
-QList<Record> readRecords(const HostPath& journal)
+QList<Entry> readRecords(const HostPath& journal)
 {
-    QList<Record> records;
+    QList<Entry> records;
     QFile file(journal.child(JournalFormat::kRecordFile).toString());
     if (!file.open(QIODevice::ReadOnly))
         return records;
     while (!file.atEnd()) {
-        const QStringList fields = JournalFormat::fields(file.readLine());
         // A line the killed program did not finish describes a change it did not begin.
-        if (fields.isEmpty())
+        const std::optional<Entry> entry = JournalFormat::parse(file.readLine());
+        if (!entry)
             break;
-        records.append({fields.first(), fields.mid(1)});
+        records.append(*entry);
     }
     return records;
 }
@@ -68,140 +66,189 @@ void removePassingNames(const HostPath& folder)
     }
 }
 
+// One undo of one journal: its records taken back from the last to the first.
+class Replay {
+public:
+    Replay(UserInterface& ui, FileChanges& files, const HostPath& root,
+           const InstallHistory::Install& install, bool askAboutChanges)
+        : m_ui(ui), m_files(files), m_root(root), m_install(install), m_ask(askAboutChanges),
+          m_changedText(u" has changed since the install of "_s + install.package +
+                        u", by the game or by hand.\r\n"_s)
+    {
+    }
+
+    JournalReplay::Result run(const QList<Entry>& records)
+    {
+        // What the install left at each path, from its last change of it.
+        for (const Entry& entry : records) {
+            if (entry.record == Record::Done)
+                m_left.insert(entry.fields.value(0), entry.fields.value(1));
+        }
+        for (auto it = records.crbegin(); it != records.crend(); ++it)
+            takeBack(*it);
+        for (const QString& folder : std::as_const(m_folders))
+            removePassingNames(folder.isEmpty() ? m_root : at(folder));
+        return m_result;
+    }
+
+private:
+    void takeBack(const Entry& entry)
+    {
+        const QString path = entry.fields.value(0);
+        switch (entry.record) {
+        case Record::Note:
+            m_result.wineRan = m_result.wineRan || path.startsWith(u"wine"_s);
+            return;
+        case Record::Create:
+            removeMade(path);
+            break;
+        case Record::Replace:
+        case Record::Remove:
+            putBackKept(path, entry.fields.value(1), entry.record == Record::Remove);
+            break;
+        case Record::Rename:
+            renameBack(path, entry.fields.value(1), entry.fields.value(2));
+            break;
+        case Record::MakeFolder:
+            if (isEmptyFolder(at(path)))
+                attempt(path, [&] {
+                    m_files.removeEntry(at(path));
+                    ++m_result.removed;
+                });
+            break;
+        case Record::RemoveFolder:
+            if (!exists(at(path)))
+                attempt(path, [&] {
+                    m_files.makeFolder(at(path));
+                    ++m_result.restored;
+                });
+            break;
+        default:
+            return;
+        }
+        seen(path);
+    }
+
+    void removeMade(const QString& path)
+    {
+        const QString now = signatureAt(path);
+        if (now.isEmpty())
+            return;
+        if (changedSince(path, now, true) &&
+            !mayOverwrite(path, u"It was added by that install. Remove it all the same?"_s))
+            return;
+        attempt(path, [&] {
+            m_files.removeFile(at(path));
+            ++m_result.removed;
+        });
+    }
+
+    void putBackKept(const QString& path, const QString& number, bool removed)
+    {
+        // A file the install made and removed again was not kept: there is nothing to put
+        // back.
+        const HostPath kept = aside(number);
+        if (number.isEmpty() || !exists(kept))
+            return;
+        if (changedSince(path, signatureAt(path), !removed) && !mayOverwrite(path, kPutBack))
+            return;
+        attempt(path, [&] {
+            m_files.renameFile(kept, at(path));
+            ++m_result.restored;
+        });
+    }
+
+    void renameBack(const QString& from, const QString& to, const QString& number)
+    {
+        const bool goesBack =
+            !changedSince(to, signatureAt(to), true) || mayOverwrite(to, kPutBack);
+        if (goesBack && exists(at(to)) && !exists(at(from)))
+            attempt(to, [&] { m_files.renameFile(at(to), at(from)); });
+        if (goesBack && !number.isEmpty() && exists(aside(number))) {
+            attempt(to, [&] {
+                m_files.renameFile(aside(number), at(to));
+                ++m_result.restored;
+            });
+        }
+        seen(to);
+    }
+
+    HostPath at(const QString& relative) const
+    {
+        return HostPath::fromFs(
+            (m_root.fs() / HostPath::fromHost(relative).fs()).lexically_normal());
+    }
+    HostPath aside(const QString& number) const
+    {
+        return m_install.journal.child(JournalFormat::kAsideFolder).child(number);
+    }
+    QString signatureAt(const QString& relative) const
+    {
+        return ChangeJournal::signatureOf(at(relative));
+    }
+    void seen(const QString& relative)
+    {
+        m_seen.insert(relative);
+        m_folders.insert(relative.section(u'/', 0, -2));
+    }
+
+    // Only the install's last change of a path can meet a change made after it. `now` is the
+    // path's signature today, empty when nothing is there.
+    bool changedSince(const QString& relative, const QString& now, bool shouldExist) const
+    {
+        if (!m_ask || m_seen.contains(relative))
+            return false;
+        if (now.isEmpty() || !shouldExist)
+            return now.isEmpty() == shouldExist;
+        // A change that failed or was cut short left the old file or the install's own.
+        const auto last = m_left.constFind(relative);
+        return last != m_left.cend() && now != *last;
+    }
+
+    bool mayOverwrite(const QString& relative, const QString& question)
+    {
+        if (m_ui.askYesNo(u"The file "_s + at(relative).display() + m_changedText + question))
+            return true;
+        m_result.kept.append(at(relative).display());
+        return false;
+    }
+
+    template <typename Work> void attempt(const QString& relative, Work work)
+    {
+        try {
+            work();
+        } catch (const FileError& error) {
+            m_result.failed.append(at(relative).display() + u": "_s + error.description());
+        }
+    }
+
+    inline static const QString kPutBack =
+        u"Put back the file as it was before that install all the same?"_s;
+
+    UserInterface& m_ui;
+    FileChanges& m_files;
+    const HostPath& m_root;
+    const InstallHistory::Install& m_install;
+    const bool m_ask;
+    const QString m_changedText;
+    JournalReplay::Result m_result;
+    QHash<QString, QString> m_left;
+    QSet<QString> m_seen;
+    QSet<QString> m_folders;
+};
+
 } // namespace
 
-JournalReplay::JournalReplay(UserInterface& ui, HostPath gameRoot)
-    : m_ui(ui), m_root(std::move(gameRoot))
+JournalReplay::JournalReplay(UserInterface& ui, FileChanges& files, HostPath gameRoot)
+    : m_ui(ui), m_files(files), m_root(std::move(gameRoot))
 {
 }
 
 JournalReplay::Result JournalReplay::undo(const InstallHistory::Install& install,
                                           bool askAboutChanges)
 {
-    Result result;
-    const QList<Record> records = readRecords(install.journal);
-    const auto at = [this](const QString& relative) {
-        return HostPath::fromFs(
-            (m_root.fs() / HostPath::fromHost(relative).fs()).lexically_normal());
-    };
-    const auto aside = [&install](const QString& number) {
-        return install.journal.child(JournalFormat::kAsideFolder).child(number);
-    };
-    // What the install left at each path, from its last change of it.
-    QHash<QString, QString> left;
-    for (const Record& record : records) {
-        if (record.what == u"done"_s)
-            left.insert(record.fields.value(0), record.fields.value(1));
-    }
-
-    QSet<QString> seen;
-    QSet<QString> folders;
-    // Only the install's last change of a path can meet a change made after it. `now` is the
-    // path's signature today, empty when nothing is there.
-    const auto changedSince = [&](const QString& relative, const QString& now, bool shouldExist) {
-        if (!askAboutChanges || seen.contains(relative))
-            return false;
-        if (now.isEmpty() || !shouldExist)
-            return now.isEmpty() == shouldExist;
-        // A change that failed or was cut short left the old file or the install's own.
-        const auto last = left.constFind(relative);
-        return last != left.cend() && now != *last;
-    };
-    const auto signatureAt = [&](const QString& relative) {
-        return ChangeJournal::signatureOf(at(relative));
-    };
-    const auto mayOverwrite = [&](const QString& relative, const QString& question) {
-        if (m_ui.askYesNo(question))
-            return true;
-        result.kept.append(at(relative).display());
-        return false;
-    };
-    const auto attempt = [&](const QString& relative, auto&& work) {
-        try {
-            work();
-        } catch (const FileError& error) {
-            result.failed.append(at(relative).display() + u": "_s + error.description());
-        }
-    };
-    const QString changedText = u" has changed since the install of "_s + install.package +
-                                u", by the game or by hand.\r\n"_s;
-
-    for (auto it = records.crbegin(); it != records.crend(); ++it) {
-        const QString& what = it->what;
-        const QString path = it->fields.value(0);
-        if (what == u"note"_s) {
-            result.wineRan = result.wineRan || path.startsWith(u"wine"_s);
-            continue;
-        }
-        if (what == u"create"_s) {
-            const QString now = signatureAt(path);
-            if (!now.isEmpty() &&
-                (!changedSince(path, now, true) ||
-                 mayOverwrite(path, u"The file "_s + at(path).display() + changedText +
-                                        u"It was added by that install. Remove it all the "
-                                        u"same?"_s))) {
-                attempt(path, [&] {
-                    FileOps::removeFile(at(path));
-                    ++result.removed;
-                });
-            }
-        } else if (what == u"replace"_s || what == u"remove"_s) {
-            // A file the install made and removed again was not kept: there is nothing to put
-            // back.
-            const QString number = it->fields.value(1);
-            const HostPath kept = aside(number);
-            const bool removed = what == u"remove"_s;
-            if (!number.isEmpty() && exists(kept) &&
-                (!changedSince(path, signatureAt(path), !removed) ||
-                 mayOverwrite(path, u"The file "_s + at(path).display() + changedText +
-                                        u"Put back the file as it was before that install all "
-                                        u"the same?"_s))) {
-                attempt(path, [&] {
-                    FileOps::renameFile(kept, at(path));
-                    ++result.restored;
-                });
-            }
-        } else if (what == u"rename"_s) {
-            const QString to = it->fields.value(1);
-            const bool goesBack =
-                !changedSince(to, signatureAt(to), true) ||
-                mayOverwrite(to, u"The file "_s + at(to).display() + changedText +
-                                     u"Put back the file as it was before that install all the "
-                                     u"same?"_s);
-            if (goesBack && exists(at(to)) && !exists(at(path)))
-                attempt(to, [&] { FileOps::renameFile(at(to), at(path)); });
-            const QString number = it->fields.value(2);
-            if (goesBack && !number.isEmpty() && exists(aside(number))) {
-                attempt(to, [&] {
-                    FileOps::renameFile(aside(number), at(to));
-                    ++result.restored;
-                });
-            }
-            seen.insert(to);
-            folders.insert(to.section(u'/', 0, -2));
-        } else if (what == u"mkdir"_s) {
-            if (isEmptyFolder(at(path))) {
-                attempt(path, [&] {
-                    FileOps::removeEntry(at(path));
-                    ++result.removed;
-                });
-            }
-        } else if (what == u"rmdir"_s) {
-            if (!exists(at(path))) {
-                attempt(path, [&] {
-                    FileOps::makeFolder(at(path));
-                    ++result.restored;
-                });
-            }
-        } else {
-            continue;
-        }
-        seen.insert(path);
-        folders.insert(path.section(u'/', 0, -2));
-    }
-
-    for (const QString& folder : std::as_const(folders))
-        removePassingNames(folder.isEmpty() ? m_root : at(folder));
+    const Result result =
+        Replay(m_ui, m_files, m_root, install, askAboutChanges).run(readRecords(install.journal));
     if (result.failed.isEmpty()) {
         std::error_code error;
         fs::remove_all(install.journal.fs(), error);

@@ -8,6 +8,7 @@
 
 namespace veltrane {
 
+class FileChanges;
 class UserInterface;
 
 // Puts a game folder back as it was before one install, from that install's journal: every
@@ -23,7 +24,8 @@ public:
         bool wineRan = false; // Wine's cmd made changes the journal could not hold
     };
 
-    JournalReplay(UserInterface& ui, HostPath gameRoot);
+    // files: the undo's, which keep its changes inside the game folder.
+    JournalReplay(UserInterface& ui, FileChanges& files, HostPath gameRoot);
 
     // With askAboutChanges, a file that changed after the install (by the game or by hand)
     // is overwritten or removed only after a Yes; a rollback of an install cut short, whose
@@ -32,6 +34,7 @@ public:
 
 private:
     UserInterface& m_ui;
+    FileChanges& m_files;
     HostPath m_root;
 };
 

@@ -1,6 +1,6 @@
 #include "TextFileWriter.h"
 
-#include "FileOps.h"
+#include "FileChanges.h"
 #include "util/UserInterface.h"
 #include "util/Windows1252.h"
 
@@ -21,46 +21,41 @@ void reportWriteFailure(UserInterface& ui, const QString& description, const Hos
 
 } // namespace
 
-bool writeTextFile(UserInterface& ui, const HostPath& path, const QString& text,
-                   const HostPath& shownAs, std::optional<FileError>* failure)
+Expected<void> writeTextFile(FileChanges& files, UserInterface& ui, const HostPath& path,
+                             const QString& text, const HostPath& shownAs)
 {
     const HostPath& shown = shownAs.isEmpty() ? path : shownAs;
-    if (const auto bad = Windows1252::firstUnencodable(text)) {
-        const QString description =
-            QStringLiteral("The character U+%1 at position %2 cannot be written in the "
-                           "Windows-1252 code page")
-                .arg(text[*bad].unicode(), 4, 16, QChar(u'0'))
-                .arg(*bad + 1);
+    const auto failed = [&](const QString& description) {
         reportWriteFailure(ui, description, shown);
-        return false;
+        return FileError(FileError::Kind::Other, description);
+    };
+    if (const auto bad = Windows1252::firstUnencodable(text)) {
+        return failed(QStringLiteral("The character U+%1 at position %2 cannot be written in the "
+                                     "Windows-1252 code page")
+                          .arg(text[*bad].unicode(), 4, 16, QChar(u'0'))
+                          .arg(*bad + 1));
     }
 
     const QByteArray bytes = Windows1252::encode(text);
     try {
-        FileOps::writeWhole(path, bytes);
+        files.writeWhole(path, bytes);
     } catch (const FileError& error) {
         reportWriteFailure(ui, error.description(), shown);
-        if (failure)
-            *failure = error;
-        return false;
+        return error;
     }
     ui.processEvents();
 
     const QFileInfo written(path.toString());
-    if (!written.exists()) {
-        reportWriteFailure(ui, QStringLiteral("File not found"), shown);
-        return false;
-    }
+    if (!written.exists())
+        return failed(QStringLiteral("File not found"));
     if (written.size() == 0) {
-        ui.showMessage(u"An error occurred while writing "_s + shown.display(),
-                       UserInterface::Icon::Exclamation);
-        return false;
+        const QString description = u"An error occurred while writing "_s + shown.display();
+        ui.showMessage(description, UserInterface::Icon::Exclamation);
+        return FileError(FileError::Kind::Other, description);
     }
-    if (written.size() != bytes.size()) {
-        reportWriteFailure(ui, u"The file was written short"_s, shown);
-        return false;
-    }
-    return true;
+    if (written.size() != bytes.size())
+        return failed(u"The file was written short"_s);
+    return {};
 }
 
 } // namespace veltrane

@@ -1,9 +1,10 @@
 #include "UndoOperation.h"
 
 #include "InstallHistory.h"
+#include "InstallTransaction.h"
 #include "JournalReplay.h"
-#include "journal/WriteBoundary.h"
 #include "util/InstallLog.h"
+#include "util/LoggedUserInterface.h"
 #include "util/UserInterface.h"
 #include "util/Version.h"
 
@@ -48,6 +49,14 @@ QString told(const QString& what, const JournalReplay::Result& result)
     return text;
 }
 
+// The log of one undo, begun with the program's version and the game folder.
+void startLog(InstallLog& log, const HostPath& game, const QString& what)
+{
+    log.setGameFolder(game);
+    log.write(u"veltrane"_s, u"version "_s + QString::fromLatin1(kVersionText));
+    log.write(u"undo"_s, what + u" in "_s + game.display());
+}
+
 } // namespace
 
 UndoOperation::Outcome UndoOperation::offerRollback(const HostPath& game)
@@ -57,24 +66,24 @@ UndoOperation::Outcome UndoOperation::offerRollback(const HostPath& game)
     if (!interrupted)
         return Outcome::Nothing;
     InstallLog log(u"undo"_s, m_logCopy);
-    log.setGameFolder(game);
-    log.write(u"veltrane"_s, u"version "_s + QString::fromLatin1(kVersionText));
-    log.write(u"undo"_s, u"rollback of "_s + InstallHistory::describe(*interrupted) + u" in "_s +
-                             game.display());
-    if (!m_ui.askYesNo(u"An install into the game folder "_s + game.display() +
-                       u" did not finish: "_s + InstallHistory::describe(*interrupted) +
-                       u".\r\nThe program was ended before it was done. Put every file back as "
-                       u"it was before that install?"_s)) {
+    startLog(log, game, u"rollback of "_s + InstallHistory::describe(*interrupted));
+    // What the user is shown and answers goes to the log as well.
+    LoggedUserInterface ui(m_ui, log);
+    if (!ui.askYesNo(u"An install into the game folder "_s + game.display() +
+                     u" did not finish: "_s + InstallHistory::describe(*interrupted) +
+                     u".\r\nThe program was ended before it was done. Put every file back as "
+                     u"it was before that install?"_s)) {
         log.write(u"outcome"_s, u"declined"_s);
         return Outcome::Declined;
     }
-    m_ui.setBusy(true);
-    const WriteBoundary boundary({game});
-    const JournalReplay::Result result = JournalReplay(m_ui, game).undo(*interrupted, false);
-    m_ui.setBusy(false);
+    ui.setBusy(true);
+    InstallTransaction transaction(log, {game});
+    const JournalReplay::Result result =
+        JournalReplay(ui, transaction.files(), game).undo(*interrupted, false);
+    ui.setBusy(false);
     const bool whole = result.failed.isEmpty() && result.kept.isEmpty();
-    m_ui.showMessage(told(u"The install that did not finish has been taken back"_s, result),
-                     whole ? Icon::Information : Icon::Exclamation);
+    ui.showMessage(told(u"The install that did not finish has been taken back"_s, result),
+                   whole ? Icon::Information : Icon::Exclamation);
     log.write(u"outcome"_s, whole ? u"undone"_s : u"partly undone"_s);
     return whole ? Outcome::Undone : Outcome::Partly;
 }
@@ -85,9 +94,8 @@ UndoOperation::Outcome UndoOperation::undo(const HostPath& game, int index)
     if (index < 0 || index >= installs.size())
         return Outcome::Nothing;
     InstallLog log(u"undo"_s, m_logCopy);
-    log.setGameFolder(game);
-    log.write(u"veltrane"_s, u"version "_s + QString::fromLatin1(kVersionText));
-    log.write(u"undo"_s, InstallHistory::describe(installs[index]) + u" in "_s + game.display());
+    startLog(log, game, InstallHistory::describe(installs[index]));
+    LoggedUserInterface ui(m_ui, log);
     QString question = u"Undo the install "_s + InstallHistory::describe(installs[index]) +
                        u"?\r\nEvery file it replaced or removed is put back as it was before it, "
                        u"and what it added is removed."_s;
@@ -101,19 +109,19 @@ UndoOperation::Outcome UndoOperation::undo(const HostPath& game, int index)
                                      u"first:\r\n"_s;
         question += listed(newer);
     }
-    if (!m_ui.askYesNo(question)) {
+    if (!ui.askYesNo(question)) {
         log.write(u"outcome"_s, u"declined"_s);
         return Outcome::Declined;
     }
 
-    m_ui.setBusy(true);
-    const WriteBoundary boundary({game});
+    ui.setBusy(true);
+    InstallTransaction transaction(log, {game});
     QStringList texts;
     bool whole = true;
     for (int i = 0; i <= index; ++i) {
         // Nobody changed the files of an install cut short since: it is taken back as it is.
         const JournalReplay::Result result =
-            JournalReplay(m_ui, game).undo(installs[i], installs[i].finished);
+            JournalReplay(ui, transaction.files(), game).undo(installs[i], installs[i].finished);
         whole = whole && result.failed.isEmpty() && result.kept.isEmpty();
         texts.append(
             told(u"The install "_s + InstallHistory::describe(installs[i]) + u" has been undone"_s,
@@ -121,8 +129,8 @@ UndoOperation::Outcome UndoOperation::undo(const HostPath& game, int index)
         if (!result.failed.isEmpty())
             break; // an older install cannot be undone over what this one left
     }
-    m_ui.setBusy(false);
-    m_ui.showMessage(texts.join(u"\r\n\r\n"_s), whole ? Icon::Information : Icon::Exclamation);
+    ui.setBusy(false);
+    ui.showMessage(texts.join(u"\r\n\r\n"_s), whole ? Icon::Information : Icon::Exclamation);
     log.write(u"outcome"_s, whole ? u"undone"_s : u"partly undone"_s);
     return whole ? Outcome::Undone : Outcome::Partly;
 }

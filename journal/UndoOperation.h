@@ -1,7 +1,6 @@
 #pragma once
 
 #include "util/HostPath.h"
-#include "util/LoggedUserInterface.h"
 
 namespace veltrane {
 
@@ -30,8 +29,7 @@ public:
     Outcome undo(const HostPath& game, int index);
 
 private:
-    // What the user is shown and answers goes to the log as well.
-    LoggedUserInterface m_ui;
+    UserInterface& m_ui;
     QString m_logCopy;
 };
 

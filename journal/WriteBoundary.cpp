@@ -4,25 +4,7 @@ namespace fs = std::filesystem;
 
 namespace veltrane {
 
-namespace {
-thread_local WriteBoundary* currentBoundary = nullptr;
-} // namespace
-
-WriteBoundary::WriteBoundary(const std::vector<HostPath>& roots)
-    : m_guard(roots), m_previous(currentBoundary)
-{
-    currentBoundary = this;
-}
-
-WriteBoundary::~WriteBoundary()
-{
-    currentBoundary = m_previous;
-}
-
-WriteBoundary* WriteBoundary::current()
-{
-    return currentBoundary;
-}
+WriteBoundary::WriteBoundary(const std::vector<HostPath>& roots) : m_guard(roots) {}
 
 bool WriteBoundary::admits(const HostPath& path, PathGuard::LastName last)
 {

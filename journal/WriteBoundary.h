@@ -10,18 +10,13 @@
 namespace veltrane {
 
 // The folders that changes to files may reach while a piece of work runs: during an install
-// the game folder and the package folder. While a boundary lives, FileOps refuses, on this
-// thread, every change whose final path (symbolic links followed, dangling ones included)
-// lies outside its folders. Outside any boundary FileOps is not restricted: the serialiser
-// tool and tests of the helpers themselves change files where they are told to.
+// the game folder and the package folder. The install's FileChanges refuse every change whose
+// final path (symbolic links followed, dangling ones included) lies outside its folders.
+// FileChanges outside an install are not restricted: tests of the helpers themselves change
+// files where they are told to.
 class WriteBoundary {
 public:
     explicit WriteBoundary(const std::vector<HostPath>& roots);
-    ~WriteBoundary();
-    WriteBoundary(const WriteBoundary&) = delete;
-    WriteBoundary& operator=(const WriteBoundary&) = delete;
-
-    static WriteBoundary* current();
 
     // Whether a change of path may happen; with LastName::Keep the change acts on the name
     // itself (a rename, a removal, a new file put in place), not on what a link there leads
@@ -32,7 +27,6 @@ public:
 
 private:
     FolderGuard m_guard;
-    WriteBoundary* m_previous;
     // Folders found inside, so that the files of one folder do not each walk its path again.
     QHash<QString, bool> m_admittedFolders;
 };

@@ -1,49 +1,46 @@
 #include "ListReplacement.h"
 
-#include "journal/FileOps.h"
-#include "util/InstallLog.h"
+#include "journal/FileChanges.h"
 #include "util/UserInterface.h"
 
 using namespace Qt::StringLiterals;
 
 namespace veltrane {
 
-namespace {
+ListReplacement::ListReplacement(UserInterface& ui, FileChanges& files, HostPath list)
+    : m_ui(ui), m_files(files), m_list(std::move(list))
+{
+}
 
-void removeQuietly(const HostPath& path)
+void ListReplacement::removeQuietly(const HostPath& path)
 {
     try {
-        FileOps::removeFile(path);
+        m_files.removeFile(path);
     } catch (const FileError&) {
         // A passing name left behind holds nothing the game reads.
     }
 }
 
-} // namespace
-
-ListReplacement::ListReplacement(UserInterface& ui, HostPath list)
-    : m_ui(ui), m_list(std::move(list))
-{
-}
-
-ListReplacement::Outcome ListReplacement::replace(const std::function<bool(const HostPath&)>& make,
-                                                  const HostPath& backup, Backup kind)
+ListReplacement::Outcome
+ListReplacement::replace(const std::function<Expected<void>(const HostPath&)>& make,
+                         const HostPath& backup, Backup kind)
 {
     using Kind = Outcome::Kind;
     Outcome outcome;
-    const HostPath part = FileOps::passingName(m_list);
-    if (!make(part)) {
+    const HostPath part = FileChanges::passingName(m_list);
+    if (const Expected<void> made = make(part); !made) {
         removeQuietly(part);
         outcome.kind = Kind::NotMade;
+        outcome.error = made.failure();
         return outcome;
     }
     m_ui.processEvents();
 
     // With a backup to replace, the old list's second name is a passing one until the end.
-    const HostPath kept = kind == Backup::ReplacesOlder ? FileOps::passingName(backup) : backup;
+    const HostPath kept = kind == Backup::ReplacesOlder ? FileChanges::passingName(backup) : backup;
     if (kind != Backup::None) {
         try {
-            FileOps::linkOrCopy(m_list, kept);
+            m_files.linkOrCopy(m_list, kept);
         } catch (const FileError& error) {
             removeQuietly(part);
             outcome.kind = Kind::NotBackedUp;
@@ -54,7 +51,7 @@ ListReplacement::Outcome ListReplacement::replace(const std::function<bool(const
     }
 
     try {
-        FileOps::renameFile(part, m_list);
+        m_files.renameFile(part, m_list);
     } catch (const FileError& error) {
         removeQuietly(part);
         if (kind != Backup::None)
@@ -67,7 +64,7 @@ ListReplacement::Outcome ListReplacement::replace(const std::function<bool(const
 
     if (kind == Backup::ReplacesOlder) {
         try {
-            FileOps::renameFile(kept, backup);
+            m_files.renameFile(kept, backup);
         } catch (const FileError& error) {
             outcome.kind = Kind::BackupLeft;
             outcome.error = error;
@@ -75,12 +72,12 @@ ListReplacement::Outcome ListReplacement::replace(const std::function<bool(const
         }
         m_ui.processEvents();
     }
-    InstallLog::note(u"list"_s, m_list.display() + u" replaced"_s +
-                                    (kind == Backup::None
-                                         ? u", no backup kept"_s
-                                         : u"; backup "_s + (outcome.keptAs.isEmpty()
-                                                                 ? backup.display()
-                                                                 : outcome.keptAs.display())));
+    m_files.log(u"list"_s,
+                m_list.display() + u" replaced"_s +
+                    (kind == Backup::None
+                         ? u", no backup kept"_s
+                         : u"; backup "_s + (outcome.keptAs.isEmpty() ? backup.display()
+                                                                      : outcome.keptAs.display())));
     return outcome;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "util/FileError.h"
+#include "util/Expected.h"
 #include "util/HostPath.h"
 
 #include <functional>
@@ -8,6 +8,7 @@
 
 namespace veltrane {
 
+class FileChanges;
 class UserInterface;
 
 // Replaces one of the game's lists (the route list, a route's scenario list) so that its
@@ -20,7 +21,7 @@ public:
     struct Outcome {
         enum class Kind {
             Replaced,
-            NotMade,     // the new list failed; the list is as it was
+            NotMade,     // the new list failed; the list is as it was; error says why
             NotBackedUp, // no backup could be made; the list is as it was; error says why
             NotReplaced, // the new list could not take the name; the list is as it was
             BackupLeft,  // replaced, but the backup kept a passing name: error, keptAs
@@ -36,15 +37,17 @@ public:
         None,          // no backup is made
     };
 
-    ListReplacement(UserInterface& ui, HostPath list);
+    ListReplacement(UserInterface& ui, FileChanges& files, HostPath list);
 
-    // make writes the new list at the passing name it is given and says whether it is
-    // complete.
-    Outcome replace(const std::function<bool(const HostPath&)>& make, const HostPath& backup,
-                    Backup kind);
+    // make writes the new list at the passing name it is given, complete or failed.
+    Outcome replace(const std::function<Expected<void>(const HostPath&)>& make,
+                    const HostPath& backup, Backup kind);
 
 private:
+    void removeQuietly(const HostPath& path);
+
     UserInterface& m_ui;
+    FileChanges& m_files;
     HostPath m_list;
 };
 

@@ -1,5 +1,6 @@
 #include "PackageArchive.h"
 
+#include "PackageFolder.h"
 #include "util/PathGuard.h"
 #include "util/WindowsPath.h"
 
@@ -511,22 +512,9 @@ private:
     QSet<QString> m_made;
 };
 
-// Whether a folder looks like a package folder: its markers or its game tree are there.
-bool holdsPackage(const HostPath& folder)
-{
-    std::error_code error;
-    for (const QString& marker : {u"Veltrane.xxx"_s, u"Scenario.zzz"_s}) {
-        const QString name = folder.matchEntry(marker);
-        if (!name.isEmpty() && fs::is_regular_file(folder.child(name).fs(), error))
-            return true;
-    }
-    const QString game = folder.matchEntry(u"Rail Simulator"_s);
-    return !game.isEmpty() && fs::is_directory(folder.child(game).fs(), error);
-}
-
 HostPath packageRootIn(const HostPath& folder)
 {
-    if (holdsPackage(folder))
+    if (PackageFolder::identify(folder))
         return folder;
     // Archives often hold the package folder itself; other things beside it (a read-me, a
     // "__MACOSX" folder) do not make that one less clear.
@@ -535,7 +523,7 @@ HostPath packageRootIn(const HostPath& folder)
     for (fs::directory_iterator it(folder.fs(), error), end; !error && it != end;
          it.increment(error)) {
         const HostPath candidate = HostPath::fromFs(it->path());
-        if (!fs::is_directory(it->symlink_status(error)) || !holdsPackage(candidate))
+        if (!fs::is_directory(it->symlink_status(error)) || !PackageFolder::identify(candidate))
             continue;
         if (!found.isEmpty())
             return folder;

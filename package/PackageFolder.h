@@ -1,24 +1,19 @@
 #pragma once
 
+#include "util/HostPath.h"
 #include "util/PackageKind.h"
 
-#include <QString>
+#include <optional>
 
 namespace veltrane {
 
-// What a package folder holds, from its marker files, and where the game is looked for when
-// the user has not said.
+// What a package folder holds, by its marker files.
 namespace PackageFolder {
 
-// The kind its marker files make it: Veltrane.xxx a route, Scenario.zzz a scenario, else
-// assets. folder is in the program's path form.
-PackageKind kindOf(const QString& folder);
-// Whether it holds a package at all: a marker file or a "Rail Simulator" folder.
-bool holdsPackage(const QString& folder);
-
-// "c:\program files\Rail Simulator" when RailSim.exe is there, else the first game found where
-// Linux users keep it; empty when none.
-QString defaultGameFolder();
+// The one rule for whether a package lies in a folder, and of which kind: Veltrane.xxx makes
+// it a route, Scenario.zzz a scenario, and a "Rail Simulator" folder without either makes it
+// assets. Nothing when it holds none of them.
+std::optional<PackageKind> identify(const HostPath& folder);
 
 } // namespace PackageFolder
 

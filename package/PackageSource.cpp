@@ -1,6 +1,7 @@
 #include "PackageSource.h"
 
 #include "PackageArchive.h"
+#include "PackageFolder.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -22,10 +23,14 @@ void PackageSource::open(const HostPath& unpackParent)
         m_archive->unpack(unpackParent);
 }
 
-QString PackageSource::folder() const
+const HostPath& PackageSource::folder() const
 {
-    const HostPath& folder = m_archive ? m_archive->packageRoot() : m_given;
-    return QDir::toNativeSeparators(folder.toString());
+    return m_archive ? m_archive->packageRoot() : m_given;
+}
+
+std::optional<PackageKind> PackageSource::kind() const
+{
+    return PackageFolder::identify(folder());
 }
 
 QString PackageSource::name() const

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "util/HostPath.h"
+#include "util/PackageKind.h"
 
 #include <QString>
 #include <memory>
+#include <optional>
 
 namespace veltrane {
 
@@ -27,8 +29,10 @@ public:
     // may not be unpacked), having written nothing that stays.
     void open(const HostPath& unpackParent);
 
-    // The package folder in the program's path form; for an archive, once it is open.
-    QString folder() const;
+    // The package folder; for an archive, once it is open.
+    const HostPath& folder() const;
+    // What the folder holds: nothing when no package lies there.
+    std::optional<PackageKind> kind() const;
     // As the user knows the package: the folder's name or the archive's.
     QString name() const;
     // Whether its files may be moved into the game: an unpacked archive's.

@@ -77,11 +77,15 @@ ProcessResult ProcessRunner::run(const HostPath& program, const QStringList& arg
     });
 #endif
     const QString commandLine = (QStringList{program.display()} + arguments).join(u' ');
-    InstallLog::note(u"program"_s, u"started: "_s + commandLine);
+    const auto note = [&options](const QString& text) {
+        if (options.log)
+            options.log->write(u"program"_s, text);
+    };
+    note(u"started: "_s + commandLine);
     process.start();
     ProcessResult result;
     if (!process.waitForStarted(-1)) {
-        InstallLog::note(u"program"_s, result.failure() + u": "_s + commandLine);
+        note(result.failure() + u": "_s + commandLine);
         return result;
     }
     result.processId = process.processId();
@@ -114,9 +118,8 @@ ProcessResult ProcessRunner::run(const HostPath& program, const QStringList& arg
         keepTail(result.errorOutput, process.readAllStandardError());
     result.exitedNormally = process.exitStatus() == QProcess::NormalExit;
     result.exitCode = process.exitCode();
-    InstallLog::note(u"program"_s, (result.succeeded() ? u"ended well"_s : result.failure()) +
-                                       u" (exit status "_s + QString::number(result.exitCode) +
-                                       u"): "_s + commandLine);
+    note((result.succeeded() ? u"ended well"_s : result.failure()) + u" (exit status "_s +
+         QString::number(result.exitCode) + u"): "_s + commandLine);
     return result;
 }
 

@@ -6,6 +6,7 @@
 
 namespace veltrane {
 
+class InstallLog;
 class UserInterface;
 
 enum class WindowStyle { Hidden, NormalFocus };
@@ -20,6 +21,8 @@ struct RunOptions {
     bool endOnClose = false;
     // Keep what the program writes to its error output, for the message of a failure.
     bool keepErrorOutput = false;
+    // The install's log, which names every program run and how it ended; none outside one.
+    InstallLog* log = nullptr;
 };
 
 struct ProcessResult {

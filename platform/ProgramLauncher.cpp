@@ -4,31 +4,46 @@
 
 namespace veltrane {
 
+std::optional<LaunchCommand> ProgramLauncher::command(const Program& program,
+                                                      const QList<ProgramArgument>& arguments,
+                                                      const HostPath& workingFolder)
+{
+    LaunchCommand command{program.path, {}, workingFolder};
+    if (program.needsWine) {
+        command.program = Wine::program();
+        // A Windows program started in a folder no drive holds would start elsewhere.
+        if (command.program.isEmpty() || !Wine::toWindowsPath(workingFolder))
+            return std::nullopt;
+        command.arguments.append(program.path.toString());
+    }
+    for (const ProgramArgument& argument : arguments) {
+        if (argument.path.isEmpty()) {
+            command.arguments.append(argument.text);
+        } else if (program.needsWine) {
+            const std::optional<QString> windowsPath = Wine::toWindowsPath(argument.path);
+            if (!windowsPath)
+                return std::nullopt;
+            command.arguments.append(argument.text + *windowsPath);
+        } else {
+            command.arguments.append(argument.text + argument.path.toString());
+        }
+    }
+    return command;
+}
+
+ProcessResult ProgramLauncher::run(const LaunchCommand& command, const RunOptions& options,
+                                   UserInterface& ui)
+{
+    return ProcessRunner::run(command.program, command.arguments, command.workingFolder, options,
+                              ui);
+}
+
 ProcessResult ProgramLauncher::run(const Program& program, const QList<ProgramArgument>& arguments,
                                    const HostPath& workingFolder, const RunOptions& options,
                                    UserInterface& ui)
 {
-    QStringList words;
-    for (const ProgramArgument& argument : arguments) {
-        if (argument.path.isEmpty()) {
-            words.append(argument.text);
-        } else if (program.needsWine) {
-            // A path that no drive of the prefix holds cannot be named to the program.
-            const std::optional<QString> windowsPath = Wine::toWindowsPath(argument.path);
-            if (!windowsPath)
-                return {};
-            words.append(argument.text + *windowsPath);
-        } else {
-            words.append(argument.text + argument.path.toString());
-        }
-    }
-    if (!program.needsWine)
-        return ProcessRunner::run(program.path, words, workingFolder, options, ui);
-    const HostPath wine = Wine::program();
-    if (wine.isEmpty())
-        return {};
-    words.prepend(program.path.toString());
-    return ProcessRunner::run(wine, words, workingFolder, options, ui);
+    const std::optional<LaunchCommand> prepared = command(program, arguments, workingFolder);
+    return prepared ? run(*prepared, options, ui) : ProcessResult();
 }
 
 } // namespace veltrane

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QString>
+#include <optional>
 
 namespace veltrane {
 
@@ -21,11 +22,26 @@ struct ProgramArgument {
     }
 };
 
+// What is started: the program of this host (wine, for a Windows program) with its words.
+struct LaunchCommand {
+    HostPath program;
+    QStringList arguments;
+    HostPath workingFolder;
+};
+
 // Runs a program that ProgramSearch found: directly, or under Wine.
 namespace ProgramLauncher {
 
-// Under Wine, a path argument that no drive of the prefix holds keeps the program from
-// being started.
+// The command that runs program with arguments in workingFolder, each path worked out once
+// in the form the program sees it. Nothing under Wine when Wine is not installed or when no
+// drive of the prefix holds a path argument or the working folder: the program could not
+// reach it.
+std::optional<LaunchCommand> command(const Program& program,
+                                     const QList<ProgramArgument>& arguments,
+                                     const HostPath& workingFolder);
+
+ProcessResult run(const LaunchCommand& command, const RunOptions& options, UserInterface& ui);
+// Both in one; a command that cannot be had is a program that was not started.
 ProcessResult run(const Program& program, const QList<ProgramArgument>& arguments,
                   const HostPath& workingFolder, const RunOptions& options, UserInterface& ui);
 

@@ -18,7 +18,7 @@ platform  util
 journal   util
 batch     util platform journal
 stock     util serz platform journal
-package   util platform
+package   util
 tree      util platform journal
 lists     util journal
 install   util serz platform journal batch stock package tree lists

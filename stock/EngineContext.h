@@ -1,23 +1,27 @@
 #pragma once
 
-#include <QString>
+#include "util/HostPath.h"
 
 namespace veltrane {
 
 struct AppState;
+class FileChanges;
 class UserInterface;
 class WorkReport;
 
 // What the install flows and the stock makers work with: the program-wide state, the way to
-// the user, the program's (the package's) folder in the program's path form, and the report
-// of what was done and what failed.
+// the user, the install's file changes, the package's folder and the folder of the install's
+// working files, and the report of what was done and what failed.
 struct EngineContext {
     AppState& state;
     UserInterface& ui;
-    QString packageFolder;
+    FileChanges& files;
+    // The game folder, mapped once where the install began.
+    HostPath game;
+    HostPath packageFolder;
     // Where the install's working files go (Scenarios.xml, Tempfiles): the package folder, or
     // a folder of the install's own when the package folder may not be written to.
-    QString workFolder;
+    HostPath workFolder;
     WorkReport& report;
 };
 

@@ -23,8 +23,7 @@ bool NumberVariantMaker::make(const QString& folder, const QString& baseName, co
     try {
         conversion.prepareWorkFolder();
         QString codeTemplate;
-        readTextFile(ui, HostPath::fromProgramPath(m_context.packageFolder + u"\\UKCode.txt"_s),
-                     codeTemplate);
+        readTextFile(ui, m_context.packageFolder.mappedChild(u"UKCode.txt"_s), codeTemplate);
         const RequirementLine line(requirementLine);
 
         conversion.copyBase();

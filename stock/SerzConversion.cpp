@@ -1,7 +1,7 @@
 #include "SerzConversion.h"
 
 #include "EngineContext.h"
-#include "journal/FileOps.h"
+#include "journal/FileChanges.h"
 #include "platform/ProgramLauncher.h"
 #include "platform/Wine.h"
 #include "serz/BinaryDecoder.h"
@@ -61,12 +61,13 @@ qint64 timeLimit(const HostPath& input)
 ProcessResult convert(EngineContext& context, const HostPath& input, const QString& kind,
                       const HostPath& output)
 {
-    const HostPath folder = HostPath::fromProgramPath(context.packageFolder);
+    const HostPath& folder = context.packageFolder;
     RunOptions options;
     options.window = WindowStyle::Hidden;
     options.timeLimit = timeLimit(input);
     options.endOnClose = true;
     options.keepErrorOutput = true;
+    options.log = context.files.installLog();
     ProcessResult result;
     if (const auto program = serializer(folder, input, output)) {
         result = ProgramLauncher::run(
@@ -100,19 +101,19 @@ bool SerzConversion::readsBack(const HostPath& bin)
     return file.error() == QFileDevice::NoError && serz::BinaryDecoder::decode(bytes).has_value();
 }
 
-QString SerzConversion::workFolder(const QString& workingFolder)
+HostPath SerzConversion::workFolder(const HostPath& workingFolder)
 {
-    return workingFolder + u"\\Tempfiles"_s;
+    return workingFolder.mappedChild(u"Tempfiles"_s);
 }
 
-QString SerzConversion::workFile(const QString& workingFolder, const QString& fileName)
+HostPath SerzConversion::workFile(const HostPath& workingFolder, const QString& fileName)
 {
-    return workFolder(workingFolder) + u'\\' + fileName;
+    return workFolder(workingFolder).mappedChild(fileName);
 }
 
-void SerzConversion::prepareWorkFolder(const QString& workingFolder)
+void SerzConversion::prepareWorkFolder(FileChanges& files, const HostPath& workingFolder)
 {
-    const HostPath folder = HostPath::fromProgramPath(workFolder(workingFolder));
+    const HostPath folder = workFolder(workingFolder);
     // The serialiser writes into it, unchecked: it must be a folder of the package, never a
     // link that leads elsewhere.
     std::error_code error;
@@ -120,8 +121,8 @@ void SerzConversion::prepareWorkFolder(const QString& workingFolder)
     if (std::filesystem::is_directory(status))
         return;
     if (std::filesystem::exists(status))
-        FileOps::removeFile(folder);
-    FileOps::makeFolder(folder);
+        files.removeFile(folder);
+    files.makeFolder(folder);
 }
 
 } // namespace veltrane

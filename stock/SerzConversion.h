@@ -8,6 +8,7 @@
 namespace veltrane {
 
 struct EngineContext;
+class FileChanges;
 
 // Every conversion by the game's serialiser is run the same way, so that callers only name
 // the files: `serz.exe IN xml:OUT` or `serz.exe IN bin:OUT`, found by the ordinary program
@@ -26,11 +27,11 @@ ProcessResult toBin(EngineContext& context, const HostPath& xml, const HostPath&
 bool readsBack(const HostPath& bin);
 
 // The work folder of blueprint conversions, with one spelling of its name.
-QString workFolder(const QString& workingFolder);
-QString workFile(const QString& workingFolder, const QString& fileName);
+HostPath workFolder(const HostPath& workingFolder);
+HostPath workFile(const HostPath& workingFolder, const QString& fileName);
 // Creates the work folder when it is missing, in place of anything else of its name;
 // throws FileError.
-void prepareWorkFolder(const QString& workingFolder);
+void prepareWorkFolder(FileChanges& files, const HostPath& workingFolder);
 
 } // namespace SerzConversion
 

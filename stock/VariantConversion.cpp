@@ -2,7 +2,7 @@
 
 #include "EngineContext.h"
 #include "SerzConversion.h"
-#include "journal/FileOps.h"
+#include "journal/FileChanges.h"
 #include "journal/TextFileWriter.h"
 #include "util/AppState.h"
 #include "util/FileError.h"
@@ -21,7 +21,7 @@ VariantConversion::VariantConversion(EngineContext& context, QString folder, QSt
 
 HostPath VariantConversion::workFile(const QString& name) const
 {
-    return HostPath::fromProgramPath(SerzConversion::workFile(m_context.workFolder, name));
+    return SerzConversion::workFile(m_context.workFolder, name);
 }
 
 QString VariantConversion::variantName() const
@@ -32,12 +32,12 @@ QString VariantConversion::variantName() const
 void VariantConversion::removeStale(const HostPath& path)
 {
     if (fileExists(path))
-        FileOps::removeFile(path);
+        m_context.files.removeFile(path);
 }
 
 void VariantConversion::prepareWorkFolder()
 {
-    SerzConversion::prepareWorkFolder(m_context.workFolder);
+    SerzConversion::prepareWorkFolder(m_context.files, m_context.workFolder);
 }
 
 void VariantConversion::copyBase()
@@ -45,7 +45,7 @@ void VariantConversion::copyBase()
     const HostPath copy = workFile(m_baseName + u".bin"_s);
     // A copy that cannot be replaced in place must not be converted instead of this base.
     removeStale(copy);
-    FileOps::copyFile(HostPath::fromProgramPath(m_folder + m_baseName + u".bin"_s), copy);
+    m_context.files.copyFile(HostPath::fromProgramPath(m_folder + m_baseName + u".bin"_s), copy);
     m_context.ui.processEvents();
 }
 
@@ -65,7 +65,8 @@ QString VariantConversion::convertBase()
 
 bool VariantConversion::writeVariantXml(const QString& doc)
 {
-    const bool written = writeTextFile(m_context.ui, workFile(variantName() + u".xml"_s), doc);
+    const bool written =
+        writeTextFile(m_context.files, m_context.ui, workFile(variantName() + u".xml"_s), doc).ok();
     m_context.ui.processEvents();
     return written;
 }
@@ -79,7 +80,7 @@ QString VariantConversion::convertVariant()
     if (!result.succeeded())
         return result.failure();
     // An empty file or one that does not read back would be a broken blueprint in the game.
-    if (!fileExists(bin) || FileOps::fileSize(bin) == 0)
+    if (!fileExists(bin) || FileChanges::fileSize(bin) == 0)
         return u"it made an empty file"_s;
     if (!SerzConversion::readsBack(bin))
         return u"what it made does not read back as a blueprint"_s;
@@ -90,8 +91,8 @@ void VariantConversion::installVariant()
 {
     m_context.ui.processEvents();
     // Replaces a file of the variant's name whole, or leaves it.
-    FileOps::copyFile(workFile(variantName() + u".bin"_s),
-                      HostPath::fromProgramPath(m_folder + variantName() + u".bin"_s));
+    m_context.files.copyFile(workFile(variantName() + u".bin"_s),
+                             HostPath::fromProgramPath(m_folder + variantName() + u".bin"_s));
 }
 
 void VariantConversion::reportError(const std::exception& error, const QString& suffix)

@@ -39,7 +39,7 @@ private:
     QString variantName() const;
     HostPath workFile(const QString& name) const;
     // A conversion result left by an earlier run must never pass for this run's.
-    static void removeStale(const HostPath& path);
+    void removeStale(const HostPath& path);
 
     EngineContext& m_context;
     QString m_folder;

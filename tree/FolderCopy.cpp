@@ -2,7 +2,7 @@
 
 #include "TargetFolder.h"
 #include "TreeMerge.h"
-#include "journal/FileOps.h"
+#include "journal/FileChanges.h"
 #include "platform/AttributeClearer.h"
 #include "platform/ProcessRunner.h"
 #include "util/PathGuard.h"
@@ -54,7 +54,7 @@ public:
             // The walk matched each name on the way: nothing is mapped again.
             const HostPath destination = names.entryFor(source.fileName());
             if (!isFolder) {
-                placeFile(destination, [&] { FileOps::copyFile(source, destination); });
+                placeFile(destination, [&] { m_files.copyFile(source, destination); });
             } else if (enterFolder(destination)) {
                 chain.push_back(source.fs());
                 copy(source, destination, chain);
@@ -103,8 +103,8 @@ private:
 
 } // namespace
 
-FolderCopy::FolderCopy(UserInterface& ui, WorkReport* report, QString step)
-    : m_ui(ui), m_report(report), m_step(std::move(step))
+FolderCopy::FolderCopy(UserInterface& ui, FileChanges& files, WorkReport* report, QString step)
+    : m_ui(ui), m_files(files), m_report(report), m_step(std::move(step))
 {
 }
 
@@ -113,10 +113,10 @@ qint64 FolderCopy::copyFolder(const HostPath& source, const HostPath& destinatio
     const fs::path from = TreeMerge::checkedSource(source);
     std::error_code error;
     if (!fs::is_directory(destination.fs(), error))
-        FileOps::makeFolder(destination);
+        m_files.makeFolder(destination);
 
     const HostPath root = HostPath::fromFs(from);
-    TreeCopy tree(m_ui, root, overwrite, m_report, m_step);
+    TreeCopy tree(m_ui, m_files, root, overwrite, m_report, m_step);
     std::vector<fs::path> chain{from};
     tree.startProgress(tree.count(root, chain));
     tree.copy(root, destination, chain);
@@ -126,12 +126,12 @@ qint64 FolderCopy::copyFolder(const HostPath& source, const HostPath& destinatio
 void FolderCopy::removeFolder(const HostPath& folder)
 {
     try {
-        FileOps::removeTree(folder);
+        m_files.removeTree(folder);
     } catch (const FileError&) {
         // Read-only contents are deleted too; make them writable and try once more.
         try {
             AttributeClearer::makeWritable(folder, RunOptions{false, WindowStyle::Hidden}, m_ui);
-            FileOps::removeTree(folder);
+            m_files.removeTree(folder);
         } catch (const FileError&) {
         }
     }

@@ -6,6 +6,7 @@
 
 namespace veltrane {
 
+class FileChanges;
 class UserInterface;
 class WorkReport;
 
@@ -15,7 +16,8 @@ class FolderCopy {
 public:
     // With a report, a file or folder that cannot be copied is reported under step and the
     // copy goes on with the rest; without one, the first failure ends the copy.
-    explicit FolderCopy(UserInterface& ui, WorkReport* report = nullptr, QString step = {});
+    FolderCopy(UserInterface& ui, FileChanges& files, WorkReport* report = nullptr,
+               QString step = {});
 
     // Copies the contents of source into destination, creating destination (one level) and
     // missing folders; existing folders are merged whatever their letter case, existing
@@ -30,6 +32,7 @@ public:
 
 private:
     UserInterface& m_ui;
+    FileChanges& m_files;
     WorkReport* m_report;
     QString m_step;
 };

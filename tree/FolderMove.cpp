@@ -3,7 +3,7 @@
 #include "FolderCopy.h"
 #include "TargetFolder.h"
 #include "TreeMerge.h"
-#include "journal/FileOps.h"
+#include "journal/FileChanges.h"
 #include "util/FileError.h"
 #include "util/PathGuard.h"
 
@@ -46,15 +46,15 @@ public:
                     real ? fs::status(*real, error) : fs::file_status(fs::file_type::not_found);
                 const bool inside = real && PathGuard::isWithin(*real, m_root.fs());
                 if (inside && fs::is_regular_file(status)) {
-                    FileOps::copyFile(HostPath::fromFs(*real), link);
+                    m_files.copyFile(HostPath::fromFs(*real), link);
                     ++m_total;
                     return;
                 }
-                FileOps::removeFile(link);
+                m_files.removeFile(link);
                 // A folder that holds the link itself would be copied into itself.
                 if (inside && fs::is_directory(status) &&
                     !PathGuard::isWithin(link.parent().fs(), *real))
-                    m_total += FolderCopy(m_ui, m_report, m_step)
+                    m_total += FolderCopy(m_ui, m_files, m_report, m_step)
                                    .copyFolder(HostPath::fromFs(*real), link, true);
             });
         }
@@ -71,7 +71,7 @@ public:
                 if (enterFolder(destination))
                     move(source, destination);
             } else if (fs::is_regular_file(status)) {
-                placeFile(destination, [&] { FileOps::moveFile(source, destination); });
+                placeFile(destination, [&] { m_files.moveFile(source, destination); });
             }
         });
     }
@@ -94,8 +94,8 @@ private:
 
 } // namespace
 
-FolderMove::FolderMove(UserInterface& ui, WorkReport* report, QString step)
-    : m_ui(ui), m_report(report), m_step(std::move(step))
+FolderMove::FolderMove(UserInterface& ui, FileChanges& files, WorkReport* report, QString step)
+    : m_ui(ui), m_files(files), m_report(report), m_step(std::move(step))
 {
 }
 
@@ -109,10 +109,10 @@ qint64 FolderMove::moveFolder(const HostPath& source, const HostPath& destinatio
                                                     destination.display() + u')');
     std::error_code error;
     if (!fs::is_directory(destination.fs(), error))
-        FileOps::makeFolder(destination);
+        m_files.makeFolder(destination);
 
     const HostPath root = HostPath::fromFs(from);
-    TreeMove tree(m_ui, root, overwrite, m_report, m_step);
+    TreeMove tree(m_ui, m_files, root, overwrite, m_report, m_step);
     tree.survey(root);
     tree.settleLinks();
     tree.startProgress(tree.total());

@@ -6,6 +6,7 @@
 
 namespace veltrane {
 
+class FileChanges;
 class UserInterface;
 class WorkReport;
 
@@ -17,11 +18,12 @@ class FolderMove {
 public:
     // With a report, a file or folder that cannot be moved is reported under step and the
     // move goes on with the rest; without one, the first failure ends it.
-    explicit FolderMove(UserInterface& ui, WorkReport* report = nullptr, QString step = {});
+    FolderMove(UserInterface& ui, FileChanges& files, WorkReport* report = nullptr,
+               QString step = {});
 
     // Moves the files of source into destination, creating destination (one level) and
     // missing folders; existing folders are merged whatever their letter case, existing files
-    // are replaced when overwrite is true, each as FileOps::moveFile() replaces it. A symbolic
+    // are replaced when overwrite is true, each as FileChanges::moveFile() replaces it. A symbolic
     // link in source is first replaced by a copy of what it leads to where that lies inside
     // source, and left out otherwise, as FolderCopy follows links. Permission denied throws
     // FileError and abandons the rest. The folders of source stay behind, emptied of what was
@@ -30,6 +32,7 @@ public:
 
 private:
     UserInterface& m_ui;
+    FileChanges& m_files;
     WorkReport* m_report;
     QString m_step;
 };

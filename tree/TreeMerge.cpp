@@ -1,6 +1,6 @@
 #include "TreeMerge.h"
 
-#include "journal/FileOps.h"
+#include "journal/FileChanges.h"
 #include "util/PathGuard.h"
 
 namespace fs = std::filesystem;
@@ -8,9 +8,9 @@ using namespace Qt::StringLiterals;
 
 namespace veltrane {
 
-TreeMerge::TreeMerge(UserInterface& ui, HostPath root, bool overwrite, WorkReport* report,
-                     QString step)
-    : m_ui(ui), m_root(std::move(root)), m_report(report), m_step(std::move(step)),
+TreeMerge::TreeMerge(UserInterface& ui, FileChanges& files, HostPath root, bool overwrite,
+                     WorkReport* report, QString step)
+    : m_ui(ui), m_files(files), m_root(std::move(root)), m_report(report), m_step(std::move(step)),
       m_overwrite(overwrite)
 {
 }
@@ -45,7 +45,7 @@ bool TreeMerge::enterFolder(const HostPath& destination)
 {
     std::error_code error;
     return fs::is_directory(fs::symlink_status(destination.fs(), error)) ||
-           attempt(destination, [&] { FileOps::makeFolder(destination); });
+           attempt(destination, [&] { m_files.makeFolder(destination); });
 }
 
 void TreeMerge::startProgress(qint64 total)

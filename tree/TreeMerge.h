@@ -10,12 +10,15 @@
 
 namespace veltrane {
 
+class FileChanges;
+
 // What the folder copy and the folder move share while they merge a tree into the game: the
 // check of the source folder, the going on after a failure, the folders made on the way and
 // the count and progress of the files placed.
 class TreeMerge {
 public:
-    TreeMerge(UserInterface& ui, HostPath root, bool overwrite, WorkReport* report, QString step);
+    TreeMerge(UserInterface& ui, FileChanges& files, HostPath root, bool overwrite,
+              WorkReport* report, QString step);
     ~TreeMerge();
     TreeMerge(const TreeMerge&) = delete;
     TreeMerge& operator=(const TreeMerge&) = delete;
@@ -82,6 +85,7 @@ protected:
     }
 
     UserInterface& m_ui;
+    FileChanges& m_files;
     const HostPath m_root;
     WorkReport* m_report;
     const QString m_step;

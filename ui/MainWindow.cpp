@@ -3,11 +3,12 @@
 #include "GameFolderDialog.h"
 #include "MessageBoxes.h"
 #include "MissingStockReport.h"
+#include "PackageChooser.h"
 #include "Twips.h"
+#include "install/GameFolder.h"
 #include "install/InstallOperation.h"
 #include "journal/InstallHistory.h"
 #include "journal/UndoOperation.h"
-#include "package/PackageFolder.h"
 #include "package/PackageSource.h"
 #include "util/FileError.h"
 #include "util/TextFile.h"
@@ -32,7 +33,7 @@ using namespace Qt::StringLiterals;
 namespace veltrane {
 
 MainWindow::MainWindow(QString packageFolder, QWidget* parent)
-    : QWidget(parent), m_packageFolder(std::move(packageFolder)),
+    : QWidget(parent), m_package(std::make_unique<PackageSource>(packageFolder)),
       m_gamePathEdit(new QLineEdit(this)), m_pathLabel(new QLabel(u"Rail Simulator Path"_s, this)),
       m_browseButton(new QPushButton(u"....."_s, this)),
       m_installButton(new QPushButton(u"Install Route"_s, this)),
@@ -109,30 +110,14 @@ void MainWindow::askForPackageWhenNone()
         choosePackage();
 }
 
+const HostPath& MainWindow::packageFolder() const
+{
+    return m_package->folder();
+}
+
 bool MainWindow::choosePackage()
 {
-    QMessageBox box(QMessageBox::Question, MessageBoxes::caption(),
-                    u"There is no package to install in "_s +
-                        QDir::toNativeSeparators(m_packageFolder) +
-                        u".\nChoose the package: its unzipped folder, or the zip archive it "
-                        u"came in."_s,
-                    QMessageBox::Cancel, this);
-    QPushButton* folderButton = box.addButton(u"Package Folder..."_s, QMessageBox::AcceptRole);
-    QPushButton* archiveButton = box.addButton(u"Zip Archive..."_s, QMessageBox::AcceptRole);
-    box.setDefaultButton(folderButton);
-    MessageBoxes::trace("question:", box.text());
-    box.exec();
-    QString chosen;
-    // Qt's own dialog: the same on every desktop, and reachable by the tests.
-    const auto options = QFileDialog::DontUseNativeDialog;
-    if (box.clickedButton() == folderButton)
-        chosen = QFileDialog::getExistingDirectory(this, u"Choose the Package Folder"_s,
-                                                   QDir::homePath(),
-                                                   options | QFileDialog::ShowDirsOnly);
-    else if (box.clickedButton() == archiveButton)
-        chosen =
-            QFileDialog::getOpenFileName(this, u"Choose the Package Archive"_s, QDir::homePath(),
-                                         u"Zip archives (*.zip *.ZIP)"_s, nullptr, options);
+    const QString chosen = PackageChooser::choose(this, m_package->folder());
     if (chosen.isEmpty())
         return false;
 
@@ -167,7 +152,6 @@ bool MainWindow::openPackage(const QString& given)
                     Icon::Exclamation);
         return false;
     }
-    m_packageFolder = package->folder();
     m_package = std::move(package);
     detectPackageKind();
     return true;
@@ -213,19 +197,20 @@ void MainWindow::undoInstall(int index)
 void MainWindow::fillGamePath()
 {
     if (m_state.GamePath.isEmpty())
-        m_state.GamePath = PackageFolder::defaultGameFolder();
+        m_state.GamePath = GameFolder::defaultFolder();
     m_gamePathEdit->setText(m_state.GamePath);
 }
 
 void MainWindow::detectPackageKind()
 {
-    m_hasPackage = PackageFolder::holdsPackage(m_packageFolder);
+    const std::optional<PackageKind> kind = m_package->kind();
+    m_hasPackage = kind.has_value();
     if (!m_hasPackage) {
         // Nothing to install here: the button asks for a package instead.
         m_installButton->setText(u"Choose Package..."_s);
         return;
     }
-    m_packageKind = PackageFolder::kindOf(m_packageFolder);
+    m_packageKind = *kind;
     switch (m_packageKind) {
     case PackageKind::Route:
         m_installButton->setText(u"Install Route"_s);
@@ -270,13 +255,13 @@ void MainWindow::install()
         return;
     }
     m_installing = true;
-    InstallOperation operation(m_state, *this, m_packageFolder);
+    InstallRequest request = InstallRequest::forPackage(*m_package, m_packageKind);
+    request.setGame(m_gamePathEdit->text());
+    request.logCopy = m_logCopy;
     // The files are copied, never moved, even from an unpacked archive: the window stays open
     // for another try, which must find the whole package again.
-    if (m_package)
-        operation.setPackageName(m_package->name());
-    operation.setLogCopy(m_logCopy);
-    const auto outcome = operation.run(m_packageKind, m_gamePathEdit->text());
+    request.packageMovable = false;
+    const auto outcome = InstallOperation(m_state, *this, std::move(request)).run();
     m_installing = false;
     // After a warning the window stays open, so that the install can be run again.
     if (outcome == InstallOperation::Outcome::Completed || m_closeRequested)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "util/AppState.h"
+#include "util/HostPath.h"
 #include "util/PackageKind.h"
 #include "util/UserInterface.h"
 
@@ -42,7 +43,7 @@ public:
 
     PackageKind packageKind() const { return m_packageKind; }
     AppState& state() { return m_state; }
-    const QString& packageFolder() const { return m_packageFolder; }
+    const HostPath& packageFolder() const;
 
     QLineEdit* gamePathEdit() const { return m_gamePathEdit; }
     QLabel* pathLabel() const { return m_pathLabel; }
@@ -77,8 +78,8 @@ private:
     void fillGamePath();
     void detectPackageKind();
 
-    QString m_packageFolder;
-    std::unique_ptr<PackageSource> m_package; // a package given or chosen
+    // The program's folder, or a package given or chosen.
+    std::unique_ptr<PackageSource> m_package;
     bool m_hasPackage = false;
     QString m_logCopy;
     AppState m_state;

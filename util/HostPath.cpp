@@ -56,17 +56,9 @@ QString matchIn(const QString& hostFolder, const QString& name)
 }
 
 #ifndef Q_OS_WIN
-QString mapped(const QString& path)
+// rest, "/"-separated, mapped below the host folder resolved (empty for the current folder).
+QString mappedBelow(QString resolved, const QString& rest, const QString& path)
 {
-    QString rest = path;
-    rest.replace(u'\\', u'/');
-    QString resolved;
-    if (WindowsPath::startsWithDrive(rest)) {
-        resolved = HostPath::driveFolder(rest[0]).toString();
-        rest = rest.mid(2);
-    } else if (rest.startsWith(u'/')) {
-        resolved = u"/"_s;
-    }
     // Most paths are spelt as they are on disk: one lstat then answers for every name.
     {
         QStringView tail = rest;
@@ -99,6 +91,20 @@ QString mapped(const QString& path)
         resolved = path.isEmpty() ? QString() : u"."_s;
     return resolved;
 }
+
+QString mappedPath(const QString& path)
+{
+    QString rest = path;
+    rest.replace(u'\\', u'/');
+    QString resolved;
+    if (WindowsPath::startsWithDrive(rest)) {
+        resolved = HostPath::driveFolder(rest[0]).toString();
+        rest = rest.mid(2);
+    } else if (rest.startsWith(u'/')) {
+        resolved = u"/"_s;
+    }
+    return mappedBelow(resolved, rest, path);
+}
 #endif
 
 } // namespace
@@ -108,7 +114,7 @@ HostPath HostPath::fromProgramPath(const QString& programPath)
 #ifdef Q_OS_WIN
     return HostPath(fsPathOf(programPath));
 #else
-    return HostPath(fsPathOf(mapped(programPath)));
+    return HostPath(fsPathOf(mappedPath(programPath)));
 #endif
 }
 
@@ -139,6 +145,24 @@ HostPath HostPath::mappedChild(const QString& name) const
 #else
     const QString match = matchEntry(name);
     return child(match.isEmpty() ? name : match);
+#endif
+}
+
+HostPath HostPath::mapped(const QString& relative) const
+{
+#ifdef Q_OS_WIN
+    QString rest = relative;
+    while (rest.startsWith(u'\\') || rest.startsWith(u'/'))
+        rest.remove(0, 1);
+    return rest.isEmpty() ? *this : child(rest);
+#else
+    QString rest = relative;
+    rest.replace(u'\\', u'/');
+    while (rest.startsWith(u'/'))
+        rest.remove(0, 1);
+    if (rest.isEmpty())
+        return *this;
+    return HostPath(fsPathOf(mappedBelow(toString(), rest, relative)));
 #endif
 }
 

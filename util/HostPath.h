@@ -32,6 +32,9 @@ public:
     // The entry of that name in this folder, its letters matched the way fromProgramPath()
     // matches each component: the rest of a mapping, one name further.
     HostPath mappedChild(const QString& name) const;
+    // A relative path of the program's form ("\Content\Routes.xml") below this folder,
+    // mapped as fromProgramPath() maps it, without looking at this folder's own path again.
+    HostPath mapped(const QString& relative) const;
     HostPath parent() const;
     QString fileName() const;
 

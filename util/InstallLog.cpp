@@ -14,8 +14,6 @@ namespace veltrane {
 
 namespace {
 
-thread_local InstallLog* currentLog = nullptr;
-
 bool openForLines(QFile& file, const QString& path)
 {
     file.setFileName(path);
@@ -45,7 +43,7 @@ QString InstallLog::folder()
 #endif
 }
 
-InstallLog::InstallLog(const QString& kind, const QString& extraCopy) : m_previous(currentLog)
+InstallLog::InstallLog(const QString& kind, const QString& extraCopy)
 {
     const QString logs = folder();
     const QString name = kind + u'-' +
@@ -61,18 +59,9 @@ InstallLog::InstallLog(const QString& kind, const QString& extraCopy) : m_previo
     if (!extraCopy.isEmpty() && !openForLines(m_copy, extraCopy))
         m_problem = u"the log "_s + QDir::toNativeSeparators(extraCopy) +
                     u" cannot be written: "_s + m_copy.errorString();
-    currentLog = this;
 }
 
-InstallLog::~InstallLog()
-{
-    currentLog = m_previous;
-}
-
-InstallLog* InstallLog::current()
-{
-    return currentLog;
-}
+InstallLog::~InstallLog() = default;
 
 void InstallLog::write(const QString& topic, const QString& text)
 {
@@ -88,11 +77,10 @@ void InstallLog::write(const QString& topic, const QString& text)
 
 void InstallLog::fileChanged(const QString& what, const HostPath& path)
 {
-    InstallLog* log = currentLog;
-    if (!log || log->m_game.isEmpty())
+    if (m_game.isEmpty())
         return;
     const std::filesystem::path relative =
-        path.fs().lexically_normal().lexically_relative(log->m_game.fs());
+        path.fs().lexically_normal().lexically_relative(m_game.fs());
     if (relative.empty() || *relative.begin() == ".." ||
         HostPath::fromFs(*relative.begin()).toString() == OwnFolder::kName)
         return;
@@ -100,13 +88,7 @@ void InstallLog::fileChanged(const QString& what, const HostPath& path)
     const QString name = path.fileName();
     if (name.startsWith(u'.') && name.contains(u".veltrane-"_s))
         return;
-    log->write(u"file"_s, what + u' ' + path.display());
-}
-
-void InstallLog::note(const QString& topic, const QString& text)
-{
-    if (InstallLog* log = currentLog)
-        log->write(topic, text);
+    write(u"file"_s, what + u' ' + path.display());
 }
 
 } // namespace veltrane

@@ -14,8 +14,8 @@ namespace veltrane {
 // where the user asked for one. Every line reaches the file at once, so that the log of a
 // program that was killed ends where it stopped.
 //
-// While one lives it is current for its thread: FileOps, the list replacement and the
-// process runner add their lines to it.
+// The install or undo hands it to whatever adds lines: its file changes, the list
+// replacement, the programs it runs, its questions and messages.
 class InstallLog {
 public:
     static constexpr int kKept = 50;
@@ -26,7 +26,6 @@ public:
     InstallLog(const InstallLog&) = delete;
     InstallLog& operator=(const InstallLog&) = delete;
 
-    static InstallLog* current();
     // On Linux $XDG_STATE_HOME/veltrane, by default ~/.local/state/veltrane.
     static QString folder();
 
@@ -40,10 +39,8 @@ public:
     const HostPath& gameFolder() const { return m_game; }
 
     void write(const QString& topic, const QString& text);
-    // A change FileOps made, when it lies in the game folder.
-    static void fileChanged(const QString& what, const HostPath& path);
-    // A line in the current log, when there is one.
-    static void note(const QString& topic, const QString& text);
+    // A change of a file, when it lies in the game folder.
+    void fileChanged(const QString& what, const HostPath& path);
 
 private:
     QFile m_file;
@@ -51,7 +48,6 @@ private:
     QString m_path;
     QString m_problem;
     HostPath m_game;
-    InstallLog* m_previous;
 };
 
 } // namespace veltrane

@@ -8,20 +8,20 @@ namespace veltrane {
 
 void LoggedUserInterface::showMessage(const QString& text, Icon icon)
 {
-    InstallLog::note(icon == Icon::Information ? u"message"_s : u"warning"_s, text);
+    m_log.write(icon == Icon::Information ? u"message"_s : u"warning"_s, text);
     m_inner.showMessage(text, icon);
 }
 
 bool LoggedUserInterface::askYesNo(const QString& text)
 {
     const bool yes = m_inner.askYesNo(text);
-    InstallLog::note(u"question"_s, text + (yes ? u" -> Yes"_s : u" -> No"_s));
+    m_log.write(u"question"_s, text + (yes ? u" -> Yes"_s : u" -> No"_s));
     return yes;
 }
 
 void LoggedUserInterface::showReport(const QString& text)
 {
-    InstallLog::note(u"report"_s, text);
+    m_log.write(u"report"_s, text);
     m_inner.showReport(text);
 }
 

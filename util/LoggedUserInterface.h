@@ -4,11 +4,13 @@
 
 namespace veltrane {
 
+class InstallLog;
+
 // Passes everything on to the user interface it wraps, and writes each message, question
-// with its answer and report to the current install log.
+// with its answer and report to the install's log.
 class LoggedUserInterface : public UserInterface {
 public:
-    explicit LoggedUserInterface(UserInterface& inner) : m_inner(inner) {}
+    LoggedUserInterface(UserInterface& inner, InstallLog& log) : m_inner(inner), m_log(log) {}
 
     void showMessage(const QString& text, Icon icon) override;
     bool askYesNo(const QString& text) override;
@@ -20,6 +22,7 @@ public:
 
 private:
     UserInterface& m_inner;
+    InstallLog& m_log;
 };
 
 } // namespace veltrane

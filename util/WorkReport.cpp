@@ -13,7 +13,8 @@ constexpr qsizetype kLongestLine = 300;
 
 void WorkReport::fail(QString step, QString file, QString reason)
 {
-    InstallLog::note(u"failed"_s,
+    if (m_log)
+        m_log->write(u"failed"_s,
                      step + u": "_s + (file.isEmpty() ? QString() : file + u": "_s) + reason);
     m_failures.append({std::move(step), std::move(file), std::move(reason)});
 }

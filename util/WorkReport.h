@@ -10,8 +10,13 @@ namespace veltrane {
 // in, the file concerned and the platform's reason. The work goes on past a failure; its last
 // message then names what failed and what was still done instead of claiming a success that
 // did not happen.
+class InstallLog;
+
 class WorkReport {
 public:
+    // Each failure is also written to the log, when there is one.
+    explicit WorkReport(InstallLog* log = nullptr) : m_log(log) {}
+
     struct Failure {
         QString step;
         QString file; // as shown to the user; empty when no one file is concerned
@@ -29,6 +34,7 @@ public:
     QStringList failureLines(int most = 10) const;
 
 private:
+    InstallLog* m_log;
     QList<Failure> m_failures;
     QStringList m_done;
 };

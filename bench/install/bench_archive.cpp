@@ -9,6 +9,7 @@
 #include "BenchTiming.h"
 #include "BenchTree.h"
 #include "BenchUserInterface.h"
+#include "journal/FileChanges.h"
 #include "package/PackageArchive.h"
 #include "tree/FolderMove.h"
 
@@ -130,8 +131,10 @@ int main(int argc, char* argv[])
                 try {
                     PackageArchive archive(HostPath::fromHost(zip));
                     archive.unpack(HostPath::fromHost(ourGame).parent());
-                    FolderMove(ui).moveFolder(archive.packageRoot().child(u"Rail Simulator"_s),
-                                              HostPath::fromHost(ourGame), true);
+                    FileChanges files;
+                    FolderMove(ui, files).moveFolder(
+                        archive.packageRoot().child(u"Rail Simulator"_s),
+                        HostPath::fromHost(ourGame), true);
                 } catch (const FileError& error) {
                     std::printf("unzip: %s\n", qPrintable(error.description()));
                     oursFailed = true;

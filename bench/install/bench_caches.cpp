@@ -178,10 +178,12 @@ int main(int argc, char* argv[])
                 rssBefore = peakRssKb();
             QuietUserInterface ui;
             AppState state;
-            InstallOperation operation(state, ui, package);
+            InstallRequest request =
+                InstallRequest::forFolder(HostPath::fromHost(package), PackageKind::Assets);
+            request.setGame(game);
+            InstallOperation operation(state, ui, std::move(request));
             InstallOperation::Outcome outcome{};
-            setting.best = qMin(
-                setting.best, timeMs([&] { outcome = operation.run(PackageKind::Assets, game); }));
+            setting.best = qMin(setting.best, timeMs([&] { outcome = operation.run(); }));
             if (outcome != InstallOperation::Outcome::Completed || cachesLeft(game, folders) != 0) {
                 std::printf("cache clearing (%s): the install did not clear every cache\n",
                             setting.name);

@@ -10,11 +10,14 @@
 #include "BenchTree.h"
 #include "BenchUserInterface.h"
 #include "journal/ChangeJournal.h"
+#include "journal/FileChanges.h"
 #include "journal/InstallHistory.h"
+#include "journal/InstallTransaction.h"
 #include "journal/JournalReplay.h"
 #include "journal/TextFileWriter.h"
 #include "lists/RouteListSplice.h"
 #include "tree/FolderCopy.h"
+#include "util/InstallLog.h"
 #include "util/TextFile.h"
 
 #include <QCoreApplication>
@@ -45,7 +48,6 @@ void copyBenchmark(const QString& root, int files, qint64 bigBytes)
         return;
     }
     BenchUserInterface ui;
-    FolderCopy folders(ui);
     double cpBest = 0;
     double oursBest = 0;
     double cpBackBest = 0;
@@ -83,17 +85,23 @@ void copyBenchmark(const QString& root, int files, qint64 bigBytes)
             if (rssBefore == 0)
                 rssBefore = peakRssKb();
             best(oursBest, timeMs([&] {
-                     std::optional<ChangeJournal> journal;
-                     journal.emplace(game, InstallHistory(game).newJournal(),
-                                     ChangeJournal::Header{u"bench"_s, u"assets"_s});
-                     folders.copyFolder(HostPath::fromProgramPath(source), game, true);
-                     journal->finish(u"completed"_s);
+                     // As an install runs it: confined, journaled and logged.
+                     const HostPath package = HostPath::fromProgramPath(source);
+                     InstallLog log(u"install"_s);
+                     InstallTransaction transaction(log, {game, package});
+                     transaction.keepJournal(game, InstallHistory(game).newJournal(),
+                                             ChangeJournal::Header{u"bench"_s, u"assets"_s});
+                     FolderCopy(ui, transaction.files()).copyFolder(package, game, true);
+                     transaction.journal()->finish(u"completed"_s);
                  }));
             rssAfter = peakRssKb();
             flushToDisk();
             best(undoBest, timeMs([&] {
                      const auto installs = InstallHistory(game).installs();
-                     const auto result = JournalReplay(ui, game).undo(installs.first(), true);
+                     InstallLog log(u"undo"_s);
+                     InstallTransaction transaction(log, {game});
+                     const auto result =
+                         JournalReplay(ui, transaction.files(), game).undo(installs.first(), true);
                      undoWhole = undoWhole && result.failed.isEmpty() && result.kept.isEmpty();
                  }));
             flushToDisk();
@@ -145,6 +153,7 @@ void spliceBenchmark(const QString& root)
 {
     const int records = int(envNumber("VELTRANE_BENCH_ROUTES", 10000));
     BenchUserInterface ui;
+    FileChanges files;
     QString list =
         u"<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<cRouteList>\r\n\t<Record>\r\n"_s;
     for (int i = 0; i < records; ++i)
@@ -152,12 +161,12 @@ void spliceBenchmark(const QString& root)
     list += u"\t</Record>\r\n</cRouteList>\r\n"_s;
     const QString listPath = root + u"/Routes.xml"_s;
     const QString outPath = root + u"/Routes.new.xml"_s;
-    writeTextFile(ui, HostPath::fromProgramPath(listPath), list);
+    static_cast<void>(writeTextFile(files, ui, HostPath::fromProgramPath(listPath), list));
 
     const auto readAndWrite = [&] {
         QString text;
         readTextFile(ui, HostPath::fromProgramPath(listPath), text);
-        writeTextFile(ui, HostPath::fromProgramPath(outPath), text);
+        static_cast<void>(writeTextFile(files, ui, HostPath::fromProgramPath(outPath), text));
     };
     const struct {
         const char* name;
@@ -168,7 +177,8 @@ void spliceBenchmark(const QString& root)
     };
     for (const auto& c : cases) {
         const QString markerPath = root + u"/Veltrane.xxx"_s;
-        writeTextFile(ui, HostPath::fromProgramPath(markerPath), c.marker);
+        static_cast<void>(
+            writeTextFile(files, ui, HostPath::fromProgramPath(markerPath), c.marker));
         bool spliced = true;
         const auto [baseline, measured] = bestCpuMsInTurn(30, readAndWrite, [&] {
             QString marker;
@@ -179,7 +189,8 @@ void spliceBenchmark(const QString& root)
             readTextFile(ui, HostPath::fromProgramPath(listPath), text);
             const auto result = RouteListSplice::splice(text, marker, id.text);
             spliced = spliced && name.ok() && id.ok() && result.ok();
-            writeTextFile(ui, HostPath::fromProgramPath(outPath), result.text);
+            static_cast<void>(
+                writeTextFile(files, ui, HostPath::fromProgramPath(outPath), result.text));
         });
         if (!spliced)
             std::printf("%s: the splice failed\n", c.name);

@@ -7,6 +7,7 @@
 #include "BenchTiming.h"
 #include "BenchUserInterface.h"
 #include "install/ScenarioInstaller.h"
+#include "journal/FileChanges.h"
 #include "journal/TextFileWriter.h"
 #include "lists/ScenarioListSplice.h"
 #include "stock/EngineContext.h"
@@ -74,9 +75,11 @@ void textWork(const QString& folder)
     const QString record = scenarioRecord(kRecords + 1000);
 
     bench::BenchUserInterface ui;
+
+    FileChanges files;
     const QString input = folder + u"/Scenarios.xml"_s;
     const QString output = folder + u"/copy.xml"_s;
-    writeTextFile(ui, HostPath::fromProgramPath(input), list);
+    static_cast<void>(writeTextFile(files, ui, HostPath::fromProgramPath(input), list));
     const qint64 size = QFileInfo(input).size();
 
     // The reading and writing the step cannot do without: the list decoded and encoded
@@ -94,7 +97,7 @@ void textWork(const QString& folder)
         [&] {
             QString text;
             readTextFile(ui, HostPath::fromProgramPath(input), text);
-            writeTextFile(ui, HostPath::fromProgramPath(output), text);
+            static_cast<void>(writeTextFile(files, ui, HostPath::fromProgramPath(output), text));
         },
         [&] {
             QString text;
@@ -102,7 +105,8 @@ void textWork(const QString& folder)
             const auto edited = ScenarioListSplice::edit(text, keys, record);
             if (!edited.ok())
                 std::fprintf(stderr, "problem: %s\n", qPrintable(edited.problem));
-            writeTextFile(ui, HostPath::fromProgramPath(output), edited.text);
+            static_cast<void>(
+                writeTextFile(files, ui, HostPath::fromProgramPath(output), edited.text));
         });
     std::printf("scenario list: %d records, %d keys, %.1f MB\n", kRecords, kKeys, size / 1e6);
     bench::report(u"scenario text work"_s, baseline, measured, 3);
@@ -126,10 +130,12 @@ void stockCheck(const QString& folder)
     }
 
     bench::BenchUserInterface ui;
+    FileChanges files;
     AppState state;
     state.GamePath = game;
     WorkReport report;
-    EngineContext context{state, ui, folder, folder, report};
+    const HostPath work = HostPath::fromProgramPath(folder);
+    EngineContext context{state, ui, files, HostPath::fromProgramPath(game), work, work, report};
     ScenarioInstaller installer(context);
 
     const double plainStat = bench::bestMs(5, [&] {

@@ -3,6 +3,7 @@
 
 #include "BenchTiming.h"
 #include "BenchUserInterface.h"
+#include "journal/FileChanges.h"
 #include "journal/TextFileWriter.h"
 #include "stock/BlueprintText.h"
 #include "stock/CodeTemplate.h"
@@ -108,23 +109,24 @@ void numberText(QString& doc, const QString& suffix, const QString& line)
 void makerBenchmarks(const QString& folder)
 {
     BenchUserInterface ui;
+    FileChanges files;
     const QString base = folder + u"/Base.xml"_s;
     const QString out = folder + u"/Variant.xml"_s;
-    if (!writeTextFile(ui, HostPath::fromProgramPath(base), blueprint(100)))
+    if (!writeTextFile(files, ui, HostPath::fromProgramPath(base), blueprint(100)))
         return;
     const int runs = int(envNumber("VELTRANE_BENCH_RUNS", 300));
 
     const auto readAndWrite = [&] {
         QString doc;
         readTextFile(ui, HostPath::fromProgramPath(base), doc);
-        writeTextFile(ui, HostPath::fromProgramPath(out), doc);
+        static_cast<void>(writeTextFile(files, ui, HostPath::fromProgramPath(out), doc));
     };
     for (const QString& suffix : {u"_MT"_s, u"_ND"_s, u"_DF"_s, u"_Dead"_s}) {
         const auto [baseline, measured] = bestCpuMsInTurn(runs, readAndWrite, [&] {
             QString doc;
             readTextFile(ui, HostPath::fromProgramPath(base), doc);
             crewText(doc, suffix);
-            writeTextFile(ui, HostPath::fromProgramPath(out), doc);
+            static_cast<void>(writeTextFile(files, ui, HostPath::fromProgramPath(out), doc));
         });
         report(u"crew_variant_text"_s + suffix + u"_100_children"_s, baseline, measured, 3);
     }
@@ -133,7 +135,7 @@ void makerBenchmarks(const QString& folder)
         QString doc;
         readTextFile(ui, HostPath::fromProgramPath(base), doc);
         numberText(doc, u"_4567"_s, line);
-        writeTextFile(ui, HostPath::fromProgramPath(out), doc);
+        static_cast<void>(writeTextFile(files, ui, HostPath::fromProgramPath(out), doc));
     });
     report(u"number_variant_text_100_children"_s, baseline, measured, 3);
 }

@@ -6,6 +6,7 @@
 #include "batch/BatchParser.h"
 #include "batch/BatchPath.h"
 #include "batch/BatchWildcard.h"
+#include "journal/FileChanges.h"
 
 #include <QDir>
 #include <QFile>
@@ -82,6 +83,7 @@ private:
     QString m_game;
     ScriptedUserInterface* m_ui = nullptr;
     std::vector<HostPath> m_roots;
+    FileChanges m_files;
 };
 
 void TestBatchInterpreter::init()
@@ -104,7 +106,7 @@ void TestBatchInterpreter::cleanup()
 bool TestBatchInterpreter::run(const QByteArray& text, const QString& working)
 {
     writeFile(at(u"run.bat"_s), text);
-    BatchInterpreter interpreter(*m_ui, m_roots);
+    BatchInterpreter interpreter(*m_ui, m_files, m_roots);
     return interpreter.runFile(at(u"run.bat"_s), working.isEmpty() ? m_game : working);
 }
 
@@ -321,7 +323,7 @@ void TestBatchInterpreter::deletesBlueprintsInEveryLetterCaseBelow()
     touch(u"Assets/Kuju/Other.bin"_s);
     writeFile(at(u"Assets/del_blueprints.bat"_s), "DEL Blueprints.PAK /S\r\n");
 
-    BatchInterpreter interpreter(*m_ui, m_roots);
+    BatchInterpreter interpreter(*m_ui, m_files, m_roots);
     QVERIFY(interpreter.runFile(at(u"Assets/del_blueprints.bat"_s), m_game + u"\\Assets"_s));
     QVERIFY2(m_ui->shown.isEmpty(), qPrintable(m_ui->texts().join(u'\n')));
     QCOMPARE(snapshot(at(u"Assets"_s)).keys(),
@@ -509,7 +511,7 @@ void TestBatchInterpreter::driveLettersMapIntoTheWinePrefix()
         "cd games\\rs\r\ncd /d c:\\GAMES\\RS\\ASSETS\r\ndel old.bin\r\ncd d:\\\r\nmd made\r\n");
     EnvironmentGuard environment;
     environment.set("WINEPREFIX", QFile::encodeName(prefix));
-    BatchInterpreter interpreter(*m_ui, {HostPath::fromProgramPath(u"C:\\Games\\RS"_s)});
+    BatchInterpreter interpreter(*m_ui, m_files, {HostPath::fromProgramPath(u"C:\\Games\\RS"_s)});
     const bool ran = interpreter.runFile(u"C:\\Games\\RS\\run.bat"_s, u"C:\\"_s);
     environment.restore();
     QVERIFY2(ran, qPrintable(m_ui->texts().join(u'\n')));
@@ -697,7 +699,7 @@ void TestBatchInterpreter::failedCdEndsTheRun()
 
 void TestBatchInterpreter::unreadableFileIsReported()
 {
-    BatchInterpreter interpreter(*m_ui, m_roots);
+    BatchInterpreter interpreter(*m_ui, m_files, m_roots);
     QVERIFY(!interpreter.runFile(at(u"missing.bat"_s), m_game));
     QCOMPARE(m_ui->messagesWith(Icon::Exclamation).size(), 1);
     QVERIFY(m_ui->shown[0].text.contains(u"could not be read"_s));

@@ -128,8 +128,9 @@ InstallOperation::Outcome InstallFixture::install(PackageKind kind)
 
 InstallOperation::Outcome InstallFixture::install(PackageKind kind, const QString& gameFolderText)
 {
-    InstallOperation operation(state, ui, package);
-    return operation.run(kind, gameFolderText);
+    InstallRequest request = InstallRequest::forFolder(HostPath::fromHost(package), kind);
+    request.setGame(gameFolderText);
+    return InstallOperation(state, ui, std::move(request)).run();
 }
 
 } // namespace veltrane::test

@@ -60,8 +60,9 @@ int main(int argc, char* argv[])
                                                                      : PackageKind::Assets;
     ProbeUserInterface ui(arguments.size() > 4 ? arguments[4].toLong() : 0);
     AppState state;
-    InstallOperation install(state, ui, arguments[1]);
-    const auto outcome = install.run(kind, arguments[2]);
+    InstallRequest request = InstallRequest::forFolder(HostPath::fromHost(arguments[1]), kind);
+    request.setGame(arguments[2]);
+    const auto outcome = InstallOperation(state, ui, std::move(request)).run();
     std::printf("%ld\n", ui.pumps());
     return outcome == InstallOperation::Outcome::Completed ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 #include "EnvironmentGuard.h"
 #include "FileFixture.h"
 #include "InstallFixture.h"
+#include "journal/FileChanges.h"
 #include "tree/FolderCopy.h"
 #include "util/FileError.h"
 
@@ -165,7 +166,8 @@ void TestInstall::copyMergesWhateverTheLetterCase()
     f.gameFile(u"Assets/Kuju/Coach.bin"_s, "old");
     f.packageFile(u"Rail Simulator/ASSETS/kuju/COACH.BIN"_s, "new");
     f.packageFile(u"Rail Simulator/assets/Kuju/New/Wagon.bin"_s, "wagon");
-    FolderCopy folders(f.ui);
+    FileChanges files;
+    FolderCopy folders(f.ui, files);
     folders.copyFolder(HostPath::fromProgramPath(f.package + u"\\Rail Simulator"_s),
                        HostPath::fromProgramPath(f.game), true);
     QCOMPARE(QDir(f.game).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
@@ -189,7 +191,8 @@ void TestInstall::copyDoesNotLeaveThePackageThroughLinks()
     QVERIFY(QFile::link(source + u"/Real.bin"_s, source + u"/Alias.bin"_s));
     QVERIFY(QFile::link(f.package + u"/Rail Simulator"_s, source + u"/Loop"_s));
 
-    FolderCopy folders(f.ui);
+    FileChanges files;
+    FolderCopy folders(f.ui, files);
     folders.copyFolder(HostPath::fromProgramPath(f.package + u"\\Rail Simulator"_s),
                        HostPath::fromProgramPath(f.game), true);
     QCOMPARE(f.readGame(u"Assets/Real.bin"_s), QByteArray("real"));
@@ -207,7 +210,8 @@ void TestInstall::copyWithoutOverwriteRefusesExistingFiles()
     InstallFixture f;
     f.gameFile(u"Assets/Coach.bin"_s, "old");
     f.packageFile(u"Rail Simulator/Assets/Coach.bin"_s, "new");
-    FolderCopy folders(f.ui);
+    FileChanges files;
+    FolderCopy folders(f.ui, files);
     QVERIFY_THROWS_EXCEPTION(
         FileError, folders.copyFolder(HostPath::fromProgramPath(f.package + u"\\Rail Simulator"_s),
                                       HostPath::fromProgramPath(f.game), false));
@@ -220,7 +224,8 @@ void TestInstall::copyWithoutOverwriteRefusesExistingFiles()
 void TestInstall::delAllIgnoresFailures()
 {
     InstallFixture f;
-    FolderCopy folders(f.ui);
+    FileChanges files;
+    FolderCopy folders(f.ui, files);
     folders.removeFolder(HostPath::fromProgramPath(f.package + u"\\Tempfiles"_s));
     f.packageFile(u"Tempfiles/a/b.xml"_s, "x");
     chmodHost(f.package + u"/Tempfiles/a"_s, 0555);

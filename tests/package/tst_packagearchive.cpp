@@ -3,6 +3,7 @@
 #include "FileFixture.h"
 #include "ScriptedUserInterface.h"
 #include "ZipBuilder.h"
+#include "journal/FileChanges.h"
 #include "package/PackageArchive.h"
 #include "tree/FolderCopy.h"
 #include "tree/FolderMove.h"
@@ -27,11 +28,6 @@ Q_DECLARE_METATYPE(veltrane::ArchiveRefusal::Reason)
 namespace {
 
 using Reason = ArchiveRefusal::Reason;
-
-HostPath host(const QString& path)
-{
-    return HostPath::fromHost(path);
-}
 
 QString demoPackage(const QString& name)
 {
@@ -173,9 +169,10 @@ void TestPackageArchive::demoPackagesUnpackAsTheirFolders()
 
         // The copy step by moves leaves the game as a copy from the folder does.
         ScriptedUserInterface ui;
-        FolderCopy(ui).copyFolder(host(source + u"/Rail Simulator"_s), host(copied), true);
-        FolderMove(ui).moveFolder(archive.packageRoot().child(u"Rail Simulator"_s), host(moved),
-                                  true);
+        FileChanges files;
+        FolderCopy(ui, files).copyFolder(host(source + u"/Rail Simulator"_s), host(copied), true);
+        FolderMove(ui, files).moveFolder(archive.packageRoot().child(u"Rail Simulator"_s),
+                                         host(moved), true);
         QCOMPARE(snapshot(moved), snapshot(copied));
     }
     QVERIFY2(!QFileInfo::exists(unpacked), "the unpacked folder outlived its archive");

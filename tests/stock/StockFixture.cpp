@@ -12,7 +12,10 @@ namespace veltrane::test {
 
 StockFixture::StockFixture()
     : root(m_dir.path()), game(m_dir.path() + u"/Rail Simulator"_s),
-      package(m_dir.path() + u"/package"_s), context{state, ui, package, package, report},
+      package(m_dir.path() + u"/package"_s), context{state,         ui,
+                                                     files,         host(game),
+                                                     host(package), host(package),
+                                                     report},
       m_log(m_dir.path() + u"/serz.log"_s)
 {
     makeFolder(game + u"/Assets"_s);

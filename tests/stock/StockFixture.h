@@ -2,6 +2,7 @@
 
 #include "EnvironmentGuard.h"
 #include "ScriptedUserInterface.h"
+#include "journal/FileChanges.h"
 #include "stock/EngineContext.h"
 #include "util/AppState.h"
 #include "util/WorkReport.h"
@@ -27,6 +28,8 @@ public:
     QString package; // the program's folder
     AppState state;
     ScriptedUserInterface ui;
+    // Outside an install: the makers' changes are neither confined nor journaled.
+    FileChanges files;
     WorkReport report;
     EngineContext context;
 

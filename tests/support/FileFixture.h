@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/HostPath.h"
+
 #include <QByteArray>
 #include <QMap>
 #include <QString>
@@ -16,6 +18,12 @@ QByteArray deserialised(const QByteArray& bin);
 // The XML as the serialiser writes it back after a round trip: what a serialised file made
 // from it shows when it is turned into XML again.
 QByteArray canonicalXml(const QByteArray& xml);
+
+// A host path as it is, not mapped: the tests name what is on disk.
+inline HostPath host(const QString& path)
+{
+    return HostPath::fromHost(path);
+}
 
 // Small helpers for trees built in a QTemporaryDir; paths are host paths.
 void writeFile(const QString& path, const QByteArray& bytes);

@@ -3,11 +3,12 @@
 #include "FileFixture.h"
 #include "ScriptedUserInterface.h"
 #include "SmallDisk.h"
-#include "journal/ChangeJournal.h"
 #include "journal/InstallHistory.h"
+#include "journal/InstallTransaction.h"
 #include "journal/JournalReplay.h"
 #include "tree/FolderCopy.h"
 #include "tree/FolderMove.h"
+#include "util/InstallLog.h"
 #include "util/WorkReport.h"
 
 #include <QDirIterator>
@@ -27,11 +28,6 @@ using namespace veltrane;
 using namespace veltrane::test;
 
 namespace {
-
-HostPath host(const QString& path)
-{
-    return HostPath::fromHost(path);
-}
 
 // Entries as "path=content" for a file and "path -> target" for a symbolic link.
 void build(const QString& root, const QStringList& entries)
@@ -136,11 +132,12 @@ void TestFolderMove::endsAsACopyWould()
     const QSet<QPair<quint64, quint64>> packageFiles = fileIdentities(movedPackage);
 
     ScriptedUserInterface ui;
+    FileChanges changes;
     WorkReport copyReport;
     WorkReport moveReport;
-    const qint64 copied = FolderCopy(ui, &copyReport, u"copy"_s)
+    const qint64 copied = FolderCopy(ui, changes, &copyReport, u"copy"_s)
                               .copyFolder(host(copiedPackage), host(copiedGame), true);
-    const qint64 moved = FolderMove(ui, &moveReport, u"copy"_s)
+    const qint64 moved = FolderMove(ui, changes, &moveReport, u"copy"_s)
                              .moveFolder(host(movedPackage), host(movedGame), true);
 
     QCOMPARE(snapshot(movedGame), snapshot(copiedGame));
@@ -168,15 +165,20 @@ void TestFolderMove::undoneByTheJournal()
     ScriptedUserInterface ui;
     const InstallHistory history(host(game));
     {
-        ChangeJournal journal(host(game), history.newJournal(), {u"package"_s, u"assets"_s});
-        QCOMPARE(FolderMove(ui).moveFolder(host(package), host(game), true), 3);
-        journal.finish(u"completed"_s);
+        InstallLog log(u"install"_s);
+        InstallTransaction transaction(log, {host(game), host(dir.path() + u"/package"_s)});
+        transaction.keepJournal(host(game), history.newJournal(), {u"package"_s, u"assets"_s});
+        QCOMPARE(FolderMove(ui, transaction.files()).moveFolder(host(package), host(game), true),
+                 3);
+        transaction.journal()->finish(u"completed"_s);
     }
     QCOMPARE(readFile(game + u"/assets/kuju/a.bin"_s), QByteArray("new"));
     const QList<InstallHistory::Install> installs = history.installs();
     QCOMPARE(installs.size(), 1);
+    InstallLog log(u"undo"_s);
+    InstallTransaction transaction(log, {host(game)});
     const JournalReplay::Result undone =
-        JournalReplay(ui, host(game)).undo(installs.first(), false);
+        JournalReplay(ui, transaction.files(), host(game)).undo(installs.first(), false);
     QVERIFY2(undone.failed.isEmpty(), qPrintable(undone.failed.join(u'\n')));
     QCOMPARE(gameFiles(game), files);
     QCOMPARE(entriesBelow(game).filter(QRegularExpression(u"^(?!\\.veltrane)"_s)), before);

@@ -3,11 +3,11 @@
 #include "ModalWatcher.h"
 #include "WindowLayout.h"
 #include "ZipBuilder.h"
-#include "journal/ChangeJournal.h"
-#include "journal/FileOps.h"
 #include "journal/InstallHistory.h"
+#include "journal/InstallTransaction.h"
 #include "ui/GameFolderDialog.h"
 #include "ui/MainWindow.h"
+#include "util/InstallLog.h"
 
 #include <QApplication>
 #include <QFile>
@@ -335,9 +335,12 @@ void TestMainWindow::interruptedInstallIsOfferedBackOnStart()
     const auto before = gameFiles(game.toString());
     {
         // An install that never wrote its end: the program was killed after this change.
-        ChangeJournal journal(game, InstallHistory(game).newJournal(),
-                              {u"Riverside"_s, u"route"_s});
-        FileOps::writeWhole(game.child(u"Assets"_s).child(u"coach.txt"_s), "half installed");
+        InstallLog log(u"install"_s);
+        InstallTransaction transaction(log, {game});
+        transaction.keepJournal(game, InstallHistory(game).newJournal(),
+                                {u"Riverside"_s, u"route"_s});
+        transaction.files().writeWhole(game.child(u"Assets"_s).child(u"coach.txt"_s),
+                                       "half installed");
     }
 
     ModalWatcher watcher;

@@ -1,5 +1,6 @@
 #include "FileFixture.h"
 #include "ScriptedUserInterface.h"
+#include "journal/FileChanges.h"
 #include "journal/TextFileWriter.h"
 #include "util/FileError.h"
 #include "util/TextFile.h"
@@ -19,9 +20,17 @@ using namespace veltrane::test;
 
 namespace {
 
-HostPath host(const QString& programPath)
+// Mapped as the program maps its paths: trailing separators go, letter case is matched.
+HostPath mapped(const QString& programPath)
 {
     return HostPath::fromProgramPath(programPath);
+}
+
+// Outside an install: neither confined nor journaled.
+Expected<void> writeText(UserInterface& ui, const HostPath& path, const QString& text)
+{
+    FileChanges files;
+    return writeTextFile(files, ui, path, text);
 }
 
 } // namespace
@@ -51,24 +60,24 @@ void TestTextFile::existenceTests()
 {
     writeFile(path(u"present.txt"_s), "x");
     makeFolder(path(u"folder"_s));
-    QVERIFY(fileExists(host(path(u"present.txt"_s))));
-    QVERIFY(!fileExists(host(path(u"absent.txt"_s))));
-    QVERIFY2(!fileExists(host(path(u"folder"_s))), "a folder is not a file");
-    QVERIFY(!fileExists(host(QString())));
-    QVERIFY(folderExists(host(path(u"folder"_s))));
-    QVERIFY(!folderExists(host(path(u"present.txt"_s))));
-    QVERIFY(!folderExists(host(path(u"absent"_s))));
-    QVERIFY(!folderExists(host(QString())));
+    QVERIFY(fileExists(mapped(path(u"present.txt"_s))));
+    QVERIFY(!fileExists(mapped(path(u"absent.txt"_s))));
+    QVERIFY2(!fileExists(mapped(path(u"folder"_s))), "a folder is not a file");
+    QVERIFY(!fileExists(mapped(QString())));
+    QVERIFY(folderExists(mapped(path(u"folder"_s))));
+    QVERIFY(!folderExists(mapped(path(u"present.txt"_s))));
+    QVERIFY(!folderExists(mapped(path(u"absent"_s))));
+    QVERIFY(!folderExists(mapped(QString())));
 }
 
 void TestTextFile::dirExistsIgnoresOneTrailingBackslash()
 {
     makeFolder(path(u"Game/Content"_s));
     const QString folder = m_dir.path() + u"\\Game\\Content"_s;
-    QVERIFY(folderExists(host(folder)));
-    QVERIFY(folderExists(host(folder + u'\\')));
-    QVERIFY(folderExists(host(folder + u"\\\\"_s)));
-    QVERIFY(!folderExists(host(m_dir.path() + u"\\Game\\Missing\\"_s)));
+    QVERIFY(folderExists(mapped(folder)));
+    QVERIFY(folderExists(mapped(folder + u'\\')));
+    QVERIFY(folderExists(mapped(folder + u"\\\\"_s)));
+    QVERIFY(!folderExists(mapped(m_dir.path() + u"\\Game\\Missing\\"_s)));
 }
 
 void TestTextFile::everyByteSurvivesReadAndWrite()
@@ -81,11 +90,11 @@ void TestTextFile::everyByteSurvivesReadAndWrite()
 
     ScriptedUserInterface ui;
     QString text;
-    readTextFile(ui, host(path(u"all.xml"_s)), text);
+    readTextFile(ui, mapped(path(u"all.xml"_s)), text);
     QCOMPARE(text.size(), all.size());
     QCOMPARE(text.at(0x80), QChar(0x20AC)); // the euro sign of the code page
     QCOMPARE(text.at(0x81), QChar(0x81));   // unassigned bytes keep their value
-    QVERIFY(writeTextFile(ui, host(path(u"copy.xml"_s)), text));
+    QVERIFY(writeText(ui, mapped(path(u"copy.xml"_s)), text));
     QCOMPARE(readFile(path(u"copy.xml"_s)), all);
     QVERIFY(ui.shown.isEmpty());
     QVERIFY2(ui.eventPumps >= 2, "reader and writer each let the window breathe");
@@ -99,17 +108,17 @@ void TestTextFile::mkrNamesReadAsUtf16InAnyCase()
         writeFile(path(name), utf16);
         ScriptedUserInterface ui;
         QString text;
-        readTextFile(ui, host(path(name)), text);
+        readTextFile(ui, mapped(path(name)), text);
         QCOMPARE(text, sample);
     }
     writeFile(path(u"e.xml"_s), utf16);
     ScriptedUserInterface ui;
     QString text;
-    readTextFile(ui, host(path(u"e.xml"_s)), text);
+    readTextFile(ui, mapped(path(u"e.xml"_s)), text);
     QCOMPARE(text.size(), utf16.size());
 
     // Whatever was read, the writer writes the code page.
-    QVERIFY(writeTextFile(ui, host(path(u"out.mkr"_s)), u"Zürich"_s));
+    QVERIFY(writeText(ui, mapped(path(u"out.mkr"_s)), u"Zürich"_s));
     QCOMPARE(readFile(path(u"out.mkr"_s)), QByteArray("Z\xFCrich"));
 }
 
@@ -117,9 +126,9 @@ void TestTextFile::missingFileLeavesTextAlone()
 {
     ScriptedUserInterface ui;
     QString text = u"earlier document"_s;
-    readTextFile(ui, host(path(u"nothing-here.xml"_s)), text);
+    readTextFile(ui, mapped(path(u"nothing-here.xml"_s)), text);
     QCOMPARE(text, u"earlier document"_s);
-    readTextFile(ui, host(m_dir.path()), text);
+    readTextFile(ui, mapped(m_dir.path()), text);
     QCOMPARE(text, u"earlier document"_s);
     QVERIFY(ui.shown.isEmpty());
 }
@@ -135,9 +144,9 @@ void TestTextFile::unreadableFilePassesFailureOn()
         QSKIP(qPrintable(unprivileged.unavailableReason()));
     ScriptedUserInterface ui;
     QString text = u"kept"_s;
-    QVERIFY(!fileExists(host(dir.path() + u"/locked.xml"_s)));
+    QVERIFY(!fileExists(mapped(dir.path() + u"/locked.xml"_s)));
     QVERIFY_THROWS_EXCEPTION(FileError,
-                             readTextFile(ui, host(dir.path() + u"/locked.xml"_s), text));
+                             readTextFile(ui, mapped(dir.path() + u"/locked.xml"_s), text));
     QCOMPARE(text, u"kept"_s);
 #else
     QSKIP("file modes are a POSIX matter");
@@ -147,7 +156,7 @@ void TestTextFile::unreadableFilePassesFailureOn()
 void TestTextFile::emptyTextIsReportedAfterWriting()
 {
     ScriptedUserInterface ui;
-    QVERIFY(!writeTextFile(ui, host(path(u"empty.xml"_s)), QString()));
+    QVERIFY(!writeText(ui, mapped(path(u"empty.xml"_s)), QString()));
     QVERIFY(QFile::exists(path(u"empty.xml"_s)));
     QCOMPARE(QFileInfo(path(u"empty.xml"_s)).size(), 0);
     QCOMPARE(ui.texts(), QStringList{u"An error occurred while writing "_s + path(u"empty.xml"_s)});
@@ -158,7 +167,7 @@ void TestTextFile::writeIntoMissingFolderReportsPlatformText()
 {
     ScriptedUserInterface ui;
     const QString target = path(u"no-such-folder/list.xml"_s);
-    QVERIFY(!writeTextFile(ui, host(target), u"<x/>"_s));
+    QVERIFY(!writeText(ui, mapped(target), u"<x/>"_s));
     QVERIFY(!QFile::exists(target));
     QVERIFY(!QDir(path(u"no-such-folder"_s)).exists());
     QCOMPARE(ui.shown.size(), 1);
@@ -172,7 +181,7 @@ void TestTextFile::unencodableCharacterKeepsOldFile()
 {
     writeFile(path(u"routes.xml"_s), "old list");
     ScriptedUserInterface ui;
-    QVERIFY(!writeTextFile(ui, host(path(u"routes.xml"_s)), u"new \u0416 list"_s));
+    QVERIFY(!writeText(ui, mapped(path(u"routes.xml"_s)), u"new \u0416 list"_s));
     QCOMPARE(readFile(path(u"routes.xml"_s)), QByteArray("old list"));
     QCOMPARE(ui.shown.size(), 1);
     QVERIFY(ui.shown.first().text.contains(u"U+0416"_s));
@@ -191,7 +200,7 @@ void TestTextFile::failedWriteKeepsOldFile()
     if (!unprivileged.unavailableReason().isEmpty())
         QSKIP(qPrintable(unprivileged.unavailableReason()));
     ScriptedUserInterface ui;
-    QVERIFY(!writeTextFile(ui, host(target), u"a much longer new list"_s));
+    QVERIFY(!writeText(ui, mapped(target), u"a much longer new list"_s));
     QCOMPARE(readFile(target), QByteArray("old list"));
     QCOMPARE(ui.shown.size(), 1);
     QVERIFY(ui.shown.first().text.contains(u"occurred in WriteUniFile"_s));
@@ -206,10 +215,10 @@ void TestTextFile::pipeIsNeverOpened()
     // A marker file that is a named pipe would block the open, and the window, for ever.
     const QString pipe = path(u"Veltrane.xxx"_s);
     QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0644), 0);
-    QVERIFY(!fileExists(host(pipe)));
+    QVERIFY(!fileExists(mapped(pipe)));
     ScriptedUserInterface ui;
     QString text;
-    QVERIFY_THROWS_EXCEPTION(FileError, readTextFile(ui, host(pipe), text));
+    QVERIFY_THROWS_EXCEPTION(FileError, readTextFile(ui, mapped(pipe), text));
 #else
     QSKIP("named pipes are a POSIX matter here");
 #endif

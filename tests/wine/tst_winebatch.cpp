@@ -7,6 +7,7 @@
 #include "WineEnvironment.h"
 #include "batch/BatchInterpreter.h"
 #include "install/BatchFileRunner.h"
+#include "journal/FileChanges.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -89,14 +90,15 @@ void TestWineBatch::packageBatchRunsInWinesCmdAsInOurs()
     {
         EnvironmentGuard environment;
         wine.use(environment, wine.prefix());
+        FileChanges files;
         const ProcessResult result =
-            BatchFileRunner(underWine.ui, {HostPath::fromHost(underWine.game)})
-                .run(HostPath::fromHost(underWine.game + u'/' + batchName), underWine.game,
-                     kNormalWindow);
+            BatchFileRunner(underWine.ui, files, {host(underWine.game)})
+                .run(host(underWine.game + u'/' + batchName), host(underWine.game), kNormalWindow);
         QVERIFY2(result.succeeded(), qPrintable(result.failure()));
         QVERIFY2(result.processId != QCoreApplication::applicationPid(), "Wine's cmd ran it");
     }
-    BatchInterpreter interpreter(ours.ui, {HostPath::fromHost(ours.game)});
+    FileChanges files;
+    BatchInterpreter interpreter(ours.ui, files, {host(ours.game)});
     QVERIFY(interpreter.runFile(ours.game + u'/' + batchName, ours.game));
     QCOMPARE(ours.ui.texts(), QStringList());
 

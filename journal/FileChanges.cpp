@@ -1,6 +1,7 @@
-#include "FileOps.h"
+#include "FileChanges.h"
 
 #include "ChangeJournal.h"
+#include "InstallTransaction.h"
 #include "WriteBoundary.h"
 #include "util/FileError.h"
 #include "util/InstallLog.h"
@@ -30,28 +31,6 @@ using LastName = PathGuard::LastName;
 [[noreturn]] void fail(const std::error_code& error, const HostPath& path)
 {
     throw FileError::fromSystem(error, path.display());
-}
-
-void checkBoundary(const HostPath& path, LastName last)
-{
-    WriteBoundary* boundary = WriteBoundary::current();
-    if (boundary && !boundary->admits(path, last))
-        throw FileError(FileError::Kind::Other,
-                        u"The path leads outside the folders that may be changed ("_s +
-                            path.display() + u')');
-}
-
-// The journal that keeps this change, when one is kept.
-ChangeJournal* journalFor(const HostPath& path)
-{
-    ChangeJournal* journal = ChangeJournal::current();
-    return journal && journal->covers(path) ? journal : nullptr;
-}
-
-void forgetFolders()
-{
-    if (WriteBoundary* boundary = WriteBoundary::current())
-        boundary->forgetFolders();
 }
 
 bool exists(const HostPath& path)
@@ -173,14 +152,58 @@ std::error_code copyToNewFile(const HostPath& from, const HostPath& to, QString&
 
 } // namespace
 
-HostPath FileOps::passingName(const HostPath& path)
+void FileChanges::checkBoundary(const HostPath& path, LastName last) const
+{
+    if (m_transaction && !m_transaction->boundary().admits(path, last))
+        throw FileError(FileError::Kind::Other,
+                        u"The path leads outside the folders that may be changed ("_s +
+                            path.display() + u')');
+}
+
+ChangeJournal* FileChanges::journalFor(const HostPath& path) const
+{
+    ChangeJournal* journal = m_transaction ? m_transaction->journal() : nullptr;
+    return journal && journal->covers(path) ? journal : nullptr;
+}
+
+void FileChanges::forgetFolders() const
+{
+    if (m_transaction)
+        m_transaction->boundary().forgetFolders();
+}
+
+void FileChanges::logged(const QString& what, const HostPath& path) const
+{
+    if (m_transaction)
+        m_transaction->log().fileChanged(what, path);
+}
+
+void FileChanges::noteOutsideChange(const QString& what)
+{
+    if (ChangeJournal* journal = m_transaction ? m_transaction->journal() : nullptr)
+        journal->note(what);
+    log(u"note"_s, what);
+}
+
+void FileChanges::log(const QString& topic, const QString& text) const
+{
+    if (m_transaction)
+        m_transaction->log().write(topic, text);
+}
+
+InstallLog* FileChanges::installLog() const
+{
+    return m_transaction ? &m_transaction->log() : nullptr;
+}
+
+HostPath FileChanges::passingName(const HostPath& path)
 {
     // Random enough that the name is free; whoever takes it makes sure.
     return path.parent().child(u'.' + path.fileName() + u".veltrane-"_s +
                                QString::number(QRandomGenerator::global()->generate64(), 36));
 }
 
-void FileOps::copyFile(const HostPath& from, const HostPath& to)
+void FileChanges::copyFile(const HostPath& from, const HostPath& to)
 {
     checkBoundary(to, LastName::Keep);
     std::error_code error;
@@ -224,10 +247,10 @@ void FileOps::copyFile(const HostPath& from, const HostPath& to)
     }
     if (journal)
         journal->changed(to, signature);
-    InstallLog::fileChanged(fs::exists(target) ? u"replaced"_s : u"created"_s, to);
+    logged(fs::exists(target) ? u"replaced"_s : u"created"_s, to);
 }
 
-void FileOps::linkOrCopy(const HostPath& from, const HostPath& to)
+void FileChanges::linkOrCopy(const HostPath& from, const HostPath& to)
 {
     checkBoundary(to, LastName::Keep);
     ChangeJournal* journal = journalFor(to);
@@ -238,7 +261,7 @@ void FileOps::linkOrCopy(const HostPath& from, const HostPath& to)
     if (!error) {
         if (journal)
             journal->changed(to);
-        InstallLog::fileChanged(u"created"_s, to);
+        logged(u"created"_s, to);
         return;
     }
     if (error == std::errc::file_exists)
@@ -259,10 +282,10 @@ void FileOps::linkOrCopy(const HostPath& from, const HostPath& to)
         fail(error, to);
     if (journal)
         journal->changed(to);
-    InstallLog::fileChanged(u"created"_s, to);
+    logged(u"created"_s, to);
 }
 
-void FileOps::renameFile(const HostPath& from, const HostPath& to)
+void FileChanges::renameFile(const HostPath& from, const HostPath& to)
 {
     checkBoundary(from, LastName::Keep);
     checkBoundary(to, LastName::Keep);
@@ -281,11 +304,11 @@ void FileOps::renameFile(const HostPath& from, const HostPath& to)
         fail(error, from);
     if (journal)
         journal->changed(to);
-    InstallLog::fileChanged(u"removed"_s, from);
-    InstallLog::fileChanged(replaces ? u"replaced"_s : u"created"_s, to);
+    logged(u"removed"_s, from);
+    logged(replaces ? u"replaced"_s : u"created"_s, to);
 }
 
-void FileOps::moveFile(const HostPath& from, const HostPath& to)
+void FileChanges::moveFile(const HostPath& from, const HostPath& to)
 {
     checkBoundary(from, LastName::Keep);
     checkBoundary(to, LastName::Keep);
@@ -326,7 +349,7 @@ void FileOps::moveFile(const HostPath& from, const HostPath& to)
         }
         if (journal)
             journal->changed(to);
-        InstallLog::fileChanged(fs::exists(target) ? u"replaced"_s : u"created"_s, to);
+        logged(fs::exists(target) ? u"replaced"_s : u"created"_s, to);
         fs::remove(from.fs(), error);
         if (error)
             fail(error, from);
@@ -336,10 +359,10 @@ void FileOps::moveFile(const HostPath& from, const HostPath& to)
         fail(error, from);
     if (journal)
         journal->changed(to);
-    InstallLog::fileChanged(fs::exists(target) ? u"replaced"_s : u"created"_s, to);
+    logged(fs::exists(target) ? u"replaced"_s : u"created"_s, to);
 }
 
-void FileOps::removeFile(const HostPath& path)
+void FileChanges::removeFile(const HostPath& path)
 {
     checkBoundary(path, LastName::Keep);
     std::error_code error;
@@ -357,10 +380,10 @@ void FileOps::removeFile(const HostPath& path)
         error = std::make_error_code(std::errc::no_such_file_or_directory);
     if (error)
         fail(error, path);
-    InstallLog::fileChanged(u"removed"_s, path);
+    logged(u"removed"_s, path);
 }
 
-void FileOps::removeEntry(const HostPath& path)
+void FileChanges::removeEntry(const HostPath& path)
 {
     checkBoundary(path, LastName::Keep);
     forgetFolders();
@@ -377,10 +400,10 @@ void FileOps::removeEntry(const HostPath& path)
         fs::remove(path.fs(), error);
     if (error)
         fail(error, path);
-    InstallLog::fileChanged(fs::is_directory(status) ? u"removed folder"_s : u"removed"_s, path);
+    logged(fs::is_directory(status) ? u"removed folder"_s : u"removed"_s, path);
 }
 
-void FileOps::makeFolder(const HostPath& path)
+void FileChanges::makeFolder(const HostPath& path)
 {
     checkBoundary(path, LastName::Keep);
     if (ChangeJournal* journal = journalFor(path); journal && !exists(path))
@@ -392,10 +415,10 @@ void FileOps::makeFolder(const HostPath& path)
     if (error)
         fail(error, path);
     if (made)
-        InstallLog::fileChanged(u"made folder"_s, path);
+        logged(u"made folder"_s, path);
 }
 
-void FileOps::removeTree(const HostPath& path)
+void FileChanges::removeTree(const HostPath& path)
 {
     checkBoundary(path, LastName::Keep);
     forgetFolders();
@@ -406,10 +429,10 @@ void FileOps::removeTree(const HostPath& path)
         fs::remove_all(path.fs(), error);
     if (error)
         fail(error, path);
-    InstallLog::fileChanged(u"removed tree"_s, path);
+    logged(u"removed tree"_s, path);
 }
 
-qint64 FileOps::fileSize(const HostPath& path)
+qint64 FileChanges::fileSize(const HostPath& path)
 {
     std::error_code error;
     const auto size = fs::file_size(path.fs(), error);
@@ -418,7 +441,7 @@ qint64 FileOps::fileSize(const HostPath& path)
     return static_cast<qint64>(size);
 }
 
-void FileOps::writeWhole(const HostPath& path, const QByteArray& bytes)
+void FileChanges::writeWhole(const HostPath& path, const QByteArray& bytes)
 {
     checkBoundary(path, LastName::Follow);
     // The save file writes where a link leads; that file is the one that changes.
@@ -450,7 +473,7 @@ void FileOps::writeWhole(const HostPath& path, const QByteArray& bytes)
     }
     if (journal)
         journal->changed(target);
-    InstallLog::fileChanged(replaces ? u"replaced"_s : u"created"_s, target);
+    logged(replaces ? u"replaced"_s : u"created"_s, target);
 }
 
 } // namespace veltrane

@@ -2,9 +2,10 @@
 // no change reaches outside the folders the work may change.
 #include "FileFixture.h"
 #include "SmallDisk.h"
-#include "journal/FileOps.h"
-#include "journal/WriteBoundary.h"
+#include "journal/FileChanges.h"
+#include "journal/InstallTransaction.h"
 #include "util/FileError.h"
+#include "util/InstallLog.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,11 +22,6 @@ using namespace veltrane::test;
 
 namespace {
 
-HostPath host(const QString& path)
-{
-    return HostPath::fromHost(path);
-}
-
 // The names in a folder, hidden ones included: a passing name left behind shows here.
 QStringList namesIn(const QString& folder)
 {
@@ -35,7 +31,7 @@ QStringList namesIn(const QString& folder)
 
 } // namespace
 
-class TestFileOps : public QObject {
+class TestFileChanges : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -46,7 +42,7 @@ private Q_SLOTS:
     void readOnlyTargetIsPermissionDeniedUnreadableSourceIsNot();
 };
 
-void TestFileOps::fullDiskLeavesTheOldFile_data()
+void TestFileChanges::fullDiskLeavesTheOldFile_data()
 {
     QTest::addColumn<QString>("change"); // copy, move (from another file system) or write
     QTest::addColumn<int>("newSize");
@@ -59,7 +55,7 @@ void TestFileOps::fullDiskLeavesTheOldFile_data()
     QTest::newRow("list written on a full disk") << u"write"_s << 11'600 << 0;
 }
 
-void TestFileOps::fullDiskLeavesTheOldFile()
+void TestFileChanges::fullDiskLeavesTheOldFile()
 {
     QFETCH(QString, change);
     QFETCH(int, newSize);
@@ -73,13 +69,14 @@ void TestFileOps::fullDiskLeavesTheOldFile()
     writeFile(target, QByteArray(42, 'o'));
     disk.fillUpTo(freeBytes);
 
+    FileChanges files;
     try {
         if (change == u"copy"_s)
-            FileOps::copyFile(host(source.path() + u"/new.bin"_s), host(target));
+            files.copyFile(host(source.path() + u"/new.bin"_s), host(target));
         else if (change == u"move"_s)
-            FileOps::moveFile(host(source.path() + u"/new.bin"_s), host(target));
+            files.moveFile(host(source.path() + u"/new.bin"_s), host(target));
         else
-            FileOps::writeWhole(host(target), QByteArray(newSize, 'n'));
+            files.writeWhole(host(target), QByteArray(newSize, 'n'));
         QFAIL("the change cannot fit on the disk");
     } catch (const FileError& error) {
         QVERIFY2(!error.permissionDenied(), qPrintable(error.description()));
@@ -89,7 +86,7 @@ void TestFileOps::fullDiskLeavesTheOldFile()
     QCOMPARE(readFile(source.path() + u"/new.bin"_s), QByteArray(newSize, 'n'));
 }
 
-void TestFileOps::changesStayInsideTheBoundary_data()
+void TestFileChanges::changesStayInsideTheBoundary_data()
 {
     // The link's name in the game, where it leads ("out/..." outside, "in/..." inside), and
     // the change made at the link's name.
@@ -117,7 +114,7 @@ void TestFileOps::changesStayInsideTheBoundary_data()
         << u"Tempfiles"_s << u"out"_s << u"move into"_s << false;
 }
 
-void TestFileOps::changesStayInsideTheBoundary()
+void TestFileChanges::changesStayInsideTheBoundary()
 {
 #ifdef Q_OS_UNIX
     QFETCH(QString, link);
@@ -136,22 +133,24 @@ void TestFileOps::changesStayInsideTheBoundary()
     QVERIFY(QFile::link(target, game + u'/' + link));
     const auto outside = snapshot(dir.path() + u"/out"_s);
 
-    const WriteBoundary boundary({host(game), host(dir.path() + u"/package"_s)});
+    InstallLog log(u"install"_s);
+    InstallTransaction transaction(log, {host(game), host(dir.path() + u"/package"_s)});
+    FileChanges& files = transaction.files();
     const HostPath source = host(dir.path() + u"/package/source.bin"_s);
     bool refused = false;
     try {
         if (change == u"write"_s)
-            FileOps::writeWhole(host(game + u'/' + link), "written");
+            files.writeWhole(host(game + u'/' + link), "written");
         else if (change == u"copy"_s)
-            FileOps::copyFile(source, host(game + u'/' + link));
+            files.copyFile(source, host(game + u'/' + link));
         else if (change == u"copy into"_s)
-            FileOps::copyFile(source, host(game + u'/' + link + u"/Coach.bin"_s));
+            files.copyFile(source, host(game + u'/' + link + u"/Coach.bin"_s));
         else if (change == u"move"_s)
-            FileOps::moveFile(source, host(game + u'/' + link));
+            files.moveFile(source, host(game + u'/' + link));
         else if (change == u"move into"_s)
-            FileOps::moveFile(source, host(game + u'/' + link + u"/Coach.bin"_s));
+            files.moveFile(source, host(game + u'/' + link + u"/Coach.bin"_s));
         else
-            FileOps::makeFolder(host(game + u'/' + link + u"/Stock"_s));
+            files.makeFolder(host(game + u'/' + link + u"/Stock"_s));
     } catch (const FileError& error) {
         refused = true;
         QVERIFY2(!allowed, qPrintable(error.description()));
@@ -163,7 +162,7 @@ void TestFileOps::changesStayInsideTheBoundary()
 #endif
 }
 
-void TestFileOps::readOnlyTargetIsPermissionDeniedUnreadableSourceIsNot()
+void TestFileChanges::readOnlyTargetIsPermissionDeniedUnreadableSourceIsNot()
 {
 #ifdef Q_OS_UNIX
     QTemporaryDir dir;
@@ -177,16 +176,17 @@ void TestFileOps::readOnlyTargetIsPermissionDeniedUnreadableSourceIsNot()
         QSKIP(qPrintable(unprivileged.unavailableReason()));
 
     // A read-only game file is what the read-only offer can put right.
+    FileChanges files;
     try {
-        FileOps::copyFile(host(dir.path() + u"/package/Coach.bin"_s),
-                          host(dir.path() + u"/game/Coach.bin"_s));
+        files.copyFile(host(dir.path() + u"/package/Coach.bin"_s),
+                       host(dir.path() + u"/game/Coach.bin"_s));
         QFAIL("a read-only file was replaced");
     } catch (const FileError& error) {
         QVERIFY2(error.permissionDenied(), qPrintable(error.description()));
     }
     try {
-        FileOps::moveFile(host(dir.path() + u"/package/Coach.bin"_s),
-                          host(dir.path() + u"/game/Coach.bin"_s));
+        files.moveFile(host(dir.path() + u"/package/Coach.bin"_s),
+                       host(dir.path() + u"/game/Coach.bin"_s));
         QFAIL("a read-only file was replaced by a rename");
     } catch (const FileError& error) {
         QVERIFY2(error.permissionDenied(), qPrintable(error.description()));
@@ -194,8 +194,8 @@ void TestFileOps::readOnlyTargetIsPermissionDeniedUnreadableSourceIsNot()
     QCOMPARE(readFile(dir.path() + u"/package/Coach.bin"_s), QByteArray("new"));
     // A package file that cannot be read is not the game's fault.
     try {
-        FileOps::copyFile(host(dir.path() + u"/package/Secret.bin"_s),
-                          host(dir.path() + u"/game/Secret.bin"_s));
+        files.copyFile(host(dir.path() + u"/package/Secret.bin"_s),
+                       host(dir.path() + u"/game/Secret.bin"_s));
         QFAIL("an unreadable file was copied");
     } catch (const FileError& error) {
         QVERIFY2(!error.permissionDenied(), qPrintable(error.description()));
@@ -208,5 +208,5 @@ void TestFileOps::readOnlyTargetIsPermissionDeniedUnreadableSourceIsNot()
 #endif
 }
 
-QTEST_GUILESS_MAIN(TestFileOps)
-#include "tst_fileops.moc"
+QTEST_GUILESS_MAIN(TestFileChanges)
+#include "tst_filechanges.moc"

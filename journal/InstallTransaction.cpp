@@ -1,0 +1,23 @@
+#include "InstallTransaction.h"
+
+namespace veltrane {
+
+InstallTransaction::InstallTransaction(InstallLog& log, const std::vector<HostPath>& writableRoots)
+    : m_log(log), m_boundary(writableRoots), m_files(*this)
+{
+}
+
+InstallTransaction::~InstallTransaction() = default;
+
+void InstallTransaction::keepJournal(const HostPath& gameRoot, const HostPath& folder,
+                                     const ChangeJournal::Header& header)
+{
+    m_journal = std::make_unique<ChangeJournal>(gameRoot, folder, header);
+}
+
+void InstallTransaction::closeJournal()
+{
+    m_journal.reset();
+}
+
+} // namespace veltrane
