@@ -38,6 +38,11 @@ bool ConsoleUserInterface::askYesNo(const QString& text)
     return m_answerYes;
 }
 
+void ConsoleUserInterface::showNote(const QString& text)
+{
+    print(u"note"_s, text);
+}
+
 void ConsoleUserInterface::showReport(const QString& text)
 {
     print(u"report"_s, text);

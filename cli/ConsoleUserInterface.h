@@ -7,8 +7,8 @@
 namespace veltrane {
 
 // The user interface of an install without a window: every message goes to standard output
-// as one line, prefixed by its kind ("message:", "warning:", "error:", "report:"), and every
-// question is printed with the answer it was given: Yes with --yes, else No, the safe answer
+// as one line, prefixed by its kind ("message:", "warning:", "error:", "report:", "note:"), and
+// every question is printed with the answer it was given: Yes with --yes, else No, the safe answer
 // everywhere in this program.
 class ConsoleUserInterface : public UserInterface {
 public:
@@ -21,6 +21,7 @@ public:
     void setBusy(bool) override {}
     void showProgress(qint64, qint64) override {}
     bool closeRequested() const override { return false; }
+    void showNote(const QString& text) override;
 
 private:
     void print(const QString& kind, const QString& text);

@@ -19,6 +19,12 @@ bool LoggedUserInterface::askYesNo(const QString& text)
     return yes;
 }
 
+void LoggedUserInterface::showNote(const QString& text)
+{
+    m_log.write(u"note"_s, text);
+    m_inner.showNote(text);
+}
+
 void LoggedUserInterface::showReport(const QString& text)
 {
     m_log.write(u"report"_s, text);

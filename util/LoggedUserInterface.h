@@ -19,6 +19,7 @@ public:
     void setBusy(bool busy) override { m_inner.setBusy(busy); }
     void showProgress(qint64 done, qint64 total) override { m_inner.showProgress(done, total); }
     bool closeRequested() const override { return m_inner.closeRequested(); }
+    void showNote(const QString& text) override;
 
 private:
     UserInterface& m_inner;

@@ -25,6 +25,9 @@ public:
     virtual void showProgress(qint64 done, qint64 total) = 0;
     // The user asked to close the window while an install runs.
     virtual bool closeRequested() const = 0;
+    // A line of what the work did that asks nothing of the user and needs no box (a batch
+    // file's exit status): printed without a window, left to the log in it.
+    virtual void showNote(const QString& text) { Q_UNUSED(text); }
 };
 
 // The text as a message box can show it: very long lines and very many lines are cut, so
