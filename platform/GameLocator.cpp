@@ -7,15 +7,21 @@
 #include <algorithm>
 #include <filesystem>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#else
+#include <QFileInfo>
+#endif
+
 namespace fs = std::filesystem;
 using namespace Qt::StringLiterals;
 
 namespace veltrane {
 
 namespace {
-
-// More than any settings file of Steam or Lutris holds.
-constexpr qint64 kSettingsBytes = 1 << 20;
 
 // Folders Wine makes in every prefix for Windows' own programs: the game is never there, and
 // looking into them would spend the budget.
@@ -47,10 +53,42 @@ QString canonicalText(const HostPath& path)
     return error ? path.toString() : HostPath::fromFs(real).toString();
 }
 
-QByteArray readSettings(const HostPath& path)
+// The first `limit` bytes of a regular file; nothing for anything else. A pipe with no writer
+// would block an ordinary open for good, and opening a device may act on it: the kind is
+// checked before the open, and the open cannot block should something else have taken the
+// name since.
+QByteArray readRegularFile(const HostPath& path, qint64 limit)
 {
+#ifdef Q_OS_UNIX
+    const QByteArray name = QFile::encodeName(path.toString());
+    struct stat info {};
+    if (::stat(name.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return {};
+    const int file = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (file < 0)
+        return {};
+    QByteArray bytes;
+    if (::fstat(file, &info) == 0 && S_ISREG(info.st_mode)) {
+        bytes.resize(qMin<qint64>(limit, info.st_size));
+        qsizetype size = 0;
+        while (size < bytes.size()) {
+            const ssize_t read = ::read(file, bytes.data() + size, bytes.size() - size);
+            if (read < 0 && errno == EINTR)
+                continue;
+            if (read <= 0)
+                break;
+            size += read;
+        }
+        bytes.truncate(size);
+    }
+    ::close(file);
+    return bytes;
+#else
     QFile file(path.toString());
-    return file.open(QIODevice::ReadOnly) ? file.read(kSettingsBytes) : QByteArray();
+    if (!QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly))
+        return {};
+    return file.read(limit);
+#endif
 }
 
 bool isDigits(const QString& text)
@@ -61,20 +99,26 @@ bool isDigits(const QString& text)
 
 } // namespace
 
-GameLocator::GameLocator(QString home, const QProcessEnvironment& environment)
-    : m_home(std::move(home)), m_environment(environment)
+GameLocator::GameLocator(QString home, const QProcessEnvironment& environment,
+                         std::chrono::milliseconds timeBudget)
+    : m_home(std::move(home)), m_environment(environment), m_timeBudget(timeBudget)
 {
 }
 
 QString GameLocator::find()
 {
     m_listings = 0;
+    m_spent = Spent::Nothing;
+    m_placesLooked.clear();
+    m_deadline = QDeadlineTimer(m_timeBudget, Qt::PreciseTimer);
 #ifdef Q_OS_WIN
     return {};
 #else
     QSet<QString> seen;
-    const auto search = [&](const QList<Root>& roots) -> QString {
-        for (const Root& root : roots) {
+    for (const auto& places : placesInOrder()) {
+        for (const Root& root : places()) {
+            if (spent())
+                return {};
             // ~/.steam/steam is usually a link to ~/.local/share/Steam; $WINEPREFIX may be
             // ~/.wine or a prefix of Lutris.
             const QString canonical = canonicalText(root.folder);
@@ -85,27 +129,40 @@ QString GameLocator::find()
             if (!found.isEmpty())
                 return found;
         }
-        return {};
-    };
-    const auto home = [&](const QString& relative) {
+        if (spent())
+            return {};
+    }
+    return {};
+#endif
+}
+
+QStringList GameLocator::placesLooked() const
+{
+    QStringList places = m_placesLooked;
+    if (m_spent == Spent::Listings)
+        places.append(u"… and the search stopped after %1 folders"_s.arg(kListingBudget));
+    else if (m_spent == Spent::Time)
+        places.append(u"… and the search stopped after %1 seconds"_s.arg(
+            std::chrono::duration<double>(m_timeBudget).count()));
+    return places;
+}
+
+// Each kind's places are worked out only when the search reaches them: reading Lutris'
+// settings is wasted once the game is found in a Wine prefix.
+QList<std::function<QList<GameLocator::Root>()>> GameLocator::placesInOrder()
+{
+    const auto home = [this](const QString& relative) {
         return HostPath::fromHost(m_home + relative);
     };
-
-    QString found = search(winePrefixes());
+    QList<std::function<QList<Root>()>> places{[this] { return winePrefixes(); }};
     for (const QString& steam : {u"/.steam/steam"_s, u"/.local/share/Steam"_s,
-                                 u"/.var/app/com.valvesoftware.Steam/.local/share/Steam"_s}) {
-        if (found.isEmpty())
-            found = search(steamLibraries(home(steam)));
-    }
-    if (found.isEmpty())
-        found = search(lutrisPrefixes());
-    for (const QString& folder : {u"/.local/share/bottles/bottles"_s,
-                                  u"/.var/app/com.usebottles.bottles/data/bottles/bottles"_s}) {
-        if (found.isEmpty())
-            found = search(bottles(home(folder)));
-    }
-    return found;
-#endif
+                                 u"/.var/app/com.valvesoftware.Steam/.local/share/Steam"_s})
+        places.append([this, folder = home(steam)] { return steamLibraries(folder); });
+    places.append([this] { return lutrisPrefixes(); });
+    for (const QString& relative : {u"/.local/share/bottles/bottles"_s,
+                                    u"/.var/app/com.usebottles.bottles/data/bottles/bottles"_s})
+        places.append([this, folder = home(relative)] { return bottles(folder); });
+    return places;
 }
 
 QStringList GameLocator::steamLibraryPaths(const QByteArray& vdf)
@@ -178,7 +235,7 @@ QList<GameLocator::Root> GameLocator::winePrefixes() const
     return roots;
 }
 
-QList<GameLocator::Root> GameLocator::steamLibraries(const HostPath& steam) const
+QList<GameLocator::Root> GameLocator::steamLibraries(const HostPath& steam)
 {
     QList<Root> roots;
     std::error_code error;
@@ -187,8 +244,10 @@ QList<GameLocator::Root> GameLocator::steamLibraries(const HostPath& steam) cons
     QStringList libraries{steam.toString()};
     libraries +=
         steamLibraryPaths(readSettings(steam.child(u"steamapps"_s).child(u"libraryfolders.vdf"_s)));
-    for (const QString& library : std::as_const(libraries))
-        roots.append({HostPath::fromHost(library).child(u"steamapps"_s).child(u"common"_s)});
+    for (const QString& library : std::as_const(libraries)) {
+        const HostPath place = HostPath::fromHost(library);
+        roots.append({place, place.child(u"steamapps"_s).child(u"common"_s)});
+    }
     return roots;
 }
 
@@ -203,19 +262,24 @@ QList<GameLocator::Root> GameLocator::lutrisPrefixes()
         if (!listing)
             continue;
         for (const QString& name : listing->files) {
+            if (spent())
+                return roots;
             if (!name.endsWith(u".yml"_s, Qt::CaseInsensitive))
                 continue;
-            const QString text = QString::fromUtf8(readSettings(folder.child(name)));
-            for (auto match = prefixLine.globalMatch(text); match.hasNext();) {
-                QString prefix = match.next().captured(1);
-                if (prefix.size() >= 2 && (prefix.front() == u'"' || prefix.front() == u'\'') &&
-                    prefix.back() == prefix.front())
-                    prefix = prefix.mid(1, prefix.size() - 2);
-                if (prefix.startsWith(u"~/"_s))
-                    prefix = m_home + prefix.mid(1);
-                if (!prefix.isEmpty())
-                    roots.append(prefixRoot(HostPath::fromHost(prefix), false));
-            }
+            const QByteArray bytes = readSettings(folder.child(name));
+            // Most settings name no prefix; decoding them would cost more than reading them.
+            if (!bytes.contains("prefix:"))
+                continue;
+            // A game's settings name its one prefix; a file of a million such lines would
+            // otherwise fill the memory with places.
+            QString prefix = prefixLine.match(QString::fromUtf8(bytes)).captured(1);
+            if (prefix.size() >= 2 && (prefix.front() == u'"' || prefix.front() == u'\'') &&
+                prefix.back() == prefix.front())
+                prefix = prefix.mid(1, prefix.size() - 2);
+            if (prefix.startsWith(u"~/"_s))
+                prefix = m_home + prefix.mid(1);
+            if (!prefix.isEmpty())
+                roots.append(prefixRoot(HostPath::fromHost(prefix), false));
         }
     }
     const HostPath games = HostPath::fromHost(m_home + u"/Games"_s);
@@ -238,7 +302,7 @@ QList<GameLocator::Root> GameLocator::bottles(const HostPath& folder)
 
 GameLocator::Root GameLocator::prefixRoot(const HostPath& prefix, bool mapped) const
 {
-    Root root{prefix.child(u"drive_c"_s)};
+    Root root{prefix, prefix.child(u"drive_c"_s)};
     // "c:" is that prefix's dosdevices/c:, which may lead elsewhere than its drive_c.
     std::error_code error;
     root.windowsForm = mapped && fs::equivalent(prefix.child(u"dosdevices"_s).child(u"c:"_s).fs(),
@@ -259,6 +323,7 @@ QString GameLocator::searchBelow(const Root& root)
     const auto top = list(root.folder);
     if (!top)
         return {};
+    m_placesLooked.append(root.place.display());
     if (top->holdsGame)
         return shown({});
     QList<QStringList> second;
@@ -284,11 +349,16 @@ QString GameLocator::searchBelow(const Root& root)
 std::optional<GameLocator::Listing> GameLocator::list(const HostPath& folder)
 {
     std::error_code error;
-    if (m_listings >= kListingBudget || !fs::is_directory(folder.fs(), error))
+    if (spent() || !fs::is_directory(folder.fs(), error))
         return std::nullopt;
+    if (m_listings >= kListingBudget) {
+        m_spent = Spent::Listings;
+        return std::nullopt;
+    }
     ++m_listings;
     Listing listing;
-    for (fs::directory_iterator it(folder.fs(), error), end; !error && it != end;
+    // A folder of a great many entries ends the search rather than stalls it.
+    for (fs::directory_iterator it(folder.fs(), error), end; !error && it != end && !spent();
          it.increment(error)) {
         const QString name = HostPath::fromFs(it->path()).fileName();
         std::error_code kindError;
@@ -303,6 +373,18 @@ std::optional<GameLocator::Listing> GameLocator::list(const HostPath& folder)
     listing.folders.sort();
     listing.files.sort();
     return listing;
+}
+
+QByteArray GameLocator::readSettings(const HostPath& path)
+{
+    return spent() ? QByteArray() : readRegularFile(path, kSettingsBytes);
+}
+
+bool GameLocator::spent()
+{
+    if (m_spent == Spent::Nothing && m_deadline.hasExpired())
+        m_spent = Spent::Time;
+    return m_spent != Spent::Nothing;
 }
 
 } // namespace veltrane

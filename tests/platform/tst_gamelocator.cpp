@@ -6,10 +6,19 @@
 #include "util/HostPath.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <future>
+
+#ifdef Q_OS_UNIX
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+#endif
 
 using namespace Qt::StringLiterals;
 using namespace veltrane;
@@ -46,6 +55,48 @@ QString steamLibraries(const QStringList& paths)
     return vdf + u"}\\n"_s;
 }
 
+// A named pipe with no writer, whose ordinary open waits for one for ever, or a socket.
+void makeSpecialFile(const QString& path, const QString& kind)
+{
+#ifdef Q_OS_UNIX
+    makeFolder(QFileInfo(path).absolutePath());
+    const QByteArray name = QFile::encodeName(path);
+    if (kind == u"pipe"_s) {
+        QCOMPARE(::mkfifo(name.constData(), 0644), 0);
+        return;
+    }
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    QVERIFY(size_t(name.size()) < sizeof(address.sun_path));
+    std::copy(name.cbegin(), name.cend(), address.sun_path);
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    QVERIFY(socket >= 0);
+    const int bound = ::bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    ::close(socket);
+    QCOMPARE(bound, 0);
+#else
+    Q_UNUSED(path);
+    Q_UNUSED(kind);
+#endif
+}
+
+// What a search among large settings files comes to.
+enum Outcome { Found, NotFound, FoundInTime /* unless the time ran out first */, OutOfTime };
+
+// find() on a thread of its own, timed: a search that blocks ends the test run with a
+// message instead of holding it up for ever.
+QString watchedFind(GameLocator& locator, qint64& milliseconds)
+{
+    QElapsedTimer timer;
+    timer.start();
+    auto search = std::async(std::launch::async, [&locator] { return locator.find(); });
+    if (search.wait_for(std::chrono::seconds(10)) != std::future_status::ready)
+        qFatal("the search for the game has not ended after 10 s");
+    QString found = search.get();
+    milliseconds = timer.elapsed();
+    return found;
+}
+
 } // namespace
 
 class TestGameLocator : public QObject {
@@ -60,6 +111,12 @@ private Q_SLOTS:
     void listingsStayWithinTheBudget();
     void steamLibraryFileForms_data();
     void steamLibraryFileForms();
+    void opensOnlyRegularFiles_data();
+    void opensOnlyRegularFiles();
+    void readsSettingsWithinTheBudgets_data();
+    void readsSettingsWithinTheBudgets();
+    void tellsWhereItLooked_data();
+    void tellsWhereItLooked();
 
 private:
     QTemporaryDir* m_dir = nullptr;
@@ -241,6 +298,136 @@ void TestGameLocator::steamLibraryFileForms()
     QFETCH(QByteArray, vdf);
     QFETCH(QStringList, paths);
     QCOMPARE(GameLocator::steamLibraryPaths(vdf), paths);
+}
+
+void TestGameLocator::opensOnlyRegularFiles_data()
+{
+    QTest::addColumn<QString>("settings"); // below the home
+    QTest::addColumn<QString>("kind");     // "pipe" or "socket"
+    const QString steam = u".local/share/Steam/steamapps/libraryfolders.vdf"_s;
+    const QString lutris = u".config/lutris/games/rail-simulator.yml"_s;
+    QTest::newRow("a pipe as Steam's library list") << steam << u"pipe"_s;
+    QTest::newRow("a socket as Steam's library list") << steam << u"socket"_s;
+    QTest::newRow("a pipe as a Lutris game's settings") << lutris << u"pipe"_s;
+    QTest::newRow("a socket as a Lutris game's settings") << lutris << u"socket"_s;
+}
+
+void TestGameLocator::opensOnlyRegularFiles()
+{
+    QFETCH(QString, settings);
+    QFETCH(QString, kind);
+    makeSpecialFile(m_home + u'/' + settings, kind);
+    const QString bottle = m_home + u"/.local/share/bottles/bottles/RS/drive_c/RS"_s;
+    writeFile(bottle + u"/RailSim.exe"_s, "exe");
+
+    GameLocator locator(m_home, QProcessEnvironment::systemEnvironment());
+    qint64 milliseconds = 0;
+    QCOMPARE(watchedFind(locator, milliseconds), bottle);
+    QVERIFY2(milliseconds < 1500, qPrintable(u"%1 ms"_s.arg(milliseconds)));
+}
+
+void TestGameLocator::readsSettingsWithinTheBudgets_data()
+{
+    QTest::addColumn<int>("files");       // Lutris settings of 2 MB each, sparse
+    QTest::addColumn<qint64>("prefixAt"); // where the last one names the game's prefix
+    QTest::addColumn<qint64>("budget");   // milliseconds
+    QTest::addColumn<int>("outcome");
+
+    const qint64 budget = GameLocator::kTimeBudget.count();
+    QTest::newRow("the prefix within the part read")
+        << 1 << GameLocator::kSettingsBytes - 100 << budget << int(Found);
+    QTest::newRow("the prefix beyond the part read")
+        << 1 << GameLocator::kSettingsBytes + 100 << budget << int(NotFound);
+    QTest::newRow("the prefix in the last of 501 files")
+        << 501 << qint64(0) << budget << int(FoundInTime);
+    // No machine reads 501 MB in 10 ms.
+    QTest::newRow("501 files in 10 ms") << 501 << qint64(0) << qint64(10) << int(OutOfTime);
+}
+
+void TestGameLocator::readsSettingsWithinTheBudgets()
+{
+    QFETCH(int, files);
+    QFETCH(qint64, prefixAt);
+    QFETCH(qint64, budget);
+    QFETCH(int, outcome);
+    const QString folder = m_home + u"/.config/lutris/games/"_s;
+    makeFolder(folder);
+    for (int i = 0; i < files; ++i) {
+        QFile file(folder + u"game%1.yml"_s.arg(i, 3, 10, QChar(u'0')));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(2 << 20));
+        if (i == files - 1)
+            QVERIFY(file.seek(prefixAt) &&
+                    file.write(u"\ngame:\n  prefix: %1/Wine/rs\n"_s.arg(m_home).toUtf8()) > 0);
+    }
+    const QString game = m_home + u"/Wine/rs/drive_c/RS"_s;
+    writeFile(game + u"/RailSim.exe"_s, "exe");
+
+    GameLocator locator(m_home, QProcessEnvironment::systemEnvironment(),
+                        std::chrono::milliseconds(budget));
+    qint64 milliseconds = 0;
+    const QString result = watchedFind(locator, milliseconds);
+    QVERIFY2(milliseconds < budget + 500, qPrintable(u"%1 ms"_s.arg(milliseconds)));
+    const bool outOfTime = locator.placesLooked().endsWith(
+        u"… and the search stopped after %1 seconds"_s.arg(double(budget) / 1000));
+    if (outcome != FoundInTime)
+        QCOMPARE(outOfTime, outcome == OutOfTime);
+    const bool found = outcome == Found || (outcome == FoundInTime && !outOfTime);
+    QCOMPARE(result, found ? game : QString());
+}
+
+void TestGameLocator::tellsWhereItLooked_data()
+{
+    QTest::addColumn<QStringList>("home");
+    QTest::addColumn<QString>("winePrefix"); // below the home; empty: unset
+    QTest::addColumn<QStringList>("looked"); // "<home>" for the home folder
+
+    const QStringList everyKind{
+        u"rs/drive_c/"_s,
+        u".wine/drive_c/"_s,
+        u".local/share/Steam/steamapps/libraryfolders.vdf="_s +
+            steamLibraries({u"<home>/.local/share/Steam"_s, u"<home>/Disk 2/SteamLibrary"_s}),
+        u".local/share/Steam/steamapps/common/"_s,
+        u".steam/steam -> <home>/.local/share/Steam"_s,
+        u"Disk 2/SteamLibrary/steamapps/common/"_s,
+        u".config/lutris/games/a.yml=game:\n  prefix: <home>/Wine/gone\n"_s,
+        u".config/lutris/games/b.yml=game:\n  prefix: <home>/Wine/lt\n"_s,
+        u"Wine/lt/drive_c/"_s,
+        u"Games/other/drive_c/"_s,
+        u".local/share/bottles/bottles/Trains/drive_c/"_s};
+    QTest::newRow("every kind in order, a linked Steam once, a missing prefix not")
+        << everyKind << u"rs"_s
+        << QStringList{u"<home>/rs"_s,
+                       u"<home>/.wine"_s,
+                       u"<home>/.steam/steam"_s,
+                       u"<home>/Disk 2/SteamLibrary"_s,
+                       u"<home>/Wine/lt"_s,
+                       u"<home>/Games/other"_s,
+                       u"<home>/.local/share/bottles/bottles/Trains"_s};
+    QTest::newRow("up to the place of the game")
+        << everyKind + QStringList{u"Disk 2/SteamLibrary/steamapps/common/RS/RailSim.exe=exe"_s}
+        << QString()
+        << QStringList{u"<home>/.wine"_s, u"<home>/.steam/steam"_s,
+                       u"<home>/Disk 2/SteamLibrary"_s};
+    QStringList crowded{u".local/share/bottles/bottles/Trains/drive_c/"_s};
+    for (int i = 0; i < 60; ++i)
+        crowded.append(u".wine/drive_c/Folder%1/"_s.arg(i));
+    QTest::newRow("the folders spent")
+        << crowded << QString()
+        << QStringList{u"<home>/.wine"_s, u"… and the search stopped after 50 folders"_s};
+}
+
+void TestGameLocator::tellsWhereItLooked()
+{
+    QFETCH(QStringList, home);
+    QFETCH(QString, winePrefix);
+    QFETCH(QStringList, looked);
+    buildHome(m_home, home);
+    if (!winePrefix.isEmpty())
+        m_environment.set("WINEPREFIX", QFile::encodeName(m_home + u'/' + winePrefix));
+
+    GameLocator locator(m_home, QProcessEnvironment::systemEnvironment());
+    locator.find();
+    QCOMPARE(locator.placesLooked(), looked.replaceInStrings(u"<home>"_s, m_home));
 }
 
 QTEST_GUILESS_MAIN(TestGameLocator)
