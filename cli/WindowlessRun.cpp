@@ -29,6 +29,8 @@ ExitStatus statusOf(InstallOperation::Outcome outcome)
         return ExitStatus::Done;
     case InstallOperation::Outcome::Incomplete:
         return ExitStatus::StepFailed;
+    case InstallOperation::Outcome::Refused:
+        return ExitStatus::BadUsage;
     case InstallOperation::Outcome::Ended:
         break;
     }
@@ -43,6 +45,8 @@ ExitStatus statusOf(UndoOperation::Outcome outcome)
         return ExitStatus::Done;
     case UndoOperation::Outcome::Partly:
         return ExitStatus::StepFailed;
+    case UndoOperation::Outcome::Refused:
+        return ExitStatus::BadUsage;
     case UndoOperation::Outcome::Declined:
         break;
     }

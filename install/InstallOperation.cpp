@@ -4,11 +4,14 @@
 #include "GameFolder.h"
 #include "RouteInstaller.h"
 #include "ScenarioInstaller.h"
+#include "journal/GameLock.h"
 #include "journal/InstallHistory.h"
 #include "journal/InstallTransaction.h"
+#include "journal/TextFileWriter.h"
 #include "journal/UndoOperation.h"
 #include "lists/FreeFormatReader.h"
 #include "package/PackageFolder.h"
+#include "package/PackageSource.h"
 #include "platform/AttributeClearer.h"
 #include "stock/EngineContext.h"
 #include "tree/FolderCopy.h"
@@ -74,10 +77,20 @@ QString outcomeName(InstallOperation::Outcome outcome)
         return u"completed"_s;
     case InstallOperation::Outcome::Incomplete:
         return u"incomplete"_s;
+    case InstallOperation::Outcome::Refused:
+        return u"refused"_s;
     case InstallOperation::Outcome::Ended:
         break;
     }
     return u"ended"_s;
+}
+
+// Where the user finds the whole story of a failed install.
+QString logNamed(const InstallLog& log)
+{
+    if (log.path().isEmpty())
+        return {};
+    return u"\r\n\r\nThe install log: "_s + QDir::toNativeSeparators(log.path());
 }
 
 // A game the install left alone keeps no trace of it: the journals' folders go too when
@@ -105,6 +118,7 @@ InstallOperation::Outcome InstallOperation::run()
     m_state.GamePath = m_request.gameText;
 
     InstallLog log(u"install"_s, m_request.logCopy);
+    const auto copyLog = qScopeGuard([&log] { static_cast<void>(writeLogCopy(log)); });
     log.write(u"veltrane"_s, u"version "_s + QString::fromLatin1(kVersionText));
     log.write(u"package"_s, m_request.packageName + u" in "_s + m_request.package.display() +
                                 u", "_s + kindName(m_request.kind));
@@ -120,11 +134,36 @@ InstallOperation::Outcome InstallOperation::runInGame(UserInterface& ui, Install
 {
     if (const Expected<void> folders = checkFolders(); !folders) {
         ui.showMessage(folders.message(), Icon::Exclamation);
-        return Outcome::Ended;
+        return Outcome::Refused;
     }
     const HostPath& game = m_request.game;
     log.setGameFolder(game);
-    UndoOperation(m_ui).offerRollback(game);
+    // Nothing changes in the game before this program holds it.
+    GameLock lock(game);
+    Expected<void> locked = lock.take();
+    // A game folder whose root may not be written: the read-only offer comes first, as for
+    // any step that meets a read-only file.
+    if (!locked && locked.failure().permissionDenied()) {
+        if (!recoverReadOnly(ui))
+            return Outcome::Ended;
+        locked = lock.take();
+    }
+    if (!locked) {
+        ui.showMessage(locked.message(), Icon::Exclamation);
+        return Outcome::Refused;
+    }
+    return runLocked(ui, log, lock);
+}
+
+InstallOperation::Outcome InstallOperation::runLocked(UserInterface& ui, InstallLog& log,
+                                                      GameLock& lock)
+{
+    const HostPath& game = m_request.game;
+    // Archives that programs killed while they unpacked left in the game's own folder.
+    PackageSource::removeLeftovers(OwnFolder::in(game));
+    UndoOperation rollback(m_ui);
+    rollback.useHeldLock(lock);
+    rollback.offerRollback(game);
     const Expected<HostPath> workFolder = chooseWorkFolder();
     if (!workFolder) {
         ui.showMessage(u"The install cannot begin: the package folder "_s +
@@ -204,12 +243,16 @@ InstallOperation::Outcome InstallOperation::runSteps(EngineContext& context, Ins
         } catch (const FileError& error) {
             if (error.kind() == FileError::Kind::Journal) {
                 // Without its record a change could not be undone: none is made.
+                report.fail(step.name, QString(), error.description());
                 ui.showMessage(u"The install has been stopped before it changed anything more: "_s +
-                                   error.description() +
-                                   u"\r\nWhat it changed up to here is in its journal, and "
-                                   u"undoing the last install puts it back."_s,
+                                   error.description() + u"\r\n\r\nWhat failed:\r\n"_s +
+                                   report.failureLines().join(u"\r\n"_s) +
+                                   u"\r\n\r\nWhat it changed up to here is in its journal, and "
+                                   u"undoing the last install puts it back."_s +
+                                   logNamed(log),
                                Icon::Exclamation);
-                return ended();
+                ended();
+                return Outcome::Incomplete;
             }
             report.fail(step.name, QString(), error.description());
             if (error.permissionDenied() && !recoverReadOnly(ui))
@@ -231,9 +274,7 @@ InstallOperation::Outcome InstallOperation::runSteps(EngineContext& context, Ins
         text += u"\r\n\r\nWhat was done: "_s + report.doneItems().join(u"; "_s) + u'.';
     text += u"\r\n\r\nPlease put right what failed, then run this Setup again to finish the "
             u"installation."_s;
-    if (!log.path().isEmpty())
-        text += u"\r\n\r\nThe install log: "_s + QDir::toNativeSeparators(log.path());
-    ui.showMessage(text, Icon::Exclamation);
+    ui.showMessage(text + logNamed(log), Icon::Exclamation);
     return Outcome::Incomplete;
 }
 
@@ -274,6 +315,11 @@ Expected<void> InstallOperation::checkFolders() const
                        u". Unzip the package into a folder of its own."_s);
     if (Expected<void> isGame = GameFolder::check(game); !isGame)
         return isGame;
+    if (const QString own = PackageFolder::ownFolderEntry(package); !own.isEmpty())
+        return failure(u"The package "_s + m_request.packageName + u" holds "_s + own +
+                       u", the name of Veltrane's own folder in the game, where it keeps the "
+                       u"journals of installs. No package may bring it, so this one is not "
+                       u"installed. Nothing has been changed."_s);
     // Looked at again: the folder may have changed since the package was chosen.
     if (!PackageFolder::identify(package))
         return failure(u"The package folder "_s + package.display() +

@@ -11,6 +11,7 @@ namespace veltrane {
 
 struct AppState;
 struct EngineContext;
+class GameLock;
 class InstallLog;
 class InstallTransaction;
 class UserInterface;
@@ -26,6 +27,8 @@ public:
         Completed,  // everything was done and the final message shown; the program ends
         Incomplete, // some steps failed; the last message names them; the window stays open
         Ended,      // stopped early; the window stays open
+        Refused,    // nothing was done: the folders or the package may not be used, or another
+                    // program is changing the game
     };
 
     InstallOperation(AppState& state, UserInterface& ui, InstallRequest request);
@@ -35,6 +38,7 @@ public:
 
 private:
     Outcome runInGame(UserInterface& ui, InstallLog& log);
+    Outcome runLocked(UserInterface& ui, InstallLog& log, GameLock& lock);
     Outcome runSteps(EngineContext& context, InstallLog& log);
     // Whether the install can start in this game folder with this package.
     Expected<void> checkFolders() const;

@@ -296,6 +296,9 @@ InstallStep::Result ScenarioInstaller::replaceList()
     ListReplacement replacement(ui, m_context.files, m_listPath);
     const auto outcome = replacement.replace(
         [&](const HostPath& part) {
+            // Written by the serialiser, not through our changes: a kill mid-way must not
+            // leave it.
+            m_context.files.expectCreated(part);
             const ProcessResult conversion = SerzConversion::toBin(m_context, m_workingCopy, part);
             if (conversion.succeeded() && SerzConversion::readsBack(part))
                 return Expected<void>();

@@ -178,6 +178,13 @@ void FileChanges::logged(const QString& what, const HostPath& path) const
         m_transaction->log().fileChanged(what, path);
 }
 
+void FileChanges::expectCreated(const HostPath& path)
+{
+    checkBoundary(path, LastName::Keep);
+    if (ChangeJournal* journal = journalFor(path); journal && !exists(path))
+        journal->willCreate(path);
+}
+
 void FileChanges::noteOutsideChange(const QString& what)
 {
     if (ChangeJournal* journal = m_transaction ? m_transaction->journal() : nullptr)
@@ -289,6 +296,9 @@ void FileChanges::renameFile(const HostPath& from, const HostPath& to)
 {
     checkBoundary(from, LastName::Keep);
     checkBoundary(to, LastName::Keep);
+    // A folder in the way is not the journal's failure: the rename itself cannot be made.
+    if (std::error_code error; fs::is_directory(fs::symlink_status(to.fs(), error)))
+        fail(std::make_error_code(std::errc::is_a_directory), to);
     forgetFolders();
     const bool replaces = exists(to);
     ChangeJournal* journal = journalFor(to);

@@ -51,6 +51,9 @@ public:
     // Replaces the file by a complete new one, or leaves it as it was.
     void writeWhole(const HostPath& path, const QByteArray& bytes);
 
+    // A file that another program (the serialiser) is about to make at path: kept in the
+    // journal as made by the install, so that taking the install back removes it.
+    void expectCreated(const HostPath& path);
     // A change made where this helper cannot follow it (a program run by Wine), for the
     // journal and the log.
     void noteOutsideChange(const QString& what);

@@ -110,6 +110,8 @@ private:
             renameBack(path, entry.fields.value(1), entry.fields.value(2));
             break;
         case Record::MakeFolder:
+            // What a killed copy left under a passing name would keep the folder.
+            removePassingNames(at(path));
             if (isEmptyFolder(at(path)))
                 attempt(path, [&] {
                     m_files.removeEntry(at(path));

@@ -1,6 +1,7 @@
 #include "TextFileWriter.h"
 
 #include "FileChanges.h"
+#include "util/InstallLog.h"
 #include "util/UserInterface.h"
 #include "util/Windows1252.h"
 
@@ -55,6 +56,18 @@ Expected<void> writeTextFile(FileChanges& files, UserInterface& ui, const HostPa
     }
     if (written.size() != bytes.size())
         return failed(u"The file was written short"_s);
+    return {};
+}
+
+Expected<void> writeLogCopy(const InstallLog& log)
+{
+    if (log.copyPath().isEmpty())
+        return {};
+    try {
+        FileChanges().writeWhole(HostPath::fromHost(log.copyPath()), log.copyText());
+    } catch (const FileError& error) {
+        return error;
+    }
     return {};
 }
 

@@ -8,6 +8,7 @@
 namespace veltrane {
 
 class FileChanges;
+class InstallLog;
 class UserInterface;
 
 // Writes text whole in Windows-1252 through files. The target is replaced only by a complete
@@ -17,5 +18,8 @@ class UserInterface;
 // list written under a passing name is named as the list.
 Expected<void> writeTextFile(FileChanges& files, UserInterface& ui, const HostPath& path,
                              const QString& text, const HostPath& shownAs = {});
+
+// Writes the second copy of a log the user asked for, whole, when the run is over.
+Expected<void> writeLogCopy(const InstallLog& log);
 
 } // namespace veltrane

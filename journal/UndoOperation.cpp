@@ -1,12 +1,17 @@
 #include "UndoOperation.h"
 
+#include "GameLock.h"
 #include "InstallHistory.h"
 #include "InstallTransaction.h"
+#include "JournalCheck.h"
 #include "JournalReplay.h"
+#include "TextFileWriter.h"
 #include "util/InstallLog.h"
 #include "util/LoggedUserInterface.h"
 #include "util/UserInterface.h"
 #include "util/Version.h"
+
+#include <QScopeGuard>
 
 using namespace Qt::StringLiterals;
 
@@ -59,16 +64,41 @@ void startLog(InstallLog& log, const HostPath& game, const QString& what)
 
 } // namespace
 
+bool UndoOperation::replayable(const InstallHistory::Install& install, const HostPath& game,
+                               UserInterface& ui)
+{
+    const Expected<void> whole = JournalCheck::check(install, game);
+    if (whole)
+        return true;
+    const Expected<HostPath> aside = JournalCheck::setAside(install, game);
+    ui.showMessage(whole.message() +
+                       (aside ? u"\r\nIt has been set aside in "_s + aside->display()
+                              : u"\r\nIt has been removed"_s) +
+                       u" and will never be replayed. Nothing has been changed."_s,
+                   Icon::Exclamation);
+    return false;
+}
+
 UndoOperation::Outcome UndoOperation::offerRollback(const HostPath& game)
 {
-    const InstallHistory history(game);
-    const std::optional<InstallHistory::Install> interrupted = history.interrupted();
+    if (!InstallHistory(game).interrupted())
+        return Outcome::Nothing;
+    // Only while this program holds the game is an install without its end one cut short.
+    GameLock ownLock(game);
+    if (!m_heldLock && !ownLock.take())
+        return Outcome::Nothing;
+    const std::optional<InstallHistory::Install> interrupted = InstallHistory(game).interrupted();
     if (!interrupted)
         return Outcome::Nothing;
     InstallLog log(u"undo"_s, m_logCopy);
+    const auto copyLog = qScopeGuard([&log] { static_cast<void>(writeLogCopy(log)); });
     startLog(log, game, u"rollback of "_s + InstallHistory::describe(*interrupted));
     // What the user is shown and answers goes to the log as well.
     LoggedUserInterface ui(m_ui, log);
+    if (!replayable(*interrupted, game, ui)) {
+        log.write(u"outcome"_s, u"refused"_s);
+        return Outcome::Refused;
+    }
     if (!ui.askYesNo(u"An install into the game folder "_s + game.display() +
                      u" did not finish: "_s + InstallHistory::describe(*interrupted) +
                      u".\r\nThe program was ended before it was done. Put every file back as "
@@ -90,12 +120,28 @@ UndoOperation::Outcome UndoOperation::offerRollback(const HostPath& game)
 
 UndoOperation::Outcome UndoOperation::undo(const HostPath& game, int index)
 {
+    if (index < 0 || index >= InstallHistory(game).installs().size())
+        return Outcome::Nothing;
+    GameLock ownLock(game);
+    if (!m_heldLock) {
+        if (const Expected<void> locked = ownLock.take(); !locked) {
+            m_ui.showMessage(locked.message(), Icon::Exclamation);
+            return Outcome::Refused;
+        }
+    }
     const QList<InstallHistory::Install> installs = InstallHistory(game).installs();
     if (index < 0 || index >= installs.size())
         return Outcome::Nothing;
     InstallLog log(u"undo"_s, m_logCopy);
+    const auto copyLog = qScopeGuard([&log] { static_cast<void>(writeLogCopy(log)); });
     startLog(log, game, InstallHistory::describe(installs[index]));
     LoggedUserInterface ui(m_ui, log);
+    for (int i = 0; i <= index; ++i) {
+        if (!replayable(installs[i], game, ui)) {
+            log.write(u"outcome"_s, u"refused"_s);
+            return Outcome::Refused;
+        }
+    }
     QString question = u"Undo the install "_s + InstallHistory::describe(installs[index]) +
                        u"?\r\nEvery file it replaced or removed is put back as it was before it, "
                        u"and what it added is removed."_s;

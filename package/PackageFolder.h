@@ -15,6 +15,11 @@ namespace PackageFolder {
 // assets. Nothing when it holds none of them.
 std::optional<PackageKind> identify(const HostPath& folder);
 
+// The entry of the package that would reach the program's own folder of the game (".veltrane"
+// in any letter case at its top or under "Rail Simulator"), as the package names it; empty
+// when there is none. No package may bring it.
+QString ownFolderEntry(const HostPath& folder);
+
 } // namespace PackageFolder
 
 } // namespace veltrane

@@ -43,7 +43,7 @@ QString InstallLog::folder()
 #endif
 }
 
-InstallLog::InstallLog(const QString& kind, const QString& extraCopy)
+InstallLog::InstallLog(const QString& kind, QString extraCopy) : m_copyPath(std::move(extraCopy))
 {
     const QString logs = folder();
     const QString name = kind + u'-' +
@@ -56,9 +56,6 @@ InstallLog::InstallLog(const QString& kind, const QString& extraCopy)
         m_problem =
             u"the log "_s + QDir::toNativeSeparators(logs + u'/' + name) + u" cannot be written"_s;
     }
-    if (!extraCopy.isEmpty() && !openForLines(m_copy, extraCopy))
-        m_problem = u"the log "_s + QDir::toNativeSeparators(extraCopy) +
-                    u" cannot be written: "_s + m_copy.errorString();
 }
 
 InstallLog::~InstallLog() = default;
@@ -71,8 +68,8 @@ void InstallLog::write(const QString& topic, const QString& text)
                                 .toUtf8();
     if (m_file.isOpen())
         m_file.write(line);
-    if (m_copy.isOpen())
-        m_copy.write(line);
+    if (!m_copyPath.isEmpty())
+        m_copyText += line;
 }
 
 void InstallLog::fileChanged(const QString& what, const HostPath& path)

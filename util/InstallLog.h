@@ -20,8 +20,9 @@ class InstallLog {
 public:
     static constexpr int kKept = 50;
 
-    // kind: "install" or "undo". extraCopy: a second file the user named; empty for none.
-    InstallLog(const QString& kind, const QString& extraCopy = {});
+    // kind: "install" or "undo". extraCopy: a second file the user named, written whole by
+    // the one who ends the run; empty for none.
+    InstallLog(const QString& kind, QString extraCopy = {});
     ~InstallLog();
     InstallLog(const InstallLog&) = delete;
     InstallLog& operator=(const InstallLog&) = delete;
@@ -31,8 +32,11 @@ public:
 
     // The file in the state folder; empty when it could not be made.
     QString path() const { return m_path; }
-    // Why a file could not be written, for the final message; empty when both were.
+    // Why the log could not be written, for the final message; empty when it was.
     QString problem() const { return m_problem; }
+    // The second copy the user asked for, and what it is to hold; kept for it only.
+    const QString& copyPath() const { return m_copyPath; }
+    const QByteArray& copyText() const { return m_copyText; }
 
     // Changes under this folder are logged file by file.
     void setGameFolder(const HostPath& game) { m_game = game; }
@@ -44,7 +48,8 @@ public:
 
 private:
     QFile m_file;
-    QFile m_copy;
+    QString m_copyPath;
+    QByteArray m_copyText;
     QString m_path;
     QString m_problem;
     HostPath m_game;

@@ -1,0 +1,76 @@
+#include "GameLock.h"
+
+#include "util/OwnFolder.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+
+using namespace Qt::StringLiterals;
+
+namespace veltrane {
+
+namespace {
+
+const QString kLockName = u"lock"_s;
+
+} // namespace
+
+GameLock::GameLock(HostPath game) : m_game(std::move(game)) {}
+
+GameLock::~GameLock()
+{
+    release();
+}
+
+Expected<void> GameLock::take()
+{
+    if (held())
+        return {};
+    const HostPath folder = OwnFolder::in(m_game);
+    if (!QFileInfo(folder.toString()).isDir()) {
+        if (!QDir().mkpath(folder.toString())) {
+            const bool denied = !QFileInfo(m_game.toString()).isWritable();
+            return failure(u"The folder "_s + folder.display() + u" cannot be made."_s,
+                           denied ? FileError::Kind::PermissionDenied : FileError::Kind::Other);
+        }
+        m_madeFolder = true;
+    }
+    const QString path = folder.child(kLockName).toString();
+    m_lock = std::make_unique<QLockFile>(path);
+    // Only a dead holder makes a lock stale, however long an install takes.
+    m_lock->setStaleLockTime(0);
+    if (m_lock->tryLock(0))
+        return {};
+    const QLockFile::LockError error = m_lock->error();
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    if (error == QLockFile::LockFailedError && m_lock->getLockInfo(&pid, &host, &application)) {
+        const QDateTime since = QFileInfo(path).lastModified();
+        return failure(u"Another Veltrane (process "_s + QString::number(pid) +
+                       (host.isEmpty() ? QString() : u" on "_s + host) + u", since "_s +
+                       QLocale().toString(since, QLocale::ShortFormat) +
+                       u") is installing into or undoing in the game folder "_s + m_game.display() +
+                       u". Wait until it has finished, then try again. Nothing has been "
+                       u"changed."_s);
+    }
+    m_lock.reset();
+    const bool denied = error == QLockFile::PermissionError;
+    return failure(u"The lock "_s + QDir::toNativeSeparators(path) +
+                       u" cannot be made, so the game folder cannot be kept from a second "
+                       u"install at the same time. Nothing has been changed."_s,
+                   denied ? FileError::Kind::PermissionDenied : FileError::Kind::Other);
+}
+
+void GameLock::release()
+{
+    m_lock.reset();
+    // rmdir takes no folder that is not empty.
+    if (m_madeFolder)
+        QDir().rmdir(OwnFolder::in(m_game).toString());
+    m_madeFolder = false;
+}
+
+} // namespace veltrane
