@@ -1,7 +1,5 @@
 #include "PackageSource.h"
 
-#include "PackageArchive.h"
-
 #include <QDir>
 #include <QFileInfo>
 
@@ -18,8 +16,13 @@ PackageSource::~PackageSource() = default;
 
 void PackageSource::open(const HostPath& unpackParent)
 {
+    open(unpackParent, PackageArchive::Observer());
+}
+
+void PackageSource::open(const HostPath& unpackParent, const PackageArchive::Observer& observer)
+{
     if (m_archive)
-        m_archive->unpack(unpackParent);
+        m_archive->unpack(unpackParent, observer);
 }
 
 QString PackageSource::folder() const
