@@ -201,7 +201,8 @@ public:
     {
         if (!active())
             return;
-        m_progress.bytesDone = bytesDone;
+        // A zip is read from its end first: its place in the file is no measure of progress.
+        m_progress.bytesDone = std::max(m_progress.bytesDone, bytesDone);
         m_progress.bytesTotal = std::max(m_progress.bytesTotal, bytesDone);
         m_progress.entriesDone = entriesDone;
         if (Clock::now() - m_last >= m_observer.interval)
@@ -424,8 +425,8 @@ void checkGzip(const HostPath& path, const QString& archiveName, ProgressMeter& 
         if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR)
             throw ArchiveRefusal(Reason::Damaged, {},
                                  archiveName +
-                                     u" is damaged: its content does not match the checksum "
-                                     u"gzip keeps of it ("_s +
+                                     u" is damaged: its gzip data does not read back "
+                                     u"whole ("_s +
                                      QString::fromUtf8(stream.msg ? stream.msg : "no message") +
                                      u")."_s);
     }

@@ -91,8 +91,8 @@ public:
     // ".tgz", in any letter case.
     static bool isArchiveName(const QString& name);
 
-    // Reads every header and throws ArchiveRefusal for the first entry that may not be
-    // unpacked; writes nothing.
+    // Reads every header, and a gzip stream whole, and throws ArchiveRefusal for the first
+    // entry that may not be unpacked; writes nothing.
     void check() const;
 
     // Checks, then unpacks into a new private folder ".veltrane-unpack-…" inside parent. What

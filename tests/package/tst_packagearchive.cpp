@@ -291,7 +291,8 @@ void TestPackageArchive::refusalsWriteNothing_data()
         other(u"FIFO"_s + in, archived({fine, archiveFifo("Rail Simulator/pipe")}),
               Reason::UnusualEntry, u"Rail Simulator/pipe"_s);
         other(u"more bytes than the limit"_s + in,
-              archived({archiveFile("a", QByteArray(600, 'a')), archiveFile("b", QByteArray(600, 'b'))}),
+              archived(
+                  {archiveFile("a", QByteArray(600, 'a')), archiveFile("b", QByteArray(600, 'b'))}),
               Reason::TooLarge, u"b"_s, true, 1000);
         other(u"more entries than the limit"_s + in,
               archived({archiveFolder("a/"), archiveFile("a/1", "1"), archiveFile("a/2", "2"),
@@ -314,10 +315,9 @@ void TestPackageArchive::refusalsWriteNothing_data()
     other(u"tar.gz whose gzip checksum is wrong"_s, wrongChecksum, Reason::Damaged, QString());
     other(u"gzip around a 7z"_s, gzipped(writtenArchive(ArchiveFormat::SevenZip, {fine})),
           Reason::NotAnArchive, QString());
-    QByteArray damaged7z =
-        writtenArchive(ArchiveFormat::SevenZip,
-                       {fine, archiveFile("Rail Simulator/Assets/b.txt", "the bytes of b")},
-                       "compression=store");
+    QByteArray damaged7z = writtenArchive(
+        ArchiveFormat::SevenZip,
+        {fine, archiveFile("Rail Simulator/Assets/b.txt", "the bytes of b")}, "compression=store");
     damaged7z[damaged7z.indexOf("bytes of b")] = 'B';
     other(u"damaged data (.7z)"_s, damaged7z, Reason::Damaged, u"Rail Simulator/Assets/b.txt"_s,
           false);
@@ -386,9 +386,8 @@ void TestPackageArchive::dosAndUtf8Names_data()
     unicodePath.unicodePath = u"Ünicode.txt"_s.toUtf8();
     QTest::newRow("Info-ZIP's Unicode path field")
         << unicodePath << QByteArray() << u"Ünicode.txt"_s;
-    QTest::newRow("backslashes separate")
-        << zipFile("Rail Simulator\\Assets\\a.txt", "windows") << QByteArray()
-        << u"Rail Simulator/Assets/a.txt"_s;
+    QTest::newRow("backslashes separate") << zipFile("Rail Simulator\\Assets\\a.txt", "windows")
+                                          << QByteArray() << u"Rail Simulator/Assets/a.txt"_s;
     // libarchive ends a name at a NUL byte: what follows cannot climb out.
     QTest::newRow("a NUL byte ends the name")
         << zipFile(QByteArray("Rail Simulator/x.txt\0/../../evil.txt", 36), "nul") << QByteArray()
@@ -482,7 +481,8 @@ void TestPackageArchive::progressAndCancelInAWorkerThread_data()
          {ArchiveFormat::Zip, ArchiveFormat::SevenZip, ArchiveFormat::TarGz}) {
         const QByteArray suffix = archiveSuffix(format).toUtf8();
         QTest::newRow("unpacked " + suffix) << format << std::optional<Stage>();
-        QTest::newRow("cancelled while checked " + suffix) << format << std::optional(Stage::Checking);
+        QTest::newRow("cancelled while checked " + suffix)
+            << format << std::optional(Stage::Checking);
         QTest::newRow("cancelled while unpacked " + suffix)
             << format << std::optional(Stage::Unpacking);
     }

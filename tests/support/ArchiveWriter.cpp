@@ -98,11 +98,11 @@ QByteArray writtenArchive(ArchiveFormat format, const QList<ArchiveEntry>& entri
 {
     QByteArray out;
     archive* writer = archive_write_new();
-    bool written = setFormat(writer, format) &&
-                   (!options || archive_write_set_options(writer, options) == ARCHIVE_OK) &&
-                   archive_write_set_bytes_in_last_block(writer, 1) == ARCHIVE_OK &&
-                   archive_write_open2(writer, &out, nullptr, appendBlock, nullptr, nullptr) ==
-                       ARCHIVE_OK;
+    bool written =
+        setFormat(writer, format) &&
+        (!options || archive_write_set_options(writer, options) == ARCHIVE_OK) &&
+        archive_write_set_bytes_in_last_block(writer, 1) == ARCHIVE_OK &&
+        archive_write_open2(writer, &out, nullptr, appendBlock, nullptr, nullptr) == ARCHIVE_OK;
     for (const ArchiveEntry& entry : entries) {
         archive_entry* header = archive_entry_new();
         // Names in UTF-8 reach 7z's UTF-16 and pax's UTF-8 whatever the locale; other bytes
@@ -178,8 +178,8 @@ QByteArray encryptedSevenZip(const QByteArray& name, bool hiddenNames)
                    kCodersUnpackSize = 0x0C, kName = 0x11, kEncodedHeader = 0x17, kEnd = 0x00;
     const QByteArray packed(16, 'e');
     // One folder of one coder, 7-Zip's AES-256 (06 F1 07 01), with one byte of properties.
-    QByteArray streams = bytes({kPackInfo, 0, 1, kSize, char(packed.size()), kEnd, kUnpackInfo,
-                                kFolder, 1, 0, 1, 0x24});
+    QByteArray streams = bytes(
+        {kPackInfo, 0, 1, kSize, char(packed.size()), kEnd, kUnpackInfo, kFolder, 1, 0, 1, 0x24});
     streams += QByteArray("\x06\xF1\x07\x01\x01\x13", 6);
     streams += bytes({kCodersUnpackSize, char(packed.size()), kEnd});
 
@@ -190,10 +190,10 @@ QByteArray encryptedSevenZip(const QByteArray& name, bool hiddenNames)
         QByteArray utf16;
         for (const QChar c : QString::fromUtf8(name) + QChar(0))
             put(utf16, c.unicode(), 2);
-        header = bytes({kHeader, kMainStreamsInfo}) + streams +
-                 bytes({kSubStreamsInfo, kEnd, kEnd, kFilesInfo, 1, kName, char(utf16.size() + 1),
-                        0}) +
-                 utf16 + bytes({kEnd, kEnd});
+        header =
+            bytes({kHeader, kMainStreamsInfo}) + streams +
+            bytes({kSubStreamsInfo, kEnd, kEnd, kFilesInfo, 1, kName, char(utf16.size() + 1), 0}) +
+            utf16 + bytes({kEnd, kEnd});
     }
     QByteArray start;
     put(start, quint64(packed.size()), 8);
