@@ -156,6 +156,7 @@ struct Entry {
     QString name; // relative, "/" separated, no trailing separator
     Kind kind = Kind::File;
     qint64 size = -1; // as declared; -1 when the header does not say
+    bool sparse = false;
 };
 
 // Why the file itself cannot be opened, a matter of the file system rather than of the
@@ -479,6 +480,7 @@ public:
             if (entry.size < 0 || entry.size > m_limits.unpackedBytes - m_bytes)
                 throw tooLarge(called);
             m_bytes += entry.size;
+            entry.sparse = archive_entry_sparse_count(header) > 0;
         }
         if (entry.kind == Kind::Link) {
             QString text = decodedName(archive_entry_symlink(header));
@@ -716,6 +718,14 @@ private:
                 throw writeError(file, path);
             m_meter.advanceBytes(m_written);
         });
+        if (entry.size > file.size()) {
+            // Tar lists where a sparse file holds data; a hole at its end comes as nothing.
+            if (!entry.sparse)
+                throw m_check.refusal(Reason::Damaged, entry.name,
+                                      u"holds less data than its header says"_s);
+            if (!file.resize(entry.size))
+                throw writeError(file, path);
+        }
     }
 
     static FileError writeError(const QFile& file, const HostPath& path)

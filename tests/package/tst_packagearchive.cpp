@@ -107,8 +107,8 @@ private Q_SLOTS:
     void demoPackagesUnpackAsTheirFolders();
     void refusalsWriteNothing_data();
     void refusalsWriteNothing();
-    void dosAndUtf8Names_data();
-    void dosAndUtf8Names();
+    void entriesUnpackAsStored_data();
+    void entriesUnpackAsStored();
     void packageRootOneLevelDown_data();
     void packageRootOneLevelDown();
     void progressAndCancelInAWorkerThread_data();
@@ -365,7 +365,7 @@ void TestPackageArchive::refusalsWriteNothing()
     QCOMPARE(snapshot(dir.path()), files);
 }
 
-void TestPackageArchive::dosAndUtf8Names_data()
+void TestPackageArchive::entriesUnpackAsStored_data()
 {
     QTest::addColumn<ZipEntry>("entry");
     QTest::addColumn<QByteArray>("archived"); // of another format, holding the entry; or empty
@@ -404,9 +404,14 @@ void TestPackageArchive::dosAndUtf8Names_data()
     // Bytes of an old Linux or Windows code page are not UTF-8.
     other("tar: a code page, read as Windows-1252", ArchiveFormat::Tar, "Caf\xe9/\x80 \xe0.txt",
           u"Café/€ à.txt"_s);
+    ArchiveEntry sparse = archiveFile("Rail Simulator/sparse.bin", "data, then a hole");
+    sparse.sparseSize = 100'000;
+    QTest::newRow("tar: a sparse file that ends in a hole")
+        << zipFile(sparse.name, sparse.data + QByteArray(sparse.sparseSize - sparse.data.size(), 0))
+        << writtenArchive(ArchiveFormat::TarGz, {sparse}) << u"Rail Simulator/sparse.bin"_s;
 }
 
-void TestPackageArchive::dosAndUtf8Names()
+void TestPackageArchive::entriesUnpackAsStored()
 {
     QFETCH(ZipEntry, entry);
     QFETCH(QByteArray, archived);

@@ -114,15 +114,21 @@ QByteArray writtenArchive(ArchiveFormat format, const QList<ArchiveEntry>& entri
         archive_entry_set_filetype(header, fileType(entry.kind));
         archive_entry_set_perm(header, entry.kind == ArchiveEntry::Kind::Folder ? 0755 : 0644);
         const bool hasData = entry.kind == ArchiveEntry::Kind::File;
-        archive_entry_set_size(header, hasData ? entry.data.size() : 0);
+        // libarchive takes a sparse file's bytes whole and stores only those of its data.
+        const QByteArray data =
+            entry.sparseSize < 0 ? entry.data
+                                 : entry.data + QByteArray(entry.sparseSize - entry.data.size(), 0);
+        archive_entry_set_size(header, hasData ? data.size() : 0);
+        if (entry.sparseSize >= 0)
+            archive_entry_sparse_add_entry(header, 0, entry.data.size());
         if (entry.kind == ArchiveEntry::Kind::Link)
             archive_entry_copy_symlink(header, entry.data.constData());
         if (entry.kind == ArchiveEntry::Kind::HardLink)
             archive_entry_copy_hardlink(header, entry.data.constData());
         // A warning: a name stored as bytes, not converted.
         written = written && archive_write_header(writer, header) >= ARCHIVE_WARN &&
-                  (!hasData || archive_write_data(writer, entry.data.constData(),
-                                                  size_t(entry.data.size())) == entry.data.size());
+                  (!hasData || archive_write_data(writer, data.constData(), size_t(data.size())) ==
+                                   data.size());
         archive_entry_free(header);
     }
     if (!written)

@@ -17,6 +17,7 @@ struct ArchiveEntry {
     QByteArray name; // as stored
     QByteArray data; // a file's bytes, a link's target
     Kind kind = Kind::File;
+    qint64 sparseSize = -1; // a sparse file's size: its data, then a hole up to there (tar)
 };
 
 ArchiveEntry archiveFile(const QByteArray& name, const QByteArray& data);
