@@ -97,6 +97,67 @@ QByteArray cp437(const char* bytes)
     return QByteArray(bytes);
 }
 
+// The rows of refusalsWriteNothing for the formats other than zip, by libarchive's writer.
+void refusalsOfOtherFormats()
+{
+    const auto other = [](const QString& name, const QByteArray& bytes, Reason reason,
+                          const QString& entry, bool seenByCheck = true, qint64 byteLimit = 0,
+                          qint64 entryLimit = 0) {
+        QTest::newRow(qPrintable(name)) << QList<ZipEntry>() << bytes << byteLimit << entryLimit
+                                        << reason << entry << seenByCheck;
+    };
+    const ArchiveEntry fine = archiveFile("Rail Simulator/Assets/a.txt", "a");
+    for (const ArchiveFormat format : {ArchiveFormat::TarGz, ArchiveFormat::SevenZip}) {
+        const auto archived = [&](const QList<ArchiveEntry>& entries) {
+            return writtenArchive(format, entries);
+        };
+        const QString in = u" ("_s + archiveSuffix(format) + u')';
+        other(u"absolute path"_s + in, archived({fine, archiveFile("/tmp/evil.txt", "x")}),
+              Reason::UnsafeName, u"/tmp/evil.txt"_s);
+        other(u"dot-dot"_s + in,
+              archived({fine, archiveFile("Rail Simulator/../../evil.txt", "x")}),
+              Reason::UnsafeName, u"Rail Simulator/../../evil.txt"_s);
+        other(u"link out"_s + in, archived({fine, archiveLink("Rail Simulator/etc", "../../etc")}),
+              Reason::LinkLeadsOut, u"Rail Simulator/etc"_s);
+        other(u"FIFO"_s + in, archived({fine, archiveFifo("Rail Simulator/pipe")}),
+              Reason::UnusualEntry, u"Rail Simulator/pipe"_s);
+        other(u"more bytes than the limit"_s + in,
+              archived(
+                  {archiveFile("a", QByteArray(600, 'a')), archiveFile("b", QByteArray(600, 'b'))}),
+              Reason::TooLarge, u"b"_s, true, 1000);
+        other(u"more entries than the limit"_s + in,
+              archived({archiveFolder("a/"), archiveFile("a/1", "1"), archiveFile("a/2", "2"),
+                        archiveFile("a/3", "3")}),
+              Reason::TooManyEntries, QString(), true, 0, 3);
+    }
+    other(u"hard link out (.tar.gz)"_s,
+          writtenArchive(ArchiveFormat::TarGz,
+                         {fine, archiveHardLink("Rail Simulator/passwd", "../../etc/passwd")}),
+          Reason::UnusualEntry, u"Rail Simulator/passwd"_s);
+
+    QByteArray noise(200'000, Qt::Uninitialized);
+    QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
+    const QByteArray tarGz = writtenArchive(
+        ArchiveFormat::TarGz, {fine, archiveFile("Rail Simulator/Assets/noise.bin", noise)});
+    other(u"tar.gz cut short"_s, tarGz.left(tarGz.size() * 3 / 5), Reason::Damaged,
+          u"Rail Simulator/Assets/noise.bin"_s);
+    QByteArray wrongChecksum = tarGz;
+    wrongChecksum[wrongChecksum.size() - 8] = char(wrongChecksum[wrongChecksum.size() - 8] ^ 1);
+    other(u"tar.gz whose gzip checksum is wrong"_s, wrongChecksum, Reason::Damaged, QString());
+    other(u"gzip around a 7z"_s, gzipped(writtenArchive(ArchiveFormat::SevenZip, {fine})),
+          Reason::NotAnArchive, QString());
+    QByteArray damaged7z = writtenArchive(
+        ArchiveFormat::SevenZip,
+        {fine, archiveFile("Rail Simulator/Assets/b.txt", "the bytes of b")}, "compression=store");
+    damaged7z[damaged7z.indexOf("bytes of b")] = 'B';
+    other(u"damaged data (.7z)"_s, damaged7z, Reason::Damaged, u"Rail Simulator/Assets/b.txt"_s,
+          false);
+    other(u"encrypted entry (.7z)"_s, encryptedSevenZip("Rail Simulator/Assets/secret.bin", false),
+          Reason::Encrypted, u"Rail Simulator/Assets/secret.bin"_s);
+    other(u"encrypted names (.7z)"_s, encryptedSevenZip("Rail Simulator/Assets/secret.bin", true),
+          Reason::Encrypted, QString());
+}
+
 } // namespace
 
 class TestPackageArchive : public QObject {
@@ -268,63 +329,7 @@ void TestPackageArchive::refusalsWriteNothing_data()
     QTest::newRow("cut short") << QList<ZipEntry>() << whole.left(whole.indexOf("bbbb") + 40)
                                << qint64(0) << qint64(0) << Reason::Damaged << QString() << true;
 
-    // The other formats, by libarchive's writer.
-    const auto other = [&](const QString& name, const QByteArray& bytes, Reason reason,
-                           const QString& entry, bool seenByCheck = true, qint64 byteLimit = 0,
-                           qint64 entryLimit = 0) {
-        QTest::newRow(qPrintable(name)) << QList<ZipEntry>() << bytes << byteLimit << entryLimit
-                                        << reason << entry << seenByCheck;
-    };
-    const ArchiveEntry fine = archiveFile("Rail Simulator/Assets/a.txt", "a");
-    for (const ArchiveFormat format : {ArchiveFormat::TarGz, ArchiveFormat::SevenZip}) {
-        const auto archived = [&](const QList<ArchiveEntry>& entries) {
-            return writtenArchive(format, entries);
-        };
-        const QString in = u" ("_s + archiveSuffix(format) + u')';
-        other(u"absolute path"_s + in, archived({fine, archiveFile("/tmp/evil.txt", "x")}),
-              Reason::UnsafeName, u"/tmp/evil.txt"_s);
-        other(u"dot-dot"_s + in,
-              archived({fine, archiveFile("Rail Simulator/../../evil.txt", "x")}),
-              Reason::UnsafeName, u"Rail Simulator/../../evil.txt"_s);
-        other(u"link out"_s + in, archived({fine, archiveLink("Rail Simulator/etc", "../../etc")}),
-              Reason::LinkLeadsOut, u"Rail Simulator/etc"_s);
-        other(u"FIFO"_s + in, archived({fine, archiveFifo("Rail Simulator/pipe")}),
-              Reason::UnusualEntry, u"Rail Simulator/pipe"_s);
-        other(u"more bytes than the limit"_s + in,
-              archived(
-                  {archiveFile("a", QByteArray(600, 'a')), archiveFile("b", QByteArray(600, 'b'))}),
-              Reason::TooLarge, u"b"_s, true, 1000);
-        other(u"more entries than the limit"_s + in,
-              archived({archiveFolder("a/"), archiveFile("a/1", "1"), archiveFile("a/2", "2"),
-                        archiveFile("a/3", "3")}),
-              Reason::TooManyEntries, QString(), true, 0, 3);
-    }
-    other(u"hard link out (.tar.gz)"_s,
-          writtenArchive(ArchiveFormat::TarGz,
-                         {fine, archiveHardLink("Rail Simulator/passwd", "../../etc/passwd")}),
-          Reason::UnusualEntry, u"Rail Simulator/passwd"_s);
-
-    QByteArray noise(200'000, Qt::Uninitialized);
-    QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
-    const QByteArray tarGz = writtenArchive(
-        ArchiveFormat::TarGz, {fine, archiveFile("Rail Simulator/Assets/noise.bin", noise)});
-    other(u"tar.gz cut short"_s, tarGz.left(tarGz.size() * 3 / 5), Reason::Damaged,
-          u"Rail Simulator/Assets/noise.bin"_s);
-    QByteArray wrongChecksum = tarGz;
-    wrongChecksum[wrongChecksum.size() - 8] = char(wrongChecksum[wrongChecksum.size() - 8] ^ 1);
-    other(u"tar.gz whose gzip checksum is wrong"_s, wrongChecksum, Reason::Damaged, QString());
-    other(u"gzip around a 7z"_s, gzipped(writtenArchive(ArchiveFormat::SevenZip, {fine})),
-          Reason::NotAnArchive, QString());
-    QByteArray damaged7z = writtenArchive(
-        ArchiveFormat::SevenZip,
-        {fine, archiveFile("Rail Simulator/Assets/b.txt", "the bytes of b")}, "compression=store");
-    damaged7z[damaged7z.indexOf("bytes of b")] = 'B';
-    other(u"damaged data (.7z)"_s, damaged7z, Reason::Damaged, u"Rail Simulator/Assets/b.txt"_s,
-          false);
-    other(u"encrypted entry (.7z)"_s, encryptedSevenZip("Rail Simulator/Assets/secret.bin", false),
-          Reason::Encrypted, u"Rail Simulator/Assets/secret.bin"_s);
-    other(u"encrypted names (.7z)"_s, encryptedSevenZip("Rail Simulator/Assets/secret.bin", true),
-          Reason::Encrypted, QString());
+    refusalsOfOtherFormats();
 }
 
 void TestPackageArchive::refusalsWriteNothing()
