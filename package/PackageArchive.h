@@ -16,7 +16,7 @@ public:
     enum class Reason {
         NotAnArchive,   // not a zip, 7z, rar, tar or tar.gz archive
         Damaged,        // a header or an entry's data does not read back whole
-        Encrypted,      // an entry needs a password
+        Encrypted,      // an entry, or the directory of the entries, needs a password
         UnsafeName,     // absolute, "..", a drive letter, a control character, an empty part
         LinkLeadsOut,   // a link that leads out of the unpacked folder, or round in a loop
         UnusualEntry,   // a hard link, or neither a file, a folder nor a link
