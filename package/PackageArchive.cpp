@@ -2,17 +2,22 @@
 
 #include "PackageFolder.h"
 #include "util/PathGuard.h"
+#include "util/Windows1252.h"
 #include "util/WindowsPath.h"
 
 #include <QFile>
 #include <QHash>
 #include <QLocale>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSet>
+#include <QStringDecoder>
 #include <archive.h>
 #include <archive_entry.h>
+#include <cerrno>
 #include <filesystem>
 #include <vector>
+#include <zlib.h>
 
 #ifndef Q_OS_WIN
 #include <clocale>
@@ -26,13 +31,23 @@ namespace veltrane {
 namespace {
 
 using Reason = ArchiveRefusal::Reason;
+using Progress = PackageArchive::Progress;
+using Clock = std::chrono::steady_clock;
 
 constexpr int kMaxLinksOnTheWay = 40; // as Linux follows in one lookup
 constexpr size_t kReadBlock = size_t(64) * 1024;
+// The error number libarchive gives a file in none of the formats it reads; its headers keep
+// the name private.
+#ifdef EFTYPE
+constexpr int kUnknownFormat = EFTYPE;
+#else
+constexpr int kUnknownFormat = EILSEQ;
+#endif
 
-// libarchive turns zip names into the thread's locale. In C.UTF-8 both kinds come out as
-// UTF-8: flagged names as they are, the others from the code page set as "hdrcharset". The
-// process's own locale may be "C", where every name beyond ASCII would be lost.
+// libarchive turns zip, 7z and rar names into the thread's locale. In C.UTF-8 they come out as
+// UTF-8: Unicode names as they are, the others from the code page set as "hdrcharset". The
+// process's own locale may be "C", where every name beyond ASCII would be lost. Tar names are
+// handed on as they are stored.
 class Utf8Names {
 public:
 #ifdef Q_OS_WIN
@@ -77,6 +92,37 @@ QString entryNumber(qint64 number)
     return u"entry %1"_s.arg(number);
 }
 
+// A name or link target as libarchive gives it: UTF-8, or a tar name's bytes in the packer's
+// code page. Bytes that are not UTF-8 are read as Windows-1252, where every byte is one
+// character of its own, so no two names become one; its five unassigned bytes become
+// control characters, which no name may hold.
+QString decodedName(const char* bytes)
+{
+    if (!bytes)
+        return {};
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QString text = utf8(QByteArrayView(bytes));
+    return utf8.hasError() ? Windows1252::decode(QByteArrayView(bytes)) : text;
+}
+
+// The name with "/" separators. "tar -C folder ." names its entries "./…", and the folder
+// itself "./": leading "." parts are the unpacked folder itself.
+QString relativeName(QString name)
+{
+    name.replace(u'\\', u'/');
+    while (name.startsWith(u"./"))
+        name.remove(0, 2);
+    if (name == u".")
+        name.clear();
+    return name;
+}
+
+QString notAnArchive(const QString& archiveName)
+{
+    return archiveName + u" is not a zip, 7z, rar, tar or tar.gz archive"_s;
+}
+
 // What makes a name unfit to be unpacked; empty when it is fit. The name is "/" separated.
 QString nameProblem(const QString& name)
 {
@@ -111,6 +157,7 @@ struct Entry {
     QString name; // relative, "/" separated, no trailing separator
     Kind kind = Kind::File;
     qint64 size = -1; // as declared; -1 when the header does not say
+    bool sparse = false;
 };
 
 // Why the file itself cannot be opened, a matter of the file system rather than of the
@@ -134,7 +181,63 @@ bool startsAsZip(const HostPath& path)
     return file.open(QIODevice::ReadOnly) && file.read(4) == QByteArrayView("PK\x03\x04");
 }
 
-// The archive opened for one pass over its entries.
+// Hands the observer the progress, no more often than it asks; without an observer it does
+// nothing.
+class ProgressMeter {
+public:
+    ProgressMeter(const PackageArchive::Observer& observer, QString archiveName)
+        : m_observer(observer), m_archiveName(std::move(archiveName))
+    {
+    }
+
+    bool active() const { return bool(m_observer.report); }
+
+    // A new stage, told at once.
+    void start(const Progress& progress)
+    {
+        m_progress = progress;
+        if (active())
+            report();
+    }
+    void advance(qint64 bytesDone, qint64 entriesDone)
+    {
+        if (!active())
+            return;
+        // A zip is read from its end first: its place in the file is no measure of progress.
+        m_progress.bytesDone = std::max(m_progress.bytesDone, bytesDone);
+        m_progress.bytesTotal = std::max(m_progress.bytesTotal, bytesDone);
+        m_progress.entriesDone = entriesDone;
+        if (Clock::now() - m_last >= m_observer.interval)
+            report();
+    }
+    void advanceBytes(qint64 bytesDone)
+    {
+        if (active())
+            advance(bytesDone, m_progress.entriesDone);
+    }
+    void finish()
+    {
+        if (active())
+            report();
+    }
+
+private:
+    void report()
+    {
+        m_last = Clock::now();
+        if (!m_observer.report(m_progress))
+            throw ArchiveRefusal(Reason::Cancelled, {},
+                                 u"The unpacking of "_s + m_archiveName + u" was cancelled."_s);
+    }
+
+    const PackageArchive::Observer& m_observer;
+    QString m_archiveName;
+    Progress m_progress;
+    Clock::time_point m_last;
+};
+
+// The archive opened for one pass over its entries. Only the formats of packages are read, so
+// that libarchive's readers of other formats never see a downloaded file.
 class Reader {
 public:
     Reader(const HostPath& path, QString archiveName)
@@ -142,12 +245,18 @@ public:
     {
         if (!m_archive)
             throw FileError(FileError::Kind::Other, u"Out of memory"_s);
-        // Only with the directory at its end: read entry by entry from the start instead, a
-        // damaged archive can show other entries when their data is read than when it is
+        // Zip only with the directory at its end: read entry by entry from the start instead,
+        // a damaged archive can show other entries when their data is read than when it is
         // skipped, and the check would not vouch for the unpacking.
         archive_read_support_format_zip_seekable(m_archive);
+        archive_read_support_format_7zip(m_archive);
+        archive_read_support_format_rar(m_archive);
+        archive_read_support_format_rar5(m_archive);
+        archive_read_support_format_tar(m_archive);
+        archive_read_support_filter_gzip(m_archive);
 #ifndef Q_OS_WIN
-        archive_read_set_options(m_archive, "hdrcharset=CP437");
+        // Rar 4 names without the Unicode flag are in the DOS code page, as zip names are.
+        archive_read_set_options(m_archive, "zip:hdrcharset=CP437,rar:hdrcharset=CP437");
         const int opened = archive_read_open_filename(m_archive, path.fs().c_str(), kReadBlock);
 #else
         const int opened = archive_read_open_filename_w(m_archive, path.fs().c_str(), kReadBlock);
@@ -165,8 +274,11 @@ public:
                                      u" is damaged: the directory of its entries at its end is "
                                      u"missing or broken, as when a download was cut short ("_s +
                                      reason + u")."_s);
-        throw ArchiveRefusal(Reason::NotAZipArchive, {},
-                             m_archiveName + u" cannot be read as a zip archive: "_s + reason);
+        if (code == kUnknownFormat)
+            throw ArchiveRefusal(Reason::NotAnArchive, {}, notAnArchive(m_archiveName) + u'.');
+        // The format was known, but what follows it does not read: a gzip stream cut short.
+        throw ArchiveRefusal(Reason::Damaged, {},
+                             m_archiveName + u" is damaged: "_s + reason + u'.');
     }
     ~Reader()
     {
@@ -174,6 +286,18 @@ public:
     }
     Reader(const Reader&) = delete;
     Reader& operator=(const Reader&) = delete;
+
+    // Whether the archive is compressed with gzip, whose checksums libarchive does not read.
+    bool gzipped() const
+    {
+        return archive_filter_count(m_archive) > 1 &&
+               archive_filter_code(m_archive, 0) == ARCHIVE_FILTER_GZIP;
+    }
+    // Bytes of the file read so far.
+    qint64 position() const
+    {
+        return archive_filter_bytes(m_archive, -1);
+    }
 
     // The next entry's header; nullptr after the last one. number counts from 1.
     archive_entry* next(qint64 number, const QString& previous)
@@ -183,6 +307,11 @@ public:
         if (status == ARCHIVE_EOF)
             return nullptr;
         if (status != ARCHIVE_OK) {
+            if (archive_read_has_encrypted_entries(m_archive) == 1)
+                throw ArchiveRefusal(Reason::Encrypted, {},
+                                     m_archiveName +
+                                         u" is encrypted, its names too; unpack it with its "
+                                         u"password and install from the folder."_s);
             // The entry's name may be the one before, or missing: say where it is instead.
             const QString after =
                 previous.isEmpty() ? QString() : u" (after \""_s + shown(previous) + u"\")"_s;
@@ -190,6 +319,8 @@ public:
                                  m_archiveName + u" is damaged at "_s + entryNumber(number) +
                                      after + u": "_s + errorText());
         }
+        if (number == 1)
+            checkCompression();
         return entry;
     }
 
@@ -205,11 +336,17 @@ public:
                 return;
             // A wrong checksum is only a warning to libarchive; here the entry is damaged.
             if (status != ARCHIVE_OK)
-                throw ArchiveRefusal(Reason::Damaged, name,
-                                     u"The entry \""_s + shown(name) + u"\" of "_s + m_archiveName +
-                                         u" is damaged: "_s + errorText());
+                throw dataRefusal(name);
             sink(block, size, offset);
         }
+    }
+
+    // Passes over the current entry's data. Done here rather than by the next header, so
+    // that data that does not read names its entry.
+    void skipData(const QString& name)
+    {
+        if (archive_read_data_skip(m_archive) != ARCHIVE_OK)
+            throw dataRefusal(name);
     }
 
 private:
@@ -219,9 +356,87 @@ private:
         return text ? QString::fromUtf8(text) : u"unknown error"_s;
     }
 
+    ArchiveRefusal dataRefusal(const QString& name) const
+    {
+        const bool encrypted = archive_read_has_encrypted_entries(m_archive) == 1;
+        return ArchiveRefusal(encrypted ? Reason::Encrypted : Reason::Damaged, name,
+                              u"The entry \""_s + shown(name) + u"\" of "_s + m_archiveName +
+                                  (encrypted ? u" is encrypted: "_s : u" is damaged: "_s) +
+                                  errorText());
+    }
+
+    // gzip is read around a tar archive only, and once.
+    void checkCompression() const
+    {
+        const int filters = archive_filter_count(m_archive); // the file itself is one
+        if (filters == 1 ||
+            (gzipped() && filters == 2 &&
+             (archive_format(m_archive) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_TAR))
+            return;
+        const char* format = archive_format_name(m_archive);
+        throw ArchiveRefusal(Reason::NotAnArchive, {},
+                             notAnArchive(m_archiveName) + u": it holds \""_s +
+                                 QString::fromUtf8(format ? format : "an archive") +
+                                 u"\" compressed with "_s +
+                                 QString::fromUtf8(archive_filter_name(m_archive, 0)) +
+                                 (filters > 2 ? u" more than once."_s : u"."_s));
+    }
+
     archive* m_archive;
     QString m_archiveName;
 };
+
+// libarchive does not compare the checksum and length that end each gzip member, so a
+// damaged tar.gz could unpack wrong bytes without a word: zlib reads the file once more and
+// compares them. Members may follow each other, as appended gzip files do; what follows the
+// last one is not read, by libarchive either.
+void checkGzip(const HostPath& path, const QString& archiveName, ProgressMeter& meter,
+               qint64 bytesBefore)
+{
+    QFile file(path.toString());
+    if (!file.open(QIODevice::ReadOnly))
+        throw FileError(FileError::Kind::Other,
+                        file.errorString() + u" ("_s + path.display() + u')');
+    z_stream stream{};
+    if (inflateInit2(&stream, MAX_WBITS + 16) != Z_OK)
+        throw FileError(FileError::Kind::Other, u"Out of memory"_s);
+    const auto end = qScopeGuard([&] { inflateEnd(&stream); });
+    QByteArray in(qsizetype(kReadBlock), Qt::Uninitialized);
+    QByteArray out(qsizetype(kReadBlock), Qt::Uninitialized);
+    int status = Z_OK;
+    for (;;) {
+        if (stream.avail_in == 0) {
+            const qint64 read = file.read(in.data(), in.size());
+            if (read < 0)
+                throw FileError(FileError::Kind::Other,
+                                file.errorString() + u" ("_s + path.display() + u')');
+            if (read == 0)
+                break;
+            stream.next_in = reinterpret_cast<Bytef*>(in.data());
+            stream.avail_in = uInt(read);
+            meter.advanceBytes(bytesBefore + file.pos());
+        }
+        if (status == Z_STREAM_END) {
+            if (*stream.next_in != 0x1f)
+                return;
+            inflateReset(&stream);
+        }
+        stream.next_out = reinterpret_cast<Bytef*>(out.data());
+        stream.avail_out = uInt(out.size());
+        status = inflate(&stream, Z_NO_FLUSH);
+        if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR)
+            throw ArchiveRefusal(Reason::Damaged, {},
+                                 archiveName +
+                                     u" is damaged: its gzip data does not read back "
+                                     u"whole ("_s +
+                                     QString::fromUtf8(stream.msg ? stream.msg : "no message") +
+                                     u")."_s);
+    }
+    if (status != Z_STREAM_END)
+        throw ArchiveRefusal(Reason::Damaged, {},
+                             archiveName + u" is damaged: its gzip stream is cut short, as when "
+                                           u"a download was."_s);
+}
 
 // The entries as the unpacked folder will hold them, built up header by header, so that each
 // entry is judged with all before it, and every link at the end with all entries known.
@@ -238,34 +453,23 @@ public:
             throw ArchiveRefusal(Reason::TooManyEntries, {},
                                  m_archiveName + u" holds more than "_s +
                                      QString::number(m_limits.entries) + u" entries."_s);
-        const char* path = archive_entry_pathname(header);
-        const QString given = path ? QString::fromUtf8(path) : QString();
+        const QString given = decodedName(archive_entry_pathname(header));
         const QString called = given.isEmpty() ? entryNumber(number) : given;
         if (archive_entry_is_encrypted(header))
             throw refusal(Reason::Encrypted, called,
                           u"is encrypted; unpack the archive with its password and install "
                           u"from the folder"_s);
+        // Tar gives a hard link no kind of its own: it is a second name of an entry before.
+        if (const char* target = archive_entry_hardlink(header))
+            throw refusal(Reason::UnusualEntry, called,
+                          u"is a hard link (to \""_s + shown(decodedName(target)) +
+                              u"\"), which a package does not need"_s);
 
         Entry entry;
-        switch (archive_entry_filetype(header)) {
-        case AE_IFDIR:
-            entry.kind = Kind::Folder;
-            break;
-        case AE_IFREG:
-            entry.kind = Kind::File;
-            break;
-        case AE_IFLNK:
-            entry.kind = Kind::Link;
-            break;
-        default:
-            throw refusal(Reason::UnusualEntry, called,
-                          u"is neither a file, a folder nor a link"_s);
-        }
-        if (archive_entry_hardlink(header))
-            throw refusal(Reason::UnusualEntry, called, u"is a hard link"_s);
-
-        entry.name = given;
-        entry.name.replace(u'\\', u'/');
+        entry.kind = kindOf(header, called);
+        entry.name = relativeName(given);
+        if (entry.kind == Kind::Folder && entry.name.isEmpty() && !given.isEmpty())
+            return entry; // the unpacked folder itself
         if (entry.kind == Kind::Folder && entry.name.endsWith(u'/'))
             entry.name.chop(1);
         if (const QString problem = nameProblem(entry.name); !problem.isEmpty())
@@ -277,10 +481,10 @@ public:
             if (entry.size < 0 || entry.size > m_limits.unpackedBytes - m_bytes)
                 throw tooLarge(called);
             m_bytes += entry.size;
+            entry.sparse = archive_entry_sparse_count(header) > 0;
         }
         if (entry.kind == Kind::Link) {
-            const char* target = archive_entry_symlink(header);
-            QString text = target ? QString::fromUtf8(target) : QString();
+            QString text = decodedName(archive_entry_symlink(header));
             if (text.isEmpty())
                 throw refusal(Reason::Damaged, called, u"is a link that leads nowhere"_s);
             m_targets.insert(entry.name, text.replace(u'\\', u'/'));
@@ -307,6 +511,8 @@ public:
     }
 
     const std::vector<QString>& linkNames() const { return m_linkNames; }
+    // The bytes the files' headers declare, all together.
+    qint64 declaredBytes() const { return m_bytes; }
     QString linkTarget(const QString& name) const { return m_targets.value(name); }
 
     ArchiveRefusal tooLarge(const QString& called) const
@@ -325,6 +531,21 @@ public:
     }
 
 private:
+    Kind kindOf(archive_entry* header, const QString& called) const
+    {
+        switch (archive_entry_filetype(header)) {
+        case AE_IFDIR:
+            return Kind::Folder;
+        case AE_IFREG:
+            return Kind::File;
+        case AE_IFLNK:
+            return Kind::Link;
+        default:
+            throw refusal(Reason::UnusualEntry, called,
+                          u"is neither a file, a folder nor a link"_s);
+        }
+    }
+
     // Every folder on the way must be a folder, and a name is given once; a folder may be
     // named again.
     void place(const Entry& entry, const QString& called)
@@ -425,8 +646,8 @@ HostPath makePrivateFolder(const HostPath& parent)
 // so this does not go through FileOps, which guards the game's files.
 class Unpacker {
 public:
-    Unpacker(HostPath folder, EntryCheck& check, qint64 byteLimit)
-        : m_folder(std::move(folder)), m_check(check), m_byteLimit(byteLimit)
+    Unpacker(HostPath folder, EntryCheck& check, qint64 byteLimit, ProgressMeter& meter)
+        : m_folder(std::move(folder)), m_check(check), m_byteLimit(byteLimit), m_meter(meter)
     {
     }
 
@@ -440,6 +661,8 @@ public:
         if (entry.kind == Kind::File)
             writeFile(entry, reader);
     }
+
+    qint64 written() const { return m_written; }
 
     // Links last: nothing is written after them, so no write can pass through one.
     void makeLinks()
@@ -494,7 +717,16 @@ private:
                 throw writeError(file, path);
             if (file.write(static_cast<const char*>(block), bytes) != bytes)
                 throw writeError(file, path);
+            m_meter.advanceBytes(m_written);
         });
+        if (entry.size > file.size()) {
+            // Tar lists where a sparse file holds data; a hole at its end comes as nothing.
+            if (!entry.sparse)
+                throw m_check.refusal(Reason::Damaged, entry.name,
+                                      u"holds less data than its header says"_s);
+            if (!file.resize(entry.size))
+                throw writeError(file, path);
+        }
     }
 
     static FileError writeError(const QFile& file, const HostPath& path)
@@ -508,6 +740,7 @@ private:
     HostPath m_folder;
     EntryCheck& m_check;
     qint64 m_byteLimit;
+    ProgressMeter& m_meter;
     qint64 m_written = 0;
     QSet<QString> m_made;
 };
@@ -532,6 +765,44 @@ HostPath packageRootIn(const HostPath& folder)
     return found.isEmpty() ? folder : found;
 }
 
+struct Totals {
+    qint64 bytes = 0;
+    qint64 entries = 0;
+};
+
+// Reads every header and throws ArchiveRefusal for the first entry that may not be unpacked;
+// writes nothing.
+Totals checkArchive(const HostPath& path, const PackageArchive::Limits& limits,
+                    ProgressMeter& meter)
+{
+    const Utf8Names names;
+    const QString archiveName = path.display();
+    Reader reader(path, archiveName);
+    const bool gzipped = reader.gzipped();
+    qint64 size = 0;
+    if (meter.active()) {
+        std::error_code error;
+        size = qint64(fs::file_size(path.fs(), error));
+        meter.start({Progress::Stage::Checking, 0, error ? 0 : size * (gzipped ? 2 : 1), 0, 0});
+    }
+    EntryCheck check(archiveName, limits);
+    QString previous;
+    qint64 number = 1;
+    for (;; ++number) {
+        archive_entry* header = reader.next(number, previous);
+        if (!header)
+            break;
+        previous = check.admit(header, number).name;
+        reader.skipData(previous.isEmpty() ? entryNumber(number) : previous);
+        if (meter.active())
+            meter.advance(reader.position(), number);
+    }
+    check.checkLinks();
+    if (gzipped)
+        checkGzip(path, archiveName, meter, size);
+    return {check.declaredBytes(), number - 1};
+}
+
 } // namespace
 
 ArchiveRefusal::ArchiveRefusal(Reason reason, QString entry, const QString& description)
@@ -553,28 +824,30 @@ PackageArchive::~PackageArchive()
 
 bool PackageArchive::isArchiveName(const QString& name)
 {
-    return name.endsWith(u".zip"_s, Qt::CaseInsensitive);
+    for (const QStringView suffix : {u".zip", u".7z", u".rar", u".tar", u".tar.gz", u".tgz"}) {
+        if (name.endsWith(suffix, Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
 }
 
 void PackageArchive::check() const
 {
-    const Utf8Names names;
-    Reader reader(m_archive, m_archive.display());
-    EntryCheck check(m_archive.display(), m_limits);
-    QString previous;
-    for (qint64 number = 1;; ++number) {
-        archive_entry* header = reader.next(number, previous);
-        if (!header)
-            break;
-        previous = check.admit(header, number).name;
-    }
-    check.checkLinks();
+    const Observer none;
+    ProgressMeter meter(none, m_archive.display());
+    checkArchive(m_archive, m_limits, meter);
 }
 
 void PackageArchive::unpack(const HostPath& parent)
 {
+    unpack(parent, Observer());
+}
+
+void PackageArchive::unpack(const HostPath& parent, const Observer& observer)
+{
     remove();
-    check();
+    ProgressMeter meter(observer, m_archive.display());
+    const Totals totals = checkArchive(m_archive, m_limits, meter);
     m_folder = makePrivateFolder(parent);
     try {
         // The checks again, entry by entry as it is written: the file may have changed
@@ -582,7 +855,8 @@ void PackageArchive::unpack(const HostPath& parent)
         const Utf8Names names;
         Reader reader(m_archive, m_archive.display());
         EntryCheck check(m_archive.display(), m_limits);
-        Unpacker unpacker(m_folder, check, m_limits.unpackedBytes);
+        meter.start({Progress::Stage::Unpacking, 0, totals.bytes, 0, totals.entries});
+        Unpacker unpacker(m_folder, check, m_limits.unpackedBytes, meter);
         QString previous;
         for (qint64 number = 1;; ++number) {
             archive_entry* header = reader.next(number, previous);
@@ -591,10 +865,12 @@ void PackageArchive::unpack(const HostPath& parent)
             const Entry entry = check.admit(header, number);
             unpacker.write(entry, reader);
             previous = entry.name;
+            meter.advance(unpacker.written(), number);
         }
         check.checkLinks();
         unpacker.makeLinks();
         m_root = packageRootIn(m_folder);
+        meter.finish();
     } catch (...) {
         remove();
         throw;

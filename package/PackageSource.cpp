@@ -1,6 +1,5 @@
 #include "PackageSource.h"
 
-#include "PackageArchive.h"
 #include "PackageFolder.h"
 #include "util/FileError.h"
 
@@ -60,12 +59,17 @@ void PackageSource::removeLeftovers(const HostPath& parent)
 
 void PackageSource::open(const HostPath& unpackParent)
 {
+    open(unpackParent, PackageArchive::Observer());
+}
+
+void PackageSource::open(const HostPath& unpackParent, const PackageArchive::Observer& observer)
+{
     if (!m_archive)
         return;
     // A pipe or a device of an archive's name would be waited on for ever.
     if (!QFileInfo(m_given.toString()).isFile())
-        throw FileError(FileError::Kind::Other, u"It is not a file that can be read ("_s +
-                                                    m_given.display() + u')');
+        throw FileError(FileError::Kind::Other,
+                        u"It is not a file that can be read ("_s + m_given.display() + u')');
     removeLeftovers(unpackParent);
     closePrivateFolder();
     for (;;) {
@@ -81,11 +85,11 @@ void PackageSource::open(const HostPath& unpackParent)
     m_lock->setStaleLockTime(0);
     if (!m_lock->tryLock(0)) {
         closePrivateFolder();
-        throw FileError(FileError::Kind::Other, u"The folder "_s + unpackParent.display() +
-                                                    u" cannot be written to"_s);
+        throw FileError(FileError::Kind::Other,
+                        u"The folder "_s + unpackParent.display() + u" cannot be written to"_s);
     }
     try {
-        m_archive->unpack(m_private);
+        m_archive->unpack(m_private, observer);
     } catch (...) {
         closePrivateFolder();
         throw;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PackageArchive.h"
 #include "util/HostPath.h"
 #include "util/PackageKind.h"
 
@@ -10,8 +11,6 @@
 class QLockFile;
 
 namespace veltrane {
-
-class PackageArchive;
 
 // The package an install works on, as the user gave it: a package folder, used as it is, or
 // an archive, unpacked into a private folder that goes when this object goes. The files
@@ -29,8 +28,10 @@ public:
     // Unpacks an archive into a new private folder inside unpackParent, best on the game's own
     // file system, after removing what killed programs left there; a folder needs nothing.
     // Throws FileError (ArchiveRefusal for an archive that may not be unpacked), having
-    // written nothing that stays.
+    // written nothing that stays. The observer is told how the unpacking goes, and may cancel
+    // it (ArchiveRefusal::Reason::Cancelled).
     void open(const HostPath& unpackParent);
+    void open(const HostPath& unpackParent, const PackageArchive::Observer& observer);
 
     // The package folder; for an archive, once it is open.
     const HostPath& folder() const;

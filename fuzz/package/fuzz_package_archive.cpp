@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the package archive's checks and unpacking, as the file a user
-// chose. Whatever the bytes, the outcome is a refusal or a tree inside the private folder:
-// nothing is written beside it, every name in it is one a package may hold, every link in it
-// leads inside it or nowhere, and the folder goes with the archive.
+// chose, whatever its format. Whatever the bytes, the outcome is a refusal or a tree inside the
+// private folder: nothing is written beside it, every name in it is one a package may hold, every
+// link in it leads inside it or nowhere, and the folder goes with the archive.
 #include "fuzz/FuzzRequire.h"
 #include "package/PackageArchive.h"
 #include "util/PathGuard.h"
@@ -105,6 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             // The same check runs first; what it cannot see is in the data.
             REQUIRE(checked ? refusal.reason() == *checked
                             : refusal.reason() == ArchiveRefusal::Reason::Damaged ||
+                                  refusal.reason() == ArchiveRefusal::Reason::Encrypted ||
                                   refusal.reason() == ArchiveRefusal::Reason::TooLarge);
             REQUIRE(archive.folder().isEmpty());
         } catch (const FileError&) {

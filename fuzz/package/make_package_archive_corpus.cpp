@@ -1,7 +1,9 @@
 // Writes the seed inputs of fuzz_package_archive into the folder given: small zip archives
-// made by our own test helper, each showing the reader one kind of entry it must judge, and
-// one deflated by libarchive's writer. Run once; the results are in fuzz/corpus.
+// made by our own test helper, each showing the reader one kind of entry it must judge, one
+// deflated by libarchive's writer, and 7z, tar and tar.gz archives by the tests' writer. Run
+// once; the results are in fuzz/corpus.
 //   make-package-archive-corpus fuzz/corpus/fuzz_package_archive
+#include "ArchiveWriter.h"
 #include "ZipBuilder.h"
 
 #include <QByteArray>
@@ -80,6 +82,22 @@ int main(int argc, char** argv)
         {u"unsafe"_s, zipArchive({zipFile("../evil.txt", "x"), zipFile("C:\\evil.dll", "x")})},
         {u"refused"_s, zipArchive({encrypted, damaged, huge})},
         {u"deflated"_s, deflated()},
+        {u"seven-zip"_s,
+         writtenArchive(ArchiveFormat::SevenZip,
+                        {archiveFile("Pack/Veltrane.xxx", "<English>Riverside</English>"),
+                         archiveFolder("Pack/Rail Simulator/Assets/"),
+                         archiveFile(u"Pack/Rail Simulator/Zürich.txt"_s.toUtf8(), "utf-8"),
+                         archiveLink("Pack/Rail Simulator/b.txt", "Zürich.txt")})},
+        {u"seven-zip-encrypted"_s, encryptedSevenZip("Rail Simulator/secret.bin", false)},
+        {u"tar-gz"_s,
+         writtenArchive(ArchiveFormat::TarGz,
+                        {archiveFolder("./"), archiveFile("./Scenario.zzz", "<ScenarioID>"),
+                         archiveFile("./Rail Simulator/a.txt", QByteArray(300, 'a')),
+                         archiveLink("./Rail Simulator/up", "../x"),
+                         archiveHardLink("./Rail Simulator/h", "./Scenario.zzz")})},
+        {u"tar"_s,
+         writtenArchive(ArchiveFormat::Tar, {archiveFile("Rail Simulator/Caf\xe9.txt", "code page"),
+                                             archiveFifo("Rail Simulator/pipe")})},
     };
     for (const auto& [name, bytes] : seeds) {
         if (!save(folder + u'/' + name, bytes)) {

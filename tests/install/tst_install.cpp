@@ -154,7 +154,7 @@ void TestInstall::wrongFoldersStopBeforeAnything()
     const auto before = snapshot(f.root);
 
     const QString folder = game.isEmpty() ? QString() : f.root + u'/' + game;
-    QCOMPARE(f.install(PackageKind::Assets, folder), Outcome::Ended);
+    QCOMPARE(f.install(PackageKind::Assets, folder), Outcome::Refused);
     QCOMPARE(f.ui.shown.size(), 1);
     QVERIFY2(f.ui.shown.first().text.contains(said), qPrintable(f.ui.shown.first().text));
     QCOMPARE(snapshot(f.root), before);

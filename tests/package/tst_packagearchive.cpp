@@ -1,5 +1,6 @@
-// Packages that come as zip archives: refused whole before anything is written when an entry
+// Packages that come as archives: refused whole before anything is written when an entry
 // could reach outside, and otherwise unpacked into a private folder, as their folders are.
+#include "ArchiveWriter.h"
 #include "FileFixture.h"
 #include "ScriptedUserInterface.h"
 #include "ZipBuilder.h"
@@ -12,10 +13,10 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
-#include <archive.h>
-#include <archive_entry.h>
+#include <QThread>
 #include <clocale>
 #include <optional>
 
@@ -24,19 +25,23 @@ using namespace veltrane;
 using namespace veltrane::test;
 
 Q_DECLARE_METATYPE(veltrane::ArchiveRefusal::Reason)
+Q_DECLARE_METATYPE(veltrane::PackageArchive::Progress::Stage)
 
 namespace {
 
 using Reason = ArchiveRefusal::Reason;
+using Progress = PackageArchive::Progress;
+using Stage = Progress::Stage;
 
 QString demoPackage(const QString& name)
 {
     return QStringLiteral(VELTRANE_EXAMPLES_DIR) + u"/packages/"_s + name;
 }
 
-// A zip of a folder as a zip program makes it, deflated, each name under top.
-bool zipWithLibarchive(const QString& folder, const QString& zipPath, const QString& top,
-                       bool folderEntries, const QStringList& beside)
+// The entries of a folder as a packing program adds them, each name under top; a top of "."
+// names them as "tar -C folder ." does.
+QList<ArchiveEntry> entriesOf(const QString& folder, const QString& top, bool folderEntries,
+                              const QStringList& beside = {})
 {
     QStringList names;
     QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
@@ -45,34 +50,19 @@ bool zipWithLibarchive(const QString& folder, const QString& zipPath, const QStr
         names.append(QDir(folder).relativeFilePath(it.next()));
     names.sort();
 
-    archive* zip = archive_write_new();
-    bool written =
-        archive_write_set_format_zip(zip) == ARCHIVE_OK &&
-        archive_write_open_filename(zip, QFile::encodeName(zipPath).constData()) == ARCHIVE_OK;
-    const auto add = [&](const QString& name, const QByteArray& bytes, bool isFolder) {
-        archive_entry* entry = archive_entry_new();
-        archive_entry_set_pathname_utf8(
-            entry, (name + (isFolder ? u"/"_s : QString())).toUtf8().constData());
-        archive_entry_set_filetype(entry, isFolder ? AE_IFDIR : AE_IFREG);
-        archive_entry_set_perm(entry, isFolder ? 0755 : 0644);
-        archive_entry_set_size(entry, isFolder ? 0 : bytes.size());
-        written = written && archive_write_header(zip, entry) == ARCHIVE_OK &&
-                  archive_write_data(zip, bytes.constData(), size_t(bytes.size())) == bytes.size();
-        archive_entry_free(entry);
-    };
+    QList<ArchiveEntry> entries;
     const QString prefix = top.isEmpty() ? QString() : top + u'/';
     if (!top.isEmpty() && folderEntries)
-        add(top, {}, true);
+        entries.append(archiveFolder(prefix.toUtf8()));
     for (const QString& name : std::as_const(names)) {
-        const bool isFolder = QFileInfo(folder + u'/' + name).isDir();
-        if (!isFolder || folderEntries)
-            add(prefix + name, isFolder ? QByteArray() : readFile(folder + u'/' + name), isFolder);
+        if (!QFileInfo(folder + u'/' + name).isDir())
+            entries.append(archiveFile((prefix + name).toUtf8(), readFile(folder + u'/' + name)));
+        else if (folderEntries)
+            entries.append(archiveFolder((prefix + name + u'/').toUtf8()));
     }
     for (const QString& name : beside)
-        add(name, "beside the package\n", false);
-    written = archive_write_close(zip) == ARCHIVE_OK && written;
-    archive_write_free(zip);
-    return written;
+        entries.append(archiveFile(name.toUtf8(), "beside the package\n"));
+    return entries;
 }
 
 void copyTree(const QString& from, const QString& to)
@@ -103,6 +93,67 @@ QByteArray cp437(const char* bytes)
     return QByteArray(bytes);
 }
 
+// The rows of refusalsWriteNothing for the formats other than zip, by libarchive's writer.
+void refusalsOfOtherFormats()
+{
+    const auto other = [](const QString& name, const QByteArray& bytes, Reason reason,
+                          const QString& entry, bool seenByCheck = true, qint64 byteLimit = 0,
+                          qint64 entryLimit = 0) {
+        QTest::newRow(qPrintable(name)) << QList<ZipEntry>() << bytes << byteLimit << entryLimit
+                                        << reason << entry << seenByCheck;
+    };
+    const ArchiveEntry fine = archiveFile("Rail Simulator/Assets/a.txt", "a");
+    for (const ArchiveFormat format : {ArchiveFormat::TarGz, ArchiveFormat::SevenZip}) {
+        const auto archived = [&](const QList<ArchiveEntry>& entries) {
+            return writtenArchive(format, entries);
+        };
+        const QString in = u" ("_s + archiveSuffix(format) + u')';
+        other(u"absolute path"_s + in, archived({fine, archiveFile("/tmp/evil.txt", "x")}),
+              Reason::UnsafeName, u"/tmp/evil.txt"_s);
+        other(u"dot-dot"_s + in,
+              archived({fine, archiveFile("Rail Simulator/../../evil.txt", "x")}),
+              Reason::UnsafeName, u"Rail Simulator/../../evil.txt"_s);
+        other(u"link out"_s + in, archived({fine, archiveLink("Rail Simulator/etc", "../../etc")}),
+              Reason::LinkLeadsOut, u"Rail Simulator/etc"_s);
+        other(u"FIFO"_s + in, archived({fine, archiveFifo("Rail Simulator/pipe")}),
+              Reason::UnusualEntry, u"Rail Simulator/pipe"_s);
+        other(u"more bytes than the limit"_s + in,
+              archived(
+                  {archiveFile("a", QByteArray(600, 'a')), archiveFile("b", QByteArray(600, 'b'))}),
+              Reason::TooLarge, u"b"_s, true, 1000);
+        other(u"more entries than the limit"_s + in,
+              archived({archiveFolder("a/"), archiveFile("a/1", "1"), archiveFile("a/2", "2"),
+                        archiveFile("a/3", "3")}),
+              Reason::TooManyEntries, QString(), true, 0, 3);
+    }
+    other(u"hard link out (.tar.gz)"_s,
+          writtenArchive(ArchiveFormat::TarGz,
+                         {fine, archiveHardLink("Rail Simulator/passwd", "../../etc/passwd")}),
+          Reason::UnusualEntry, u"Rail Simulator/passwd"_s);
+
+    QByteArray noise(200'000, Qt::Uninitialized);
+    QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
+    const QByteArray tarGz = writtenArchive(
+        ArchiveFormat::TarGz, {fine, archiveFile("Rail Simulator/Assets/noise.bin", noise)});
+    other(u"tar.gz cut short"_s, tarGz.left(tarGz.size() * 3 / 5), Reason::Damaged,
+          u"Rail Simulator/Assets/noise.bin"_s);
+    QByteArray wrongChecksum = tarGz;
+    wrongChecksum[wrongChecksum.size() - 8] = char(wrongChecksum[wrongChecksum.size() - 8] ^ 1);
+    other(u"tar.gz whose gzip checksum is wrong"_s, wrongChecksum, Reason::Damaged, QString());
+    other(u"gzip around a 7z"_s, gzipped(writtenArchive(ArchiveFormat::SevenZip, {fine})),
+          Reason::NotAnArchive, QString());
+    QByteArray damaged7z = writtenArchive(
+        ArchiveFormat::SevenZip,
+        {fine, archiveFile("Rail Simulator/Assets/b.txt", "the bytes of b")}, "compression=store");
+    damaged7z[damaged7z.indexOf("bytes of b")] = 'B';
+    other(u"damaged data (.7z)"_s, damaged7z, Reason::Damaged, u"Rail Simulator/Assets/b.txt"_s,
+          false);
+    other(u"encrypted entry (.7z)"_s, encryptedSevenZip("Rail Simulator/Assets/secret.bin", false),
+          Reason::Encrypted, u"Rail Simulator/Assets/secret.bin"_s);
+    other(u"encrypted names (.7z)"_s, encryptedSevenZip("Rail Simulator/Assets/secret.bin", true),
+          Reason::Encrypted, QString());
+}
+
 } // namespace
 
 class TestPackageArchive : public QObject {
@@ -113,40 +164,53 @@ private Q_SLOTS:
     void demoPackagesUnpackAsTheirFolders();
     void refusalsWriteNothing_data();
     void refusalsWriteNothing();
-    void dosAndUtf8Names_data();
-    void dosAndUtf8Names();
+    void entriesUnpackAsStored_data();
+    void entriesUnpackAsStored();
     void packageRootOneLevelDown_data();
     void packageRootOneLevelDown();
+    void progressAndCancelInAWorkerThread_data();
+    void progressAndCancelInAWorkerThread();
 };
 
 void TestPackageArchive::demoPackagesUnpackAsTheirFolders_data()
 {
+    QTest::addColumn<ArchiveFormat>("format");
     QTest::addColumn<QString>("package");
     QTest::addColumn<QString>("top");
     QTest::addColumn<bool>("folderEntries");
     QTest::addColumn<QStringList>("beside");
-    QTest::newRow("route") << u"route"_s << QString() << false << QStringList();
-    QTest::newRow("route in a top folder")
-        << u"route"_s << u"Riverside Route 1.0"_s << true << QStringList();
-    QTest::newRow("scenario") << u"scenario"_s << QString() << true << QStringList();
-    QTest::newRow("scenario in a top folder")
-        << u"scenario"_s << u"Scenario pack"_s << false << QStringList();
-    QTest::newRow("assets") << u"assets"_s << QString() << false << QStringList();
-    QTest::newRow("assets in a top folder beside a read-me and a __MACOSX folder")
-        << u"assets"_s << u"Wagons"_s << true
-        << QStringList{u"ReadMe.txt"_s, u"__MACOSX/Wagons/._AssetSetup.ggg"_s};
+    for (const ArchiveFormat format :
+         {ArchiveFormat::Zip, ArchiveFormat::SevenZip, ArchiveFormat::TarGz, ArchiveFormat::Tar}) {
+        const QString in = u" ("_s + archiveSuffix(format) + u')';
+        const auto row = [&](const QString& name) -> QTestData& {
+            return QTest::newRow(qPrintable(name + in)) << format;
+        };
+        row(u"route"_s) << u"route"_s << QString() << false << QStringList();
+        row(u"route in a top folder"_s)
+            << u"route"_s << u"Riverside Route 1.0"_s << true << QStringList();
+        row(u"scenario"_s) << u"scenario"_s << QString() << true << QStringList();
+        row(u"scenario in a top folder"_s)
+            << u"scenario"_s << u"Scenario pack"_s << false << QStringList();
+        row(u"scenario as tar -C writes it, in \"./\""_s)
+            << u"scenario"_s << u"."_s << true << QStringList();
+        row(u"assets"_s) << u"assets"_s << QString() << false << QStringList();
+        row(u"assets in a top folder beside a read-me and a __MACOSX folder"_s)
+            << u"assets"_s << u"Wagons"_s << true
+            << QStringList{u"ReadMe.txt"_s, u"__MACOSX/Wagons/._AssetSetup.ggg"_s};
+    }
 }
 
 void TestPackageArchive::demoPackagesUnpackAsTheirFolders()
 {
+    QFETCH(ArchiveFormat, format);
     QFETCH(QString, package);
     QFETCH(QString, top);
     QFETCH(bool, folderEntries);
     QFETCH(QStringList, beside);
     const QString source = demoPackage(package);
     QTemporaryDir dir;
-    const QString zip = dir.path() + u"/package.zip"_s;
-    QVERIFY(zipWithLibarchive(source, zip, top, folderEntries, beside));
+    const QString zip = dir.path() + u"/package"_s + archiveSuffix(format);
+    writeFile(zip, writtenArchive(format, entriesOf(source, top, folderEntries, beside)));
     const QString copied = dir.path() + u"/copied/Rail Simulator"_s;
     const QString moved = dir.path() + u"/moved/Rail Simulator"_s;
     copyTree(QStringLiteral(VELTRANE_EXAMPLES_DIR) + u"/game"_s, copied);
@@ -162,7 +226,7 @@ void TestPackageArchive::demoPackagesUnpackAsTheirFolders()
         QVERIFY(QFileInfo(unpacked).fileName().startsWith(u".veltrane-unpack-"_s));
         QCOMPARE(QFileInfo(unpacked).absolutePath(), parent);
         QCOMPARE(archive.packageRoot().toString(),
-                 top.isEmpty() ? unpacked : unpacked + u'/' + top);
+                 top.isEmpty() || top == u"."_s ? unpacked : unpacked + u'/' + top);
         QCOMPARE(snapshot(archive.packageRoot().toString()), snapshot(source));
         QCOMPARE(without(entriesBelow(dir.path()), u"moved/"_s + QFileInfo(unpacked).fileName()),
                  before);
@@ -256,11 +320,13 @@ void TestPackageArchive::refusalsWriteNothing_data()
         << QByteArray() << qint64(0) << qint64(3) << Reason::TooManyEntries << QString() << true;
     QTest::newRow("not a zip archive")
         << QList<ZipEntry>() << QByteArray("Rail Simulator\\Assets\\a.txt\r\n") << qint64(0)
-        << qint64(0) << Reason::NotAZipArchive << QString() << true;
+        << qint64(0) << Reason::NotAnArchive << QString() << true;
     const QByteArray whole =
         zipArchive({good, zipFile("Rail Simulator/b.txt", QByteArray(90, 'b'))});
     QTest::newRow("cut short") << QList<ZipEntry>() << whole.left(whole.indexOf("bbbb") + 40)
                                << qint64(0) << qint64(0) << Reason::Damaged << QString() << true;
+
+    refusalsOfOtherFormats();
 }
 
 void TestPackageArchive::refusalsWriteNothing()
@@ -301,40 +367,60 @@ void TestPackageArchive::refusalsWriteNothing()
     QCOMPARE(snapshot(dir.path()), files);
 }
 
-void TestPackageArchive::dosAndUtf8Names_data()
+void TestPackageArchive::entriesUnpackAsStored_data()
 {
     QTest::addColumn<ZipEntry>("entry");
+    QTest::addColumn<QByteArray>("archived"); // of another format, holding the entry; or empty
     QTest::addColumn<QString>("unpackedAs");
     QTest::newRow("DOS code page") << zipFile(cp437("Caf\x82/\x81"
                                                     "ber.txt"),
                                               "dos")
-                                   << u"Café/über.txt"_s;
+                                   << QByteArray() << u"Café/über.txt"_s;
     QTest::newRow("DOS code page beyond Latin letters")
-        << zipFile(cp437("\xe1\x9c\xe0.txt"), "dos") << u"ß£α.txt"_s;
+        << zipFile(cp437("\xe1\x9c\xe0.txt"), "dos") << QByteArray() << u"ß£α.txt"_s;
     ZipEntry flagged = zipFile(u"Zürich/é 🚂.txt"_s.toUtf8(), "utf-8");
     flagged.utf8 = true;
-    QTest::newRow("UTF-8, flagged") << flagged << u"Zürich/é 🚂.txt"_s;
+    QTest::newRow("UTF-8, flagged") << flagged << QByteArray() << u"Zürich/é 🚂.txt"_s;
     // The flag decides, not a guess: unflagged bytes are the DOS code page's.
     QTest::newRow("UTF-8 bytes without the flag")
-        << zipFile(u"é.txt"_s.toUtf8(), "dos") << u"├⌐.txt"_s;
+        << zipFile(u"é.txt"_s.toUtf8(), "dos") << QByteArray() << u"├⌐.txt"_s;
     ZipEntry unicodePath = zipFile("Unicode.txt", "extra field");
     unicodePath.unicodePath = u"Ünicode.txt"_s.toUtf8();
-    QTest::newRow("Info-ZIP's Unicode path field") << unicodePath << u"Ünicode.txt"_s;
-    QTest::newRow("backslashes separate")
-        << zipFile("Rail Simulator\\Assets\\a.txt", "windows") << u"Rail Simulator/Assets/a.txt"_s;
+    QTest::newRow("Info-ZIP's Unicode path field")
+        << unicodePath << QByteArray() << u"Ünicode.txt"_s;
+    QTest::newRow("backslashes separate") << zipFile("Rail Simulator\\Assets\\a.txt", "windows")
+                                          << QByteArray() << u"Rail Simulator/Assets/a.txt"_s;
     // libarchive ends a name at a NUL byte: what follows cannot climb out.
     QTest::newRow("a NUL byte ends the name")
-        << zipFile(QByteArray("Rail Simulator/x.txt\0/../../evil.txt", 36), "nul")
+        << zipFile(QByteArray("Rail Simulator/x.txt\0/../../evil.txt", 36), "nul") << QByteArray()
         << u"Rail Simulator/x.txt"_s;
+
+    const auto other = [](const char* row, ArchiveFormat format, const QByteArray& name,
+                          const QString& unpackedAs) {
+        QTest::newRow(row) << zipFile(name, "other")
+                           << writtenArchive(format, {archiveFile(name, "other")}) << unpackedAs;
+    };
+    other("7z: Unicode", ArchiveFormat::SevenZip, u"Zürich/é 🚂.txt"_s.toUtf8(),
+          u"Zürich/é 🚂.txt"_s);
+    other("tar: UTF-8", ArchiveFormat::TarGz, u"Zürich/é 🚂.txt"_s.toUtf8(), u"Zürich/é 🚂.txt"_s);
+    // Bytes of an old Linux or Windows code page are not UTF-8.
+    other("tar: a code page, read as Windows-1252", ArchiveFormat::Tar, "Caf\xe9/\x80 \xe0.txt",
+          u"Café/€ à.txt"_s);
+    ArchiveEntry sparse = archiveFile("Rail Simulator/sparse.bin", "data, then a hole");
+    sparse.sparseSize = 100'000;
+    QTest::newRow("tar: a sparse file that ends in a hole")
+        << zipFile(sparse.name, sparse.data + QByteArray(sparse.sparseSize - sparse.data.size(), 0))
+        << writtenArchive(ArchiveFormat::TarGz, {sparse}) << u"Rail Simulator/sparse.bin"_s;
 }
 
-void TestPackageArchive::dosAndUtf8Names()
+void TestPackageArchive::entriesUnpackAsStored()
 {
     QFETCH(ZipEntry, entry);
+    QFETCH(QByteArray, archived);
     QFETCH(QString, unpackedAs);
     QTemporaryDir dir;
     const QString zip = dir.path() + u"/package.zip"_s;
-    writeFile(zip, zipArchive({entry}));
+    writeFile(zip, archived.isEmpty() ? zipArchive({entry}) : archived);
     const QMap<QString, QByteArray> expected{{unpackedAs, entry.data}};
 
     // Names must not depend on the locale the process runs in.
@@ -392,6 +478,84 @@ void TestPackageArchive::packageRootOneLevelDown()
     archive.unpack(host(dir.path()));
     const QString folder = archive.folder().toString();
     QCOMPARE(archive.packageRoot().toString(), root.isEmpty() ? folder : folder + u'/' + root);
+}
+
+void TestPackageArchive::progressAndCancelInAWorkerThread_data()
+{
+    QTest::addColumn<ArchiveFormat>("format");
+    QTest::addColumn<std::optional<Stage>>("cancelIn");
+    for (const ArchiveFormat format :
+         {ArchiveFormat::Zip, ArchiveFormat::SevenZip, ArchiveFormat::TarGz}) {
+        const QByteArray suffix = archiveSuffix(format).toUtf8();
+        QTest::newRow("unpacked " + suffix) << format << std::optional<Stage>();
+        QTest::newRow("cancelled while checked " + suffix)
+            << format << std::optional(Stage::Checking);
+        QTest::newRow("cancelled while unpacked " + suffix)
+            << format << std::optional(Stage::Unpacking);
+    }
+}
+
+void TestPackageArchive::progressAndCancelInAWorkerThread()
+{
+    QFETCH(ArchiveFormat, format);
+    QFETCH(std::optional<Stage>, cancelIn);
+    const QString source = demoPackage(u"scenario"_s);
+    QTemporaryDir dir;
+    const QString path = dir.path() + u"/package"_s + archiveSuffix(format);
+    writeFile(path, writtenArchive(format, entriesOf(source, u"Pack"_s, true)));
+    const QString parent = dir.path() + u"/unpack"_s;
+    makeFolder(parent);
+
+    PackageArchive archive(host(path));
+    QList<Progress> reports;
+    bool inWorker = true;
+    PackageArchive::Observer observer;
+    observer.interval = std::chrono::milliseconds(0);
+    observer.report = [&](const Progress& progress) {
+        inWorker = inWorker && QThread::currentThread() != QCoreApplication::instance()->thread();
+        reports.append(progress);
+        return !(progress.stage == cancelIn && progress.entriesDone >= 2);
+    };
+    std::optional<ArchiveRefusal> refused;
+    std::unique_ptr<QThread> worker(QThread::create(
+        [&] { refused = refusalOf([&] { archive.unpack(host(parent), observer); }); }));
+    worker->start();
+    QVERIFY(worker->wait(60'000));
+    QVERIFY(inWorker);
+
+    // Each stage is told as it starts, and goes forward within its totals.
+    QVERIFY(!reports.isEmpty());
+    for (qsizetype i = 0; i < reports.size(); ++i) {
+        const Progress& now = reports[i];
+        QVERIFY(now.bytesDone <= now.bytesTotal);
+        QVERIFY(now.stage == Stage::Checking ? now.entriesTotal == 0
+                                             : now.entriesDone <= now.entriesTotal);
+        const bool starts = i == 0 || reports[i - 1].stage != now.stage;
+        if (starts)
+            QVERIFY(now.bytesDone == 0 && now.entriesDone == 0);
+        else
+            QVERIFY(now.bytesDone >= reports[i - 1].bytesDone &&
+                    now.entriesDone >= reports[i - 1].entriesDone);
+    }
+    if (!cancelIn) {
+        QVERIFY(!refused);
+        const Progress& last = reports.last();
+        QCOMPARE(last.stage, Stage::Unpacking);
+        qint64 bytes = 0;
+        for (const QByteArray& data : snapshot(source))
+            bytes += data.size();
+        QCOMPARE(last.bytesDone, bytes);
+        QCOMPARE(last.bytesTotal, bytes);
+        QCOMPARE(last.entriesDone, last.entriesTotal);
+        QCOMPARE(last.entriesTotal, qint64(entriesOf(source, u"Pack"_s, true).size()));
+        QCOMPARE(snapshot(archive.packageRoot().toString()), snapshot(source));
+        return;
+    }
+    QVERIFY(refused);
+    QCOMPARE(refused->reason(), Reason::Cancelled);
+    QCOMPARE(reports.last().stage, *cancelIn);
+    QVERIFY(archive.folder().isEmpty());
+    QCOMPARE(entriesBelow(parent), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestPackageArchive)
