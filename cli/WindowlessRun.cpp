@@ -2,6 +2,7 @@
 
 #include "install/GameFolder.h"
 #include "install/InstallOperation.h"
+#include "install/LogCopyCheck.h"
 #include "journal/UndoOperation.h"
 #include "package/PackageSource.h"
 #include "util/AppState.h"
@@ -62,15 +63,16 @@ WindowlessRun::WindowlessRun(const CommandLine& line, QString programFolder, Use
 
 ExitStatus WindowlessRun::run()
 {
-    if (!m_line.logCopy.isEmpty()) {
-        // Asked for, the log must be there afterwards: a file that cannot be written stops
-        // the run before it begins.
-        QFile log(m_line.logCopy);
-        if (!log.open(QIODevice::Append))
-            return refuse(u"The log file "_s + QDir::toNativeSeparators(m_line.logCopy) +
-                          u" cannot be written: "_s + log.errorString());
-    }
     return m_line.action == CommandLine::Action::Undo ? undo() : install();
+}
+
+Expected<void> WindowlessRun::checkedLogCopy(const HostPath& game, const HostPath& package) const
+{
+    // Asked for, the log must be there afterwards: a file that cannot be written stops the
+    // run before it begins.
+    if (m_line.logCopy.isEmpty())
+        return {};
+    return LogCopyCheck::check(m_line.logCopy, game, package);
 }
 
 ExitStatus WindowlessRun::refuse(const QString& why)
@@ -101,6 +103,8 @@ ExitStatus WindowlessRun::install()
     if (!game)
         return ExitStatus::BadUsage;
     const QString given = m_line.package.isEmpty() ? m_programFolder : m_line.package;
+    if (const Expected<void> log = checkedLogCopy(game->second, HostPath::fromHost(given)); !log)
+        return refuse(log.message());
     // An archive is unpacked beside the game, on its own file system, so that its files can
     // be moved into place; the game does not look into this folder. A run that leaves the
     // game alone takes the folder away again, once the unpacked files (destroyed first,
@@ -114,7 +118,7 @@ ExitStatus WindowlessRun::install()
     PackageSource source(given);
     if (!source.isArchive() && !QFileInfo(given).isDir())
         return refuse(u"The package "_s + QDir::toNativeSeparators(given) +
-                      u" is neither a folder nor a zip archive."_s);
+                      u" is neither a folder nor a package archive (zip, 7z, rar, tar or tar.gz)."_s);
     if (source.isArchive()) {
         try {
             if (!QDir().mkpath(unpackParent.toString()))
@@ -147,6 +151,8 @@ ExitStatus WindowlessRun::undo()
     if (!found)
         return ExitStatus::BadUsage;
     const HostPath& game = found->second;
+    if (const Expected<void> log = checkedLogCopy(game, {}); !log)
+        return refuse(log.message());
     UndoOperation operation(m_ui);
     operation.setLogCopy(m_line.logCopy);
     // An install cut short comes first: the last finished one lies under it.

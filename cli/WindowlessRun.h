@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CommandLine.h"
+#include "util/Expected.h"
 #include "util/HostPath.h"
 
 #include <QString>
@@ -28,6 +29,7 @@ private:
     // none.
     std::optional<std::pair<QString, HostPath>> gameFolder();
     ExitStatus refuse(const QString& why);
+    Expected<void> checkedLogCopy(const HostPath& game, const HostPath& package) const;
 
     const CommandLine& m_line;
     QString m_programFolder;

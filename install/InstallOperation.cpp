@@ -2,6 +2,7 @@
 
 #include "BatchFileRunner.h"
 #include "GameFolder.h"
+#include "LogCopyCheck.h"
 #include "RouteInstaller.h"
 #include "ScenarioInstaller.h"
 #include "journal/GameLock.h"
@@ -315,6 +316,10 @@ Expected<void> InstallOperation::checkFolders() const
                        u". Unzip the package into a folder of its own."_s);
     if (Expected<void> isGame = GameFolder::check(game); !isGame)
         return isGame;
+    if (!m_request.logCopy.isEmpty()) {
+        if (Expected<void> log = LogCopyCheck::check(m_request.logCopy, game, package); !log)
+            return log;
+    }
     if (const QString own = PackageFolder::ownFolderEntry(package); !own.isEmpty())
         return failure(u"The package "_s + m_request.packageName + u" holds "_s + own +
                        u", the name of Veltrane's own folder in the game, where it keeps the "

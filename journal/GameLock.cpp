@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <filesystem>
 
 using namespace Qt::StringLiterals;
 
@@ -30,10 +31,13 @@ Expected<void> GameLock::take()
         return {};
     const HostPath folder = OwnFolder::in(m_game);
     if (!QFileInfo(folder.toString()).isDir()) {
-        if (!QDir().mkpath(folder.toString())) {
-            const bool denied = !QFileInfo(m_game.toString()).isWritable();
-            return failure(u"The folder "_s + folder.display() + u" cannot be made."_s,
-                           denied ? FileError::Kind::PermissionDenied : FileError::Kind::Other);
+        std::error_code error;
+        std::filesystem::create_directory(folder.fs(), error);
+        if (error) {
+            const FileError made = FileError::fromSystem(error, folder.display());
+            return failure(u"The folder "_s + folder.display() + u" cannot be made: "_s +
+                               made.description(),
+                           made.kind());
         }
         m_madeFolder = true;
     }

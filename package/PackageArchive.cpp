@@ -21,6 +21,9 @@
 
 #ifndef Q_OS_WIN
 #include <clocale>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -257,7 +260,21 @@ public:
 #ifndef Q_OS_WIN
         // Rar 4 names without the Unicode flag are in the DOS code page, as zip names are.
         archive_read_set_options(m_archive, "zip:hdrcharset=CP437,rar:hdrcharset=CP437");
-        const int opened = archive_read_open_filename(m_archive, path.fs().c_str(), kReadBlock);
+        // Opened without waiting and read only as a plain file: a pipe or a device put in the
+        // archive's place would be waited on for ever.
+        m_file = ::open(path.fs().c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        struct stat info {};
+        if (m_file >= 0 && (::fstat(m_file, &info) != 0 || !S_ISREG(info.st_mode))) {
+            ::close(m_file);
+            archive_read_free(m_archive);
+            throw FileError(FileError::Kind::Other, u"It is not a file that can be read ("_s +
+                                                        path.display() + u')');
+        }
+        if (m_file >= 0)
+            ::fcntl(m_file, F_SETFL, ::fcntl(m_file, F_GETFL) & ~O_NONBLOCK);
+        const int opened = m_file >= 0 ? archive_read_open_fd(m_archive, m_file, kReadBlock)
+                                       : archive_read_open_filename(m_archive, path.fs().c_str(),
+                                                                    kReadBlock);
 #else
         const int opened = archive_read_open_filename_w(m_archive, path.fs().c_str(), kReadBlock);
 #endif
@@ -266,6 +283,7 @@ public:
         const int code = archive_errno(m_archive);
         const QString reason = errorText();
         archive_read_free(m_archive);
+        closeFile();
         if (const std::error_code error = openError(path, code))
             throw FileError::fromSystem(error, path.display());
         if (startsAsZip(path))
@@ -283,6 +301,7 @@ public:
     ~Reader()
     {
         archive_read_free(m_archive);
+        closeFile();
     }
     Reader(const Reader&) = delete;
     Reader& operator=(const Reader&) = delete;
@@ -382,7 +401,17 @@ private:
                                  (filters > 2 ? u" more than once."_s : u"."_s));
     }
 
+    void closeFile()
+    {
+#ifndef Q_OS_WIN
+        if (m_file >= 0)
+            ::close(m_file);
+        m_file = -1;
+#endif
+    }
+
     archive* m_archive;
+    int m_file = -1;
     QString m_archiveName;
 };
 

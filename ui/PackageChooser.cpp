@@ -31,7 +31,8 @@ QString PackageChooser::choose(QWidget* parent, const HostPath& whereNone)
                                                  options | QFileDialog::ShowDirsOnly);
     if (box.clickedButton() == archiveButton)
         return QFileDialog::getOpenFileName(parent, u"Choose the Package Archive"_s,
-                                            QDir::homePath(), u"Zip archives (*.zip *.ZIP)"_s,
+                                            QDir::homePath(), u"Package archives (*.zip *.7z *.rar *.tar *.tar.gz *.tgz *.ZIP *.7Z *.RAR *.TAR "
+                                            u"*.TAR.GZ *.TGZ)"_s,
                                             nullptr, options);
     return {};
 }

@@ -8,6 +8,8 @@
 #include <QDirIterator>
 #include <QProcess>
 #include <QTest>
+#include <QThread>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 using namespace veltrane;
@@ -76,7 +78,32 @@ QByteArray zipOfFolder(const QString& folder, const QByteArray& top)
 QStringList unpackLeftovers(const QString& game)
 {
     return QDir(game + u"/.veltrane"_s)
-        .entryList({u".veltrane-unpack-*"_s}, QDir::AllEntries | QDir::Hidden);
+        .entryList({u".veltrane-unpack-*"_s, u".veltrane-package-*"_s},
+                   QDir::AllEntries | QDir::Hidden);
+}
+
+// A second route package beside the fixture's demo one, its route another.
+QString otherRoutePackage(const InstallFixture& f)
+{
+    const QString other = f.root + u"/other route"_s;
+    copyFolderInto(f.package, other);
+    QByteArray marker = readFile(other + u"/Veltrane.xxx"_s);
+    const QByteArray id = "8e4d2c1b-0a9f-4e3d-8c7b-6a5f4e3d2003";
+    marker.replace(id, "00000000-0000-4000-8000-000000000077");
+    writeFile(other + u"/Veltrane.xxx"_s, marker);
+    return other;
+}
+
+// Both programs started at once; their runs when both have ended.
+QList<Run> runTogether(const QStringList& first, const QStringList& second)
+{
+    QList<Run> runs(2);
+    QThread* other = QThread::create([&] { runs[1] = runProgram(second); });
+    other->start();
+    runs[0] = runProgram(first);
+    other->wait();
+    delete other;
+    return runs;
 }
 
 } // namespace
@@ -91,6 +118,7 @@ private Q_SLOTS:
     void zippedPackageInstallsAsItsFolder();
     void undoPutsTheGameBack_data();
     void undoPutsTheGameBack();
+    void twoProgramsAtOnceLoseNothing();
 };
 
 void TestCommandLine::optionsEndWithTheirStatus_data()
@@ -117,6 +145,27 @@ void TestCommandLine::optionsEndWithTheirStatus_data()
         << QStringList{noWindow,    u"--yes"_s,  u"--log"_s,    u"{root}/nowhere/log.txt"_s,
                        u"--game"_s, u"{game}"_s, u"{package}"_s}
         << 3 << u"error: The log file "_s;
+    QTest::newRow("a log that would replace a game file")
+        << u"route"_s
+        << QStringList{noWindow,    u"--yes"_s,  u"--log"_s,    u"{game}/Content/Routes.xml"_s,
+                       u"--game"_s, u"{game}"_s, u"{package}"_s}
+        << 3 << u"error: The log file "_s;
+    QTest::newRow("a log where nothing can be written")
+        << u"route"_s << QStringList{noWindow,    u"--yes"_s,  u"--log"_s,    u"/proc/version"_s,
+                                     u"--game"_s, u"{game}"_s, u"{package}"_s}
+        << 3 << u"error: The log file "_s;
+    QTest::newRow("a log that is a pipe")
+        << u"route"_s << QStringList{noWindow,    u"--yes"_s,  u"--log"_s,    u"{root}/pipe.log"_s,
+                                     u"--game"_s, u"{game}"_s, u"{package}"_s}
+        << 3 << u"error: The log file "_s;
+    QTest::newRow("a pipe named as an archive")
+        << QString()
+        << QStringList{noWindow, u"--yes"_s, u"--game"_s, u"{game}"_s, u"{root}/pipe.zip"_s} << 3
+        << u"error: The package "_s;
+    QTest::newRow("an archive bringing the program's own folder")
+        << QString()
+        << QStringList{noWindow, u"--yes"_s, u"--game"_s, u"{game}"_s, u"{root}/planted.zip"_s} << 3
+        << u"warning: The package planted.zip holds Rail Simulator/.veltrane"_s;
     QTest::newRow("a damaged archive")
         << QString()
         << QStringList{noWindow, u"--yes"_s, u"--game"_s, u"{game}"_s, u"{root}/damaged.zip"_s} << 3
@@ -167,6 +216,13 @@ void TestCommandLine::optionsEndWithTheirStatus()
     writeFile(f.root + u"/out.zip"_s,
               zipArchive({zipFile("Veltrane.xxx", "x"), zipFile("../escaped.txt", "x")}));
     writeFile(f.root + u"/empty.zip"_s, zipArchive({zipFile("readme.txt", "x")}));
+    // A journal of the game's own folder would name the game's files to remove.
+    writeFile(f.root + u"/planted.zip"_s,
+              zipArchive({zipFile("Veltrane.xxx", "x"),
+                          zipFile("Rail Simulator/.veltrane/installs/1/journal",
+                                  "veltrane-journal\t1\ncreate\tRailSim.exe\n")}));
+    for (const QString& pipe : {u"/pipe.log"_s, u"/pipe.zip"_s})
+        QVERIFY(::mkfifo(QFile::encodeName(f.root + pipe).constData(), 0600) == 0);
     writeFile(f.root + u"/route.zip"_s,
               zipOfFolder(QStringLiteral(VELTRANE_SOURCE_DIR "/examples/packages/route"), {}));
     const auto before = f.gameSnapshot();
@@ -254,6 +310,39 @@ void TestCommandLine::undoPutsTheGameBack()
         QCOMPARE(withoutCaches(f.gameSnapshot()), before);
     else
         QCOMPARE(f.gameSnapshot(), installed);
+}
+
+void TestCommandLine::twoProgramsAtOnceLoseNothing()
+{
+    InstallFixture f;
+    f.layOutDemoGame();
+    f.copyDemoPackage(u"route"_s);
+    const QString other = otherRoutePackage(f);
+    const QList<QByteArray> routes{"8e4d2c1b-0a9f-4e3d-8c7b-6a5f4e3d2003",
+                                   "00000000-0000-4000-8000-000000000077"};
+    const auto before = withoutCaches(f.gameSnapshot());
+    const QStringList install{u"--no-window"_s, u"--yes"_s, u"--game"_s, f.game};
+    const QStringList undo{u"--no-window"_s, u"--undo"_s, u"--yes"_s, u"--game"_s, f.game};
+    // One holds the game, the other says so and changes nothing: never a success for a route
+    // that is missing, never an undo of half a game.
+    const auto judge = [](const Run& run) {
+        return run.status == 0 ||
+               (run.status == 3 && run.output.contains(u"Another Veltrane (process "_s));
+    };
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const QList<Run> installs =
+            runTogether(install + QStringList{f.package}, install + QStringList{other});
+        const QByteArray list = readFile(f.game + u"/Content/Routes.xml"_s);
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY2(judge(installs[i]), qPrintable(installs[i].output));
+            QVERIFY2(installs[i].status != 0 || list.contains(routes[i]), list.constData());
+        }
+        for (const Run& run : runTogether(undo, undo))
+            QVERIFY2(judge(run), qPrintable(run.output));
+        for (int left = 0; left < 2; ++left)
+            QCOMPARE(runProgram(undo).status, 0);
+        QCOMPARE(withoutCaches(f.gameSnapshot()), before);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

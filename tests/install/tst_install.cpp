@@ -7,6 +7,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QSysInfo>
 #include <QTest>
 
 #ifdef Q_OS_UNIX
@@ -84,6 +86,11 @@ private Q_SLOTS:
     void damagedMarkerOrListStopsBeforeAnyChange();
     void readOnlyFileOffersRecovery_data();
     void readOnlyFileOffersRecovery();
+    void readOnlyGameRootIsOfferedFirst_data();
+    void readOnlyGameRootIsOfferedFirst();
+    void gameHeldByAnotherProgramIsLeftAlone_data();
+    void gameHeldByAnotherProgramIsLeftAlone();
+    void backupThatIsAFolderIsNamedAtTheEnd();
     void refusedListWriteKeepsTheList_data();
     void refusedListWriteKeepsTheList();
     void failedWriteLeavesTheListAsItWas();
@@ -121,26 +128,33 @@ void TestInstall::assetPackageInstallsEndToEnd()
 
 void TestInstall::wrongFoldersStopBeforeAnything_data()
 {
-    QTest::addColumn<QString>("game"); // relative to the temporary folder; "package" is it
-    QTest::addColumn<bool>("packageFiles");
+    QTest::addColumn<QString>("game");        // relative to the temporary folder; "package" is it
+    QTest::addColumn<QString>("packageFile"); // one file the package brings; empty for none
     QTest::addColumn<QString>("said");
-    QTest::newRow("no folder given") << QString() << true << u"No game folder"_s;
+    const QString tank = u"Rail Simulator/Assets/Kuju/Tank.bin"_s;
+    QTest::newRow("no folder given") << QString() << tank << u"No game folder"_s;
     QTest::newRow("a folder typed wrong")
-        << u"Rail Simulatr"_s << true << u"Rail Simulatr does not exist"_s;
-    QTest::newRow("not the game") << u"Other"_s << true << u"does not look like"_s;
+        << u"Rail Simulatr"_s << tank << u"Rail Simulatr does not exist"_s;
+    QTest::newRow("not the game") << u"Other"_s << tank << u"does not look like"_s;
     QTest::newRow("the package itself")
-        << u"package"_s << true << u"lies inside the package folder"_s;
+        << u"package"_s << tank << u"lies inside the package folder"_s;
     QTest::newRow("inside the package")
-        << u"package/Game"_s << true << u"lies inside the package folder"_s;
-    QTest::newRow("holding the package") << u"."_s << true << u"lies inside the game folder"_s;
+        << u"package/Game"_s << tank << u"lies inside the package folder"_s;
+    QTest::newRow("holding the package") << u"."_s << tank << u"lies inside the game folder"_s;
     QTest::newRow("a package of nothing")
-        << u"Rail Simulator"_s << false << u"holds nothing to install"_s;
+        << u"Rail Simulator"_s << QString() << u"holds nothing to install"_s;
+    // A journal planted for the game's own folder would be taken for one of its installs.
+    QTest::newRow("the program's folder in the tree")
+        << u"Rail Simulator"_s << u"Rail Simulator/.Veltrane/installs/1/journal"_s
+        << u"holds Rail Simulator/.Veltrane, the name of Veltrane's own folder"_s;
+    QTest::newRow("the program's folder at the top")
+        << u"Rail Simulator"_s << u".VELTRANE/lock"_s << u"holds .VELTRANE,"_s;
 }
 
 void TestInstall::wrongFoldersStopBeforeAnything()
 {
     QFETCH(QString, game);
-    QFETCH(bool, packageFiles);
+    QFETCH(QString, packageFile);
     QFETCH(QString, said);
     InstallFixture f;
     makeFolder(f.root + u"/Other/Stuff"_s);
@@ -149,8 +163,8 @@ void TestInstall::wrongFoldersStopBeforeAnything()
     // The temporary folder itself looks like the game, and holds the package.
     makeFolder(f.root + u"/Assets"_s);
     makeFolder(f.root + u"/Content"_s);
-    if (packageFiles)
-        f.packageFile(u"Rail Simulator/Assets/Kuju/Tank.bin"_s, "tank");
+    if (!packageFile.isEmpty())
+        f.packageFile(packageFile, "veltrane-journal\t1\ncreate\tRailSim.exe\n");
     const auto before = snapshot(f.root);
 
     const QString folder = game.isEmpty() ? QString() : f.root + u'/' + game;
@@ -628,6 +642,86 @@ void TestInstall::readOnlyFileOffersRecovery()
         QVERIFY2(f.gameHas(u"Assets/Kuju/Blueprints.pak"_s), "no completion step ran");
     }
     QVERIFY(!f.ui.busy());
+}
+
+void TestInstall::readOnlyGameRootIsOfferedFirst_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Yes") << true;
+    QTest::newRow("No") << false;
+}
+
+void TestInstall::readOnlyGameRootIsOfferedFirst()
+{
+    QFETCH(bool, yes);
+    InstallFixture f;
+    f.packageFile(u"Rail Simulator/Assets/Kuju/Coach.bin"_s, "new");
+    chmodHost(f.game, 0555);
+    UnprivilegedScope unprivileged(f.root);
+    if (!unprivileged.unavailableReason().isEmpty())
+        QSKIP(qPrintable(unprivileged.unavailableReason()));
+
+    // Where the journal cannot be made, the described offer comes before anything changes.
+    f.ui.answer(yes);
+    QCOMPARE(f.install(PackageKind::Assets), yes ? Outcome::Completed : Outcome::Ended);
+    QCOMPARE(f.ui.texts().first(), kReadOnlyQuestion);
+    QCOMPARE(f.gameHas(u"Assets/Kuju/Coach.bin"_s), yes);
+    if (!yes)
+        QCOMPARE(f.ui.texts().size(), 1);
+}
+
+void TestInstall::gameHeldByAnotherProgramIsLeftAlone_data()
+{
+    QTest::addColumn<bool>("alive"); // the holder of the lock still runs
+    QTest::newRow("a live program holds the game") << true;
+    QTest::newRow("a dead program left its lock") << false;
+}
+
+void TestInstall::gameHeldByAnotherProgramIsLeftAlone()
+{
+    QFETCH(bool, alive);
+    InstallFixture f;
+    f.packageFile(u"Rail Simulator/Assets/Kuju/Coach.bin"_s, "new");
+    makeFolder(f.game + u"/.veltrane"_s);
+    qint64 pid = QCoreApplication::applicationPid();
+    if (!alive) {
+        QProcess ended;
+        ended.start(u"/bin/true"_s, {});
+        QVERIFY(ended.waitForStarted());
+        pid = ended.processId();
+        QVERIFY(ended.waitForFinished());
+    }
+    // QLockFile's own format: process id, the program's name, host.
+    writeFile(f.game + u"/.veltrane/lock"_s,
+              QByteArray::number(pid) + '\n' +
+                  QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8() + '\n' +
+                  QSysInfo::machineHostName().toUtf8() + '\n');
+    const auto before = f.gameSnapshot();
+
+    QCOMPARE(f.install(PackageKind::Assets), alive ? Outcome::Refused : Outcome::Completed);
+    if (alive) {
+        QVERIFY2(f.ui.texts().first().contains(u"(process "_s + QString::number(pid)),
+                 qPrintable(f.ui.texts().first()));
+        QCOMPARE(f.gameSnapshot(), before);
+    } else {
+        QCOMPARE(f.ui.texts(), QStringList{kInstalled});
+    }
+}
+
+void TestInstall::backupThatIsAFolderIsNamedAtTheEnd()
+{
+    InstallFixture f;
+    f.gameFile(u"Content/Routes.xml"_s, InstallFixture::routeList({u"other"_s}));
+    makeFolder(f.game + u"/Content/Routes.xml.bak"_s);
+    routePackage(f, u"route-9"_s, u"Nine"_s);
+    f.ui.answerYes();
+    // The list is replaced, its backup cannot take its name: the install goes on and says so.
+    QCOMPARE(f.install(PackageKind::Route), Outcome::Incomplete);
+    QVERIFY(f.readGame(u"Content/Routes.xml"_s).contains("route-9"));
+    QVERIFY(f.gameHas(u"Content/Routes/route-9/RouteProperties.xml"_s));
+    const QString last = f.ui.texts().last();
+    QVERIFY2(last.contains(u"What failed:"_s) && last.contains(u"Routes.xml.bak"_s),
+             qPrintable(last));
 }
 
 void TestInstall::refusedListWriteKeepsTheList_data()

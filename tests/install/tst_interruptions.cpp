@@ -8,6 +8,7 @@
 #include "journal/UndoOperation.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -95,14 +96,19 @@ public:
 
         copyTree(m_template, m_game);
         QProcess whole;
+        QElapsedTimer took;
+        took.start();
         whole.start(probe(), {m_package, m_game, m_kind});
         if (!whole.waitForFinished(120000) || whole.exitCode() != 0)
             qFatal("the install does not complete: %s", whole.readAllStandardError().constData());
         m_eventPoints = whole.readAllStandardOutput().trimmed().toLong();
+        m_wholeMs = int(took.elapsed());
         m_after = gameFiles(m_game);
     }
 
     long eventPoints() const { return m_eventPoints; }
+    // How long the whole install took.
+    int wholeMs() const { return m_wholeMs; }
 
     // Runs the install on a fresh game, ended after its Nth breath, or by the test after
     // afterMs; the failures of the game left behind, empty when there is none.
@@ -146,10 +152,28 @@ public:
             if (!m_before.contains(it.key()))
                 differing.append(it.key() + u" is new"_s);
         }
+        // Nor a folder the install made, nor a file under a passing name, stays behind.
+        const QStringList before = namesBesideCaches(m_template);
+        for (const QString& name : namesBesideCaches(m_game)) {
+            if (!before.contains(name))
+                differing.append(name + u" is left"_s);
+        }
         return differing;
     }
 
 private:
+    // Every name below root, folders and hidden files too, but the program's own folder and
+    // the blueprint caches.
+    static QStringList namesBesideCaches(const QString& root)
+    {
+        QStringList names = entriesBelow(root);
+        names.removeIf([](const QString& name) {
+            return name.startsWith(u".veltrane/"_s) ||
+                   name.contains(u"blueprints.pak"_s, Qt::CaseInsensitive);
+        });
+        return names;
+    }
+
     QStringList damage() const
     {
         QStringList found;
@@ -188,6 +212,7 @@ private:
     QMap<QString, QByteArray> m_before;
     QMap<QString, QByteArray> m_after;
     long m_eventPoints = 0;
+    int m_wholeMs = 0;
     bool m_killed = false;
 };
 
@@ -268,6 +293,15 @@ void TestInterruptions::killedInstallIsTakenBackWhole()
         QVERIFY2(damaged.isEmpty(),
                  qPrintable(u"killed at breath "_s + QString::number(point) + u" of "_s +
                             QString::number(last) + u": "_s + damaged.mid(0, 10).join(u", "_s)));
+    }
+    // And in the middle of a change: a file half copied under its passing name.
+    for (int i = 0; i < 10; ++i) {
+        const int after = int(QRandomGenerator::global()->bounded(qMax(install.wholeMs(), 1)));
+        QStringList damaged = install.interrupt(0, after, false);
+        if (damaged.isEmpty())
+            damaged = install.rollBack();
+        QVERIFY2(damaged.isEmpty(), qPrintable(u"killed after "_s + QString::number(after) +
+                                               u" ms: "_s + damaged.mid(0, 10).join(u", "_s)));
     }
 }
 

@@ -36,6 +36,8 @@ private Q_SLOTS:
     void fileChangedSinceIsAskedAbout();
     void fullDiskStopsShortAndIsUndone_data();
     void fullDiskStopsShortAndIsUndone();
+    void journalNotTheGamesOwnIsSetAside_data();
+    void journalNotTheGamesOwnIsSetAside();
 };
 
 void TestUndo::demoPackageInstalledLoggedThenUndone_data()
@@ -208,6 +210,51 @@ void TestUndo::fullDiskStopsShortAndIsUndone()
 #else
     QSKIP("full disks and file size limits are tested where they can be made");
 #endif
+}
+
+void TestUndo::journalNotTheGamesOwnIsSetAside_data()
+{
+    // The records after the journal's header; {game} stands for the game folder.
+    QTest::addColumn<QByteArray>("game");
+    QTest::addColumn<QByteArray>("records");
+    const QByteArray here = "{game}";
+    QTest::newRow("kept for another game")
+        << QByteArray("/elsewhere/Rail Simulator") << QByteArray("create\tRailSim.exe\n");
+    QTest::newRow("a path out of the game") << here << QByteArray("create\t../outside.txt\n");
+    QTest::newRow("an absolute path") << here << QByteArray("create\t/etc/hostname\n");
+    QTest::newRow("a path into the program's folder")
+        << here << QByteArray("mkdir\t.VELTRANE/installs\n");
+    QTest::newRow("a kept copy out of its folder")
+        << here << QByteArray("replace\tRailSim.exe\t..%2F..%2F..%2FRailSim.exe\n");
+    QTest::newRow("a record of no known kind")
+        << here << QByteArray("erase\tRailSim.exe\ncreate\tContent\n");
+    QTest::newRow("a record short of its fields") << here << QByteArray("rename\tRailSim.exe\n");
+}
+
+void TestUndo::journalNotTheGamesOwnIsSetAside()
+{
+    QFETCH(QByteArray, game);
+    QFETCH(QByteArray, records);
+    InstallFixture f;
+    f.gameFile(u"RailSim.exe"_s, "the game");
+    f.gameFile(u"Content/Routes.xml"_s, "the list");
+    const auto before = f.gameSnapshot();
+    // An install cut short, as far as its journal tells: no end record.
+    const QString journal = f.game + u"/.veltrane/installs/20990101-000000-000"_s;
+    writeFile(journal + u"/journal"_s,
+              "veltrane-journal\t1\ngame\t" +
+                  game.replace("{game}", f.game.toUtf8()).toPercentEncoding("/ ") +
+                  "\npackage\tPlanted\nkind\tassets\nstarted\t2099-01-01T00:00:00Z\n" + records);
+    writeFile(journal + u"/aside/1"_s, "kept");
+
+    f.ui.answerYes();
+    QCOMPARE(UndoOperation(f.ui).offerRollback(gameOf(f)), UndoOperation::Outcome::Refused);
+    QCOMPARE(f.ui.texts().size(), 1);
+    QVERIFY2(f.ui.texts().first().contains(u"cannot be used"_s), qPrintable(f.ui.texts().first()));
+    QCOMPARE(f.gameSnapshot(), before);
+    // Set aside where no undo looks: the next start asks nothing.
+    QVERIFY(!QFileInfo::exists(journal));
+    QCOMPARE(UndoOperation(f.ui).offerRollback(gameOf(f)), UndoOperation::Outcome::Nothing);
 }
 
 QTEST_GUILESS_MAIN(TestUndo)
