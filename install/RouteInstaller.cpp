@@ -79,12 +79,12 @@ Result RouteInstaller::readMarker()
         return Result::EndInstall;
     m_marker = *marker;
     // Pasted into the list as it is: anything but one whole record would damage the list.
-    if (const auto shape = RouteListSplice::markerProblem(m_marker); !shape.ok())
-        return m_stop.stop(m_markerPath, shape.problem);
+    if (const auto shape = RouteListSplice::checkMarker(m_marker); !shape)
+        return m_stop.stop(m_markerPath, shape.message());
     const auto identifier = RouteListSplice::routeIdentifier(m_marker);
     if (!identifier.ok())
-        return m_stop.stop(m_markerPath, identifier.problem);
-    m_identifier = identifier.text;
+        return m_stop.stop(m_markerPath, identifier.message());
+    m_identifier = *identifier;
     return Result::Next;
 }
 
@@ -92,10 +92,10 @@ Result RouteInstaller::confirm()
 {
     const auto name = RouteListSplice::routeName(m_marker);
     if (!name.ok())
-        return m_stop.stop(m_markerPath, name.problem);
-    m_routeName = name.text;
+        return m_stop.stop(m_markerPath, name.message());
+    m_routeName = *name;
     const bool yes =
-        m_context.ui.askYesNo(u"You are about to install Route - "_s + name.text +
+        m_context.ui.askYesNo(u"You are about to install Route - "_s + *name +
                               u"\r\nInto your Rail Simulator Routes folder - Please Confirm."_s);
     return yes ? Result::Next : Result::EndInstall;
 }
@@ -121,8 +121,8 @@ Result RouteInstaller::editList()
     }
     const auto edited = RouteListSplice::splice(*list, m_marker, m_identifier, placement);
     if (!edited.ok())
-        return m_stop.stop(m_listPath, edited.problem);
-    m_newList = edited.text;
+        return m_stop.stop(m_listPath, edited.message());
+    m_newList = *edited;
     return Result::Next;
 }
 

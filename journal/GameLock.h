@@ -29,10 +29,14 @@ public:
     const HostPath& game() const { return m_game; }
 
 private:
+    Expected<void> tryTake();
+
     HostPath m_game;
     std::unique_ptr<QLockFile> m_lock;
     // The program's folder was made for the lock: it goes with it when nothing else is there.
     bool m_madeFolder = false;
+    // The last try met a live program's lock.
+    bool m_heldElsewhere = false;
 };
 
 } // namespace veltrane

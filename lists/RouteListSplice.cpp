@@ -12,11 +12,6 @@ constexpr auto kCase = Qt::CaseInsensitive;
 const QString kRecordOpen = u"<cRouteProperties"_s;
 const QString kRecordClose = u"</cRouteProperties>"_s;
 
-RouteListSplice::Result problem(const QString& what)
-{
-    return {QString(), what};
-}
-
 // Where the indentation of the line that holds position `at` begins, when only blanks
 // stand before `at` on that line; otherwise `at` itself.
 qsizetype indentationStart(const QString& text, qsizetype at)
@@ -56,14 +51,13 @@ RouteListSplice::Result appended(const QString& list, const QString& marker)
 {
     const qsizetype recordEnd = list.lastIndexOf(u"</Record"_s, -1, kCase);
     if (recordEnd < 0)
-        return problem(u"It has no closing </Record> tag for its list of routes."_s);
+        return failure(u"It has no closing </Record> tag for its list of routes."_s);
     const qsizetype gt = recordEnd > 0 ? list.lastIndexOf(u'>', recordEnd - 1) : -1;
     if (gt < 0)
-        return problem(u"Nothing stands before its closing </Record> tag."_s);
+        return failure(u"Nothing stands before its closing </Record> tag."_s);
     const qsizetype headEnd = pastLineEnd(list, gt + 1);
-    return {
-        joined({QStringView(list).left(headEnd), marker, u"\t", QStringView(list).mid(recordEnd)}),
-        QString()};
+    return joined(
+        {QStringView(list).left(headEnd), marker, u"\t", QStringView(list).mid(recordEnd)});
 }
 
 } // namespace
@@ -72,40 +66,40 @@ RouteListSplice::Result RouteListSplice::elementText(const QString& marker, cons
 {
     const qsizetype open = marker.indexOf(u'<' + tag, 0, kCase);
     if (open < 0)
-        return problem(u"It has no <"_s + tag + u"> element."_s);
+        return failure(u"It has no <"_s + tag + u"> element."_s);
     const qsizetype close = marker.indexOf(u"</"_s + tag, open, kCase);
     if (close < 0)
-        return problem(u"Its <"_s + tag + u"> element is not closed."_s);
+        return failure(u"Its <"_s + tag + u"> element is not closed."_s);
     const qsizetype gt = marker.lastIndexOf(u'>', close - 1);
     if (gt < open)
-        return problem(u"Its <"_s + tag + u"> element is not closed."_s);
-    return {marker.mid(gt + 1, close - gt - 1), QString()};
+        return failure(u"Its <"_s + tag + u"> element is not closed."_s);
+    return marker.mid(gt + 1, close - gt - 1);
 }
 
 RouteListSplice::Result RouteListSplice::routeIdentifier(const QString& marker)
 {
     Result id = elementText(marker, u"DevString"_s);
-    if (id.ok() && id.text.trimmed().isEmpty())
-        return problem(u"Its <DevString> element, the route's identifier, is empty."_s);
+    if (id.ok() && id->trimmed().isEmpty())
+        return failure(u"Its <DevString> element, the route's identifier, is empty."_s);
     return id;
 }
 
-RouteListSplice::Result RouteListSplice::markerProblem(const QString& marker)
+Expected<void> RouteListSplice::checkMarker(const QString& marker)
 {
     const QStringView text = QStringView(marker).trimmed();
     for (const QChar c : text) {
         if (c.unicode() < 0x20 && c != u'\t' && c != u'\r' && c != u'\n')
-            return problem(u"It holds control characters; it may be damaged."_s);
+            return failure(u"It holds control characters; it may be damaged."_s);
     }
     const bool opens = text.startsWith(kRecordOpen, kCase) && text.size() > kRecordOpen.size() &&
                        (text[kRecordOpen.size()] == u'>' || text[kRecordOpen.size()].isSpace());
     if (!opens || !text.endsWith(kRecordClose, kCase))
-        return problem(u"It is not one complete <cRouteProperties> record: it must begin with "
+        return failure(u"It is not one complete <cRouteProperties> record: it must begin with "
                        u"<cRouteProperties and end with </cRouteProperties>; it may be "
                        u"damaged or cut short."_s);
     if (text.count(kRecordOpen, kCase) != 1 || text.count(kRecordClose, kCase) != 1 ||
         text.contains(u"</Record"_s, kCase))
-        return problem(u"It holds more than one record."_s);
+        return failure(u"It holds more than one record."_s);
     return {};
 }
 
@@ -129,8 +123,8 @@ std::optional<RouteListSplice::Record> RouteListSplice::recordHolding(const QStr
         return record;
     }
     const QString text = list.mid(record.start, record.end + kRecordClose.size() - record.start);
-    record.identifier = elementText(text, u"DevString"_s).text;
-    record.name = elementText(text, u"English"_s).text;
+    record.identifier = elementText(text, u"DevString"_s).valueOr({});
+    record.name = elementText(text, u"English"_s).valueOr({});
     return record;
 }
 
@@ -138,19 +132,18 @@ RouteListSplice::Result RouteListSplice::splice(const QString& list, const QStri
                                                 const QString& identifier, Placement placement)
 {
     if (identifier.isEmpty())
-        return problem(u"The route's identifier is empty."_s);
+        return failure(u"The route's identifier is empty."_s);
     const std::optional<Record> record =
         placement == Placement::AsNewRoute ? std::nullopt : recordHolding(list, identifier);
     if (record) {
         if (record->start < 0)
-            return problem(u"The route's identifier "_s + identifier +
+            return failure(u"The route's identifier "_s + identifier +
                            u" occurs outside any <cRouteProperties> record."_s);
         // The record around the identifier's first occurrence gives way to the marker,
         // with the indentation before it and the line end after it.
         const qsizetype cutFrom = indentationStart(list, record->start);
         const qsizetype cutTo = pastLineEnd(list, record->end + kRecordClose.size());
-        return {joined({QStringView(list).left(cutFrom), marker, QStringView(list).mid(cutTo)}),
-                QString()};
+        return joined({QStringView(list).left(cutFrom), marker, QStringView(list).mid(cutTo)});
     }
 
     if (const auto opened = EmptyRecordList::opened(list))

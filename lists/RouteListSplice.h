@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/Expected.h"
+
 #include <QString>
 #include <optional>
 
@@ -7,14 +9,10 @@ namespace veltrane {
 
 // The text work of a route install: the values read from the route marker and the new
 // route list. All searches ignore letter case. A text that does not have the expected
-// shape yields a problem instead of a damaged list.
+// shape yields a failure saying what is wrong instead of a damaged list.
 namespace RouteListSplice {
 
-struct Result {
-    QString text;    // the value or the new list
-    QString problem; // empty on success; otherwise what is wrong with the input
-    bool ok() const { return problem.isEmpty(); }
-};
+using Result = Expected<QString>;
 
 // The text of the first element of that tag: from the last ">" before its closing tag.
 Result elementText(const QString& marker, const QString& tag);
@@ -24,9 +22,9 @@ inline Result routeName(const QString& marker)
 }
 Result routeIdentifier(const QString& marker);
 
-// Why the marker is not exactly one complete route record, as it must be to be pasted into
-// the list; ok() when it is.
-Result markerProblem(const QString& marker);
+// Whether the marker is exactly one complete route record, as it must be to be pasted into
+// the list; the failure says why not.
+Expected<void> checkMarker(const QString& marker);
 
 // The record that holds the identifier's first occurrence, its place 0-based from its
 // opening tag to the start of its closing tag; start is -1 when the identifier occurs outside

@@ -31,12 +31,14 @@ public:
             throw failure();
         return std::get<0>(std::move(m_state));
     }
+    T valueOr(T fallback) const { return ok() ? std::get<0>(m_state) : std::move(fallback); }
     const T* operator->() const { return &value(); }
     const T& operator*() const& { return value(); }
 
     // Only of a failed result.
     const FileError& failure() const { return std::get<1>(m_state); }
-    const QString& message() const { return failure().description(); }
+    // What the user is told of a failure; empty for a success.
+    QString message() const { return ok() ? QString() : failure().description(); }
 
 private:
     std::variant<T, FileError> m_state;
@@ -55,7 +57,7 @@ public:
             throw *m_failure;
     }
     const FileError& failure() const { return *m_failure; }
-    const QString& message() const { return m_failure->description(); }
+    QString message() const { return ok() ? QString() : m_failure->description(); }
 
 private:
     std::optional<FileError> m_failure;

@@ -187,10 +187,10 @@ void spliceBenchmark(const QString& root)
             const auto name = RouteListSplice::routeName(marker);
             const auto id = RouteListSplice::routeIdentifier(marker);
             readTextFile(ui, HostPath::fromProgramPath(listPath), text);
-            const auto result = RouteListSplice::splice(text, marker, id.text);
+            const auto result = RouteListSplice::splice(text, marker, id.valueOr({}));
             spliced = spliced && name.ok() && id.ok() && result.ok();
             static_cast<void>(
-                writeTextFile(files, ui, HostPath::fromProgramPath(outPath), result.text));
+                writeTextFile(files, ui, HostPath::fromProgramPath(outPath), result.valueOr({})));
         });
         if (!spliced)
             std::printf("%s: the splice failed\n", c.name);
