@@ -23,7 +23,7 @@ constexpr qsizetype kNamedLines = 10;
 const QString kWineCmd = u"Wine's cmd"_s;
 
 #ifndef Q_OS_WIN
-Run notRun(QString why)
+Run notRun(const QString& why)
 {
     Run run;
     run.whyNotRun = u"it was not run: "_s + why;

@@ -252,7 +252,7 @@ JournalReplay::JournalReplay(UserInterface& ui, FileChanges& files, HostPath gam
 JournalReplay::Result JournalReplay::undo(const InstallHistory::Install& install,
                                           bool askAboutChanges)
 {
-    const Result result =
+    Result result =
         Replay(m_ui, m_files, m_root, install, askAboutChanges).run(readRecords(install.journal));
     if (result.failed.isEmpty()) {
         std::error_code error;

@@ -35,14 +35,13 @@ QList<TreeListing::Change> sorted(std::vector<std::pair<std::string, bool>> path
 TreeListing TreeListing::of(const HostPath& root, const QString& skipped)
 {
     TreeListing listing;
-    const fs::path base = root.fs();
+    const fs::path& base = root.fs();
     const std::string skip = QFile::encodeName(skipped).toStdString();
     const std::string baseText = base.string();
     const std::size_t prefix =
         baseText.size() + (baseText.ends_with(char(fs::path::preferred_separator)) ? 0 : 1);
     std::error_code error;
-    fs::recursive_directory_iterator it(base, fs::directory_options::skip_permission_denied,
-                                        error);
+    fs::recursive_directory_iterator it(base, fs::directory_options::skip_permission_denied, error);
     for (const fs::recursive_directory_iterator end; !error && it != end; it.increment(error)) {
         const std::string path = it->path().string();
         if (path.size() <= prefix)
