@@ -1,7 +1,7 @@
 // The listings of the game taken around a batch file run by Wine's cmd: one walk before, one
-// after and their difference, and one listing alone, against `find -printf` of the size and time of every entry of
-// the same tree in the same run (one walk with one look at each entry, as a listing takes).
-// The tree is the install benchmarks' package tree of 20,000 files in 2,000 folders.
+// after and their difference, and one listing alone, against `find -printf` of the size and time of
+// every entry of the same tree in the same run (one walk with one look at each entry, as a listing
+// takes). The tree is the install benchmarks' package tree of 20,000 files in 2,000 folders.
 //
 //   bench_listing [files]     files in the tree, default 20000 (VELTRANE_BENCH_FILES)
 
@@ -53,7 +53,8 @@ int main(int argc, char* argv[])
         const TreeListing::Difference difference =
             before.changesTo(TreeListing::of(root, u".veltrane"_s));
         entries = before.size();
-        differences = difference.made.size() + difference.changed.size() + difference.removed.size();
+        differences =
+            difference.made.size() + difference.changed.size() + difference.removed.size();
     });
     if (differences != 0) {
         std::fprintf(stderr, "an unchanged tree showed %lld differences\n",
