@@ -102,7 +102,7 @@ QString checkCopyOrMove(BatchCheck& check, const BatchLine& line, QStringList& p
         if (QString refusal = check.touch(path); !refusal.isEmpty())
             return refusal;
         if (moves && path != target && check.guard.isRoot(HostPath::fromProgramPath(path)))
-            return u"it would move away the whole folder "_s + shownFolder(path);
+            return check.leaves(u"it would move away the whole folder "_s + shownFolder(path));
     }
     return {};
 }
@@ -113,7 +113,7 @@ QString checkRename(BatchCheck& check, const BatchLine& line, QStringList& paths
     if (QString refusal = check.touch(source); !refusal.isEmpty())
         return refusal;
     if (check.guard.isRoot(HostPath::fromProgramPath(source)))
-        return u"it would rename the whole folder "_s + shownFolder(source);
+        return check.leaves(u"it would rename the whole folder "_s + shownFolder(source));
     const QString newName = line.words.at(1).expand(check.batchFolder, check.current);
     const QString folder = BatchPath::parent(source);
     return check.touch(BatchWildcard::hasWildcards(newName) ? folder
@@ -129,7 +129,7 @@ QString checkFolders(BatchCheck& check, const BatchLine& line, QStringList& path
         if (QString refusal = check.touch(path); !refusal.isEmpty())
             return refusal;
         if (removes && check.guard.isRoot(HostPath::fromProgramPath(path)))
-            return u"it would remove the whole folder "_s + shownFolder(path);
+            return check.leaves(u"it would remove the whole folder "_s + shownFolder(path));
     }
     return {};
 }
@@ -154,23 +154,30 @@ const BatchCommand kCommands[] = {
      &BatchExecutor::removeFolders},
     // EXIT's words (an exit code) name no file, so there is nothing to check.
     {u"EXIT", Arguments::Words, u"B", 0, -1, nullptr, nullptr, &BatchExecutor::exit},
-    // Only of use in a console window, which there is none of.
-    {u"ECHO", Arguments::Ignored, u"", 0, -1, nullptr, nullptr, nullptr},
-    {u"TITLE", Arguments::Ignored, u"", 0, -1, nullptr, nullptr, nullptr},
-    {u"PAUSE", Arguments::Ignored, u"", 0, -1, nullptr, nullptr, nullptr},
-    {u"CLS", Arguments::Ignored, u"", 0, -1, nullptr, nullptr, nullptr},
+    // What ECHO prints goes to the install's log; the others are only of use in a console
+    // window, which there is none of.
+    {u"ECHO", Arguments::Text, u"", 0, -1, nullptr, nullptr, &BatchExecutor::echo},
+    {u"TITLE", Arguments::Text, u"", 0, -1, nullptr, nullptr, nullptr},
+    {u"PAUSE", Arguments::Text, u"", 0, -1, nullptr, nullptr, nullptr},
+    {u"CLS", Arguments::Text, u"", 0, -1, nullptr, nullptr, nullptr},
 };
 
 } // namespace
 
-QString BatchCheck::touch(const QString& path) const
+QString BatchCheck::touch(const QString& path)
 {
     // Under wildcards only the folder is known now; each file is checked again as it goes.
     const QString target = wildcardsIn(path) ? BatchPath::parent(path) : path;
     const HostPath host = HostPath::fromProgramPath(target);
     if (guard.admits(host))
         return {};
-    return host.display() + u" is outside the folders that this file may change"_s;
+    return leaves(host.display() + u" is outside the folders that this file may change"_s);
+}
+
+QString BatchCheck::leaves(QString reason)
+{
+    outside = true;
+    return reason;
 }
 
 const BatchCommand* BatchCommand::find(QStringView name)

@@ -18,8 +18,14 @@ struct BatchCheck {
     // The folders later lines may run in, once a CD line has been judged.
     QStringList foldersAfter;
 
+    // Set with a refusal because the line would change something outside the allowed
+    // folders, rather than because our interpreter cannot run it.
+    bool outside = false;
+
     // Why the file may not touch path (its folder, under wildcards); empty when it may.
-    QString touch(const QString& path) const;
+    QString touch(const QString& path);
+    // A refusal for leaving the allowed folders.
+    QString leaves(QString reason);
 };
 
 // One command of our batch interpreter, described once: how its line is read, what the check
@@ -28,7 +34,7 @@ struct BatchCommand {
     enum class Arguments {
         Words,      // separate names
         RestOfLine, // the rest of the line is one name (CD)
-        Ignored     // nothing on the line matters (ECHO)
+        Text        // the rest of the line is text, not names (ECHO)
     };
 
     QStringView names; // separated by blanks: "DEL ERASE"

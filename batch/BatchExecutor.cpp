@@ -145,25 +145,34 @@ bool BatchExecutor::run(const BatchLine& line)
             return true;
         if (!line.command || !line.command->run)
             return true;
-        return (this->*line.command->run)(line);
+        const int failedBefore = m_failureCount;
+        m_statusDecided = false;
+        const bool goOn = (this->*line.command->run)(line);
+        if (!m_statusDecided)
+            m_exitStatus = m_failureCount > failedBefore ? 1 : 0;
+        return goOn;
     } catch (const FileError& error) {
         fail(error.description());
     } catch (const std::exception& error) {
         fail(QString::fromLocal8Bit(error.what()));
     }
+    m_exitStatus = 1;
     return true;
 }
 
 void BatchExecutor::fail(const QString& reason)
 {
     ++m_failureCount;
-    if (m_failures.size() >= kMaxFailures || !m_line)
+    if (!m_line)
         return;
     QString text = m_line->text.trimmed();
     if (text.size() > 200)
         text = text.left(200) + u"..."_s;
-    m_failures.append(u"Line "_s + QString::number(m_line->number) + u": "_s + text + u"\n    "_s +
-                      reason);
+    text = u"Line "_s + QString::number(m_line->number) + u": "_s + text + u"\n    "_s + reason;
+    // In the log among what ECHO printed, where cmd would have shown it.
+    m_files.log(u"output"_s, text);
+    if (m_failures.size() < kMaxFailures)
+        m_failures.append(text);
 }
 
 QString BatchExecutor::expand(const BatchWord& word) const
@@ -290,9 +299,29 @@ bool BatchExecutor::conditionsHold(const BatchLine& line)
     return true;
 }
 
-bool BatchExecutor::exit(const BatchLine& /*line*/)
+bool BatchExecutor::exit(const BatchLine& line)
 {
+    // EXIT [/B] [code]: without a code the status stays what the last command left.
+    m_statusDecided = true;
+    if (!line.words.isEmpty()) {
+        bool number = false;
+        const int code = expand(line.words.first()).toInt(&number);
+        m_exitStatus = number ? code : 0;
+    }
     return false;
+}
+
+bool BatchExecutor::echo(const BatchLine& line)
+{
+    m_statusDecided = true;
+    const QString text = expand(line.message);
+    const QString word = text.trimmed();
+    // ECHO ON and OFF set whether commands are shown, in a console there is none of.
+    if (word.isEmpty() || word.compare(u"ON"_s, Qt::CaseInsensitive) == 0 ||
+        word.compare(u"OFF"_s, Qt::CaseInsensitive) == 0)
+        return true;
+    m_files.log(u"output"_s, text);
+    return true;
 }
 
 bool BatchExecutor::changeFolder(const BatchLine& line)
@@ -511,78 +540,88 @@ bool BatchExecutor::copy(const BatchLine& line)
 
 bool BatchExecutor::xcopy(const BatchLine& line)
 {
-    const bool below = line.hasSwitch(u"S") || line.hasSwitch(u"E");
     const QString source = resolve(expand(line.words.first()));
     if (source.isEmpty())
         return true;
-    Entry base;
-    QString pattern;
-    bool several = true;
-    const Entry sourceEntry = entryOf(source);
-    if (BatchWildcard::hasWildcards(BatchPath::name(source))) {
-        base = entryOf(BatchPath::parent(source));
-        pattern = BatchPath::name(source);
-    } else if (isFolder(sourceEntry.host)) {
-        base = sourceEntry;
-        pattern = u"*"_s;
-    } else if (sourceEntry.kind == Kind::File) {
-        base = entryOf(BatchPath::parent(source));
-        pattern = sourceEntry.name;
-        several = false;
-    } else {
-        fail(u"File not found - "_s + sourceEntry.host.display());
+    const std::optional<XcopySource> from = xcopySource(source);
+    if (!from)
         return true;
-    }
-
     const std::optional<CopyTarget> destination = copyTarget(line);
     if (!destination)
         return true;
-    const QString target = destination->path;
-    const bool folderWritten = destination->folderWritten;
+    const bool below = line.hasSwitch(u"S") || line.hasSwitch(u"E");
+    const XcopyList list = xcopyList(*from, below, line.hasSwitch(u"E"));
+    if (list.files.isEmpty() && list.emptyFolders.isEmpty()) {
+        fail(u"File not found - "_s + shownPath(source));
+        return true;
+    }
+    const std::optional<bool> intoFolder = xcopyIntoFolder(line, *from, *destination, list);
+    if (intoFolder)
+        xcopyFiles(line, list, destination->path, *intoFolder);
+    return true;
+}
 
-    struct Item {
-        Entry entry;
-        QStringList relative;
-    };
-    QList<Item> files;
-    QList<QStringList> emptyFolders;
-    QList<Item> pending{{base, {}}};
+std::optional<BatchExecutor::XcopySource> BatchExecutor::xcopySource(const QString& source)
+{
+    const Entry sourceEntry = entryOf(source);
+    if (BatchWildcard::hasWildcards(BatchPath::name(source)))
+        return XcopySource{entryOf(BatchPath::parent(source)), BatchPath::name(source)};
+    if (isFolder(sourceEntry.host))
+        return XcopySource{sourceEntry, u"*"_s};
+    if (sourceEntry.kind == Kind::File)
+        return XcopySource{entryOf(BatchPath::parent(source)), sourceEntry.name, false};
+    fail(u"File not found - "_s + sourceEntry.host.display());
+    return std::nullopt;
+}
+
+BatchExecutor::XcopyList BatchExecutor::xcopyList(const XcopySource& source, bool below,
+                                                  bool emptyFolders) const
+{
+    XcopyList list;
+    QList<XcopyList::Item> pending{{source.base, {}}};
     while (!pending.isEmpty()) {
-        const Item folder = pending.takeFirst();
+        const XcopyList::Item folder = pending.takeFirst();
         bool empty = true;
         for (const Entry& entry : entries(folder.entry)) {
             empty = false;
             const QStringList relative = folder.relative + QStringList{entry.name};
-            if (entry.kind == Kind::File && BatchWildcard::matches(pattern, entry.name))
-                files.append({entry, relative});
+            if (entry.kind == Kind::File && BatchWildcard::matches(source.pattern, entry.name))
+                list.files.append({entry, relative});
             else if (entry.kind == Kind::Folder && below)
                 pending.append({entry, relative});
         }
-        if (empty && !folder.relative.isEmpty() && line.hasSwitch(u"E"))
-            emptyFolders.append(folder.relative);
+        if (empty && !folder.relative.isEmpty() && emptyFolders)
+            list.emptyFolders.append(folder.relative);
     }
-    if (files.isEmpty() && emptyFolders.isEmpty()) {
-        fail(u"File not found - "_s + shownPath(source));
-        return true;
-    }
+    return list;
+}
 
+std::optional<bool> BatchExecutor::xcopyIntoFolder(const BatchLine& line, const XcopySource& source,
+                                                   const CopyTarget& target, const XcopyList& list)
+{
     // Where cmd's XCOPY would ask "file or folder?", a name for many files is a folder.
-    const Entry targetEntry = entryOf(target);
-    const bool intoFolder =
-        isFolder(targetEntry.host) ||
-        (targetEntry.kind == Kind::Missing && (folderWritten || several || line.hasSwitch(u"I")));
-    if (!intoFolder && (files.size() > 1 || !emptyFolders.isEmpty())) {
+    const Entry targetEntry = entryOf(target.path);
+    const bool intoFolder = isFolder(targetEntry.host) ||
+                            (targetEntry.kind == Kind::Missing &&
+                             (target.folderWritten || source.several || line.hasSwitch(u"I")));
+    if (!intoFolder && (list.files.size() > 1 || !list.emptyFolders.isEmpty())) {
         fail(u"Several files cannot be copied to the one file "_s + targetEntry.host.display());
-        return true;
+        return std::nullopt;
     }
-    if (intoFolder && below && PathGuard::leadsInto(targetEntry.host, base.host)) {
+    const bool below = line.hasSwitch(u"S") || line.hasSwitch(u"E");
+    if (intoFolder && below && PathGuard::leadsInto(targetEntry.host, source.base.host)) {
         fail(u"Cannot perform a cyclic copy: "_s + targetEntry.host.display() + u" lies inside "_s +
-             base.host.display());
-        return true;
+             source.base.host.display());
+        return std::nullopt;
     }
-    if (intoFolder && !makePath(target).has_value())
-        return true;
+    if (intoFolder && !makePath(target.path).has_value())
+        return std::nullopt;
+    return intoFolder;
+}
 
+void BatchExecutor::xcopyFiles(const BatchLine& line, const XcopyList& list, const QString& target,
+                               bool intoFolder)
+{
     const bool goOn = line.hasSwitch(u"C");
     const bool ask = line.hasSwitch(u"-Y") || !line.hasSwitch(u"Y");
     auto targetFor = [&](const QStringList& relative) {
@@ -591,14 +630,14 @@ bool BatchExecutor::xcopy(const BatchLine& line)
             path = BatchPath::child(path, name);
         return path;
     };
-    for (const QStringList& relative : std::as_const(emptyFolders)) {
+    for (const QStringList& relative : list.emptyFolders) {
         if (!makePath(targetFor(relative)).has_value() && !goOn)
-            return true;
+            return;
         m_ui.processEvents();
     }
     QString madeFolder;
     std::optional<HostPath> madeFolderHost;
-    for (const Item& file : std::as_const(files)) {
+    for (const XcopyList::Item& file : list.files) {
         const QString to = intoFolder ? targetFor(file.relative) : target;
         const QString folder = BatchPath::parent(to);
         // Files of one folder come one after the other: it is made and mapped once.
@@ -611,14 +650,13 @@ bool BatchExecutor::xcopy(const BatchLine& line)
                            : std::nullopt;
         if (!toHost || !copyOne(file.entry, *toHost, ask, line.hasSwitch(u"R"))) {
             if (!goOn)
-                return true;
+                return;
             continue;
         }
         // XCOPY clears the read-only attribute of its copies unless told to keep it.
         if (!line.hasSwitch(u"K"))
             makeWritable(*toHost);
     }
-    return true;
 }
 
 void BatchExecutor::moveOne(const Entry& item, const QString& to, bool ask)

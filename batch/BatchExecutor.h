@@ -34,6 +34,9 @@ public:
     int failureCount() const { return m_failureCount; }
     // The line at which a failure stopped the run; 0 when none did.
     int stoppedAt() const { return m_stoppedAt; }
+    // What cmd's ERRORLEVEL would be: the code EXIT gave, else 1 when the last command that
+    // ran failed, else 0.
+    int exitStatus() const { return m_exitStatus; }
     const QString& currentFolder() const { return m_current; }
 
     static constexpr int kMaxFailures = 100;
@@ -48,6 +51,7 @@ public:
     bool makeFolders(const BatchLine& line);
     bool removeFolders(const BatchLine& line);
     bool exit(const BatchLine& line);
+    bool echo(const BatchLine& line);
 
 private:
     enum class Kind {
@@ -92,6 +96,30 @@ private:
         }
     };
 
+    // What XCOPY copies from: the folder it starts in and the names it takes there.
+    struct XcopySource {
+        Entry base;
+        QString pattern;
+        bool several = true; // a folder or a wildcard, not one named file
+    };
+    // The files and the empty folders XCOPY copies, each by its names below the source folder.
+    struct XcopyList {
+        struct Item {
+            Entry entry;
+            QStringList relative;
+        };
+        QList<Item> files;
+        QList<QStringList> emptyFolders;
+    };
+    // Empty when nothing of that name is there (the failure is recorded).
+    std::optional<XcopySource> xcopySource(const QString& source);
+    XcopyList xcopyList(const XcopySource& source, bool below, bool emptyFolders) const;
+    // Whether the copies go into the target as a folder; empty when they cannot go there.
+    std::optional<bool> xcopyIntoFolder(const BatchLine& line, const XcopySource& source,
+                                        const CopyTarget& target, const XcopyList& list);
+    void xcopyFiles(const BatchLine& line, const XcopyList& list, const QString& target,
+                    bool intoFolder);
+
     void deleteMatching(const Entry& folder, const QString& pattern, bool recursive, bool force);
     void deleteOne(const HostPath& file, bool admitted, bool force);
     bool copyOne(const Entry& from, const HostPath& target, bool ask, bool overwriteReadOnly);
@@ -109,6 +137,9 @@ private:
     QStringList m_failures;
     int m_failureCount = 0;
     int m_stoppedAt = 0;
+    int m_exitStatus = 0;
+    // Set by a command that leaves the exit status as it decides (ECHO, EXIT).
+    bool m_statusDecided = false;
 };
 
 } // namespace veltrane

@@ -9,6 +9,7 @@
 #include "util/Windows1252.h"
 
 #include <QFile>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -70,9 +71,51 @@ void BatchInterpreter::explainRefusal(QString why, QString remedy)
     m_remedy = std::move(remedy);
 }
 
+bool BatchInterpreter::Script::leavesFolders() const
+{
+    return std::any_of(refused.begin(), refused.end(),
+                       [](const Refusal& refusal) { return refusal.outside; });
+}
+
+QStringList BatchInterpreter::Script::unsupported() const
+{
+    QStringList texts;
+    for (const Refusal& refusal : refused) {
+        if (!refusal.outside)
+            texts.append(refusal.text);
+    }
+    return texts;
+}
+
 bool BatchInterpreter::runFile(const QString& batchPath, const QString& workingFolder)
 {
     m_failures.clear();
+    m_failureCount = 0;
+    const std::optional<Script> script = read(batchPath, workingFolder);
+    if (!script)
+        return false;
+    if (!script->refused.isEmpty()) {
+        tellRefusal(*script);
+        return false;
+    }
+    run(*script);
+    if (m_failureCount > 0) {
+        const QString after =
+            m_stoppedAt > 0
+                ? u"The lines after line "_s + QString::number(m_stoppedAt) +
+                      u" have not been run, so that they cannot work in the wrong folder."_s
+                : u"All other commands have been carried out."_s;
+        m_ui.showMessage(u"Some commands of the batch file\n"_s + script->shown +
+                             u"\nfailed:\n\n"_s + listing(m_failures, m_failureCount) + u"\n\n"_s +
+                             after,
+                         UserInterface::Icon::Exclamation);
+    }
+    return true;
+}
+
+std::optional<BatchInterpreter::Script> BatchInterpreter::read(const QString& batchPath,
+                                                               const QString& workingFolder)
+{
     const QString folder = BatchPath::resolve(workingFolder, u"."_s, nullptr);
     QString error;
     const QString batchFile = BatchPath::resolve(folder, batchPath, &error);
@@ -80,73 +123,86 @@ bool BatchInterpreter::runFile(const QString& batchPath, const QString& workingF
     const QString batchShown = batchFile.isEmpty() ? batchPath : batchHost.display();
 
     QFile file(batchHost.toString());
-    if (batchFile.isEmpty() || !file.open(QIODevice::ReadOnly)) {
-        m_ui.showMessage(u"The batch file\n"_s + batchShown + u"\ncould not be read: "_s +
-                             (batchFile.isEmpty() ? error : file.errorString()),
-                         UserInterface::Icon::Exclamation);
-        return false;
+    QByteArray bytes;
+    if (!batchFile.isEmpty() && file.open(QIODevice::ReadOnly)) {
+        bytes = file.readAll();
+        if (file.error() == QFileDevice::NoError)
+            error.clear();
+        else
+            error = file.errorString();
+    } else if (!batchFile.isEmpty()) {
+        error = file.errorString();
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        m_ui.showMessage(u"The batch file\n"_s + batchShown + u"\ncould not be read: "_s +
-                             file.errorString(),
+    if (!error.isEmpty()) {
+        m_ui.showMessage(u"The batch file\n"_s + batchShown + u"\ncould not be read: "_s + error,
                          UserInterface::Icon::Exclamation);
-        return false;
-    }
-    file.close();
-
-    const QList<BatchLine> lines = BatchParser::parse(decode(bytes));
-    const QString batchFolder = BatchPath::folderWithSeparator(batchFile);
-    const QStringList refused = check(lines, batchFolder, folder);
-    if (!refused.isEmpty()) {
-        m_ui.showMessage(u"The batch file\n"_s + batchShown + u"\nhas not been run. "_s + m_why +
-                             u" Veltrane runs batch files itself and cannot run these lines "
-                             u"of this one:\n\n"_s +
-                             listing(refused, int(refused.size())) +
-                             u"\n\nNo line of the file has been run. "_s + m_remedy,
-                         UserInterface::Icon::Exclamation);
-        return false;
+        return std::nullopt;
     }
 
+    Script script{batchShown,
+                  BatchParser::parse(decode(bytes)),
+                  BatchPath::folderWithSeparator(batchFile),
+                  folder,
+                  {}};
+    script.refused = check(script.lines, script.batchFolder, folder);
+    return script;
+}
+
+void BatchInterpreter::tellRefusal(const Script& script) const
+{
+    // A line that would leave the allowed folders is the reason that counts.
+    const bool outside = script.leavesFolders();
+    QStringList texts;
+    for (const Refusal& refusal : script.refused) {
+        if (refusal.outside || !outside)
+            texts.append(refusal.text);
+    }
+    const QString why =
+        outside ? u"It may change files only in the game and package folders, and these lines "
+                  u"of it would change others:\n\n"_s
+                : m_why + u" Veltrane runs batch files itself and cannot run these lines of "
+                          u"this one:\n\n"_s;
+    m_ui.showMessage(u"The batch file\n"_s + script.shown + u"\nhas not been run. "_s + why +
+                         listing(texts, int(texts.size())) +
+                         u"\n\nNo line of the file has been run."_s +
+                         (outside ? QString() : u' ' + m_remedy),
+                     UserInterface::Icon::Exclamation);
+}
+
+int BatchInterpreter::run(const Script& script)
+{
     const FolderGuard guard(m_allowedRoots);
-    BatchExecutor executor(m_ui, m_files, guard, batchFolder, folder);
-    for (const BatchLine& line : lines) {
+    BatchExecutor executor(m_ui, m_files, guard, script.batchFolder, script.workingFolder);
+    for (const BatchLine& line : script.lines) {
         m_ui.processEvents();
         if (!executor.run(line))
             break;
     }
     m_ui.processEvents();
-
     m_failures = executor.failures();
-    if (executor.failureCount() > 0) {
-        const QString after =
-            executor.stoppedAt() > 0
-                ? u"The lines after line "_s + QString::number(executor.stoppedAt()) +
-                      u" have not been run, so that they cannot work in the wrong folder."_s
-                : u"All other commands have been carried out."_s;
-        m_ui.showMessage(u"Some commands of the batch file\n"_s + batchShown + u"\nfailed:\n\n"_s +
-                             listing(m_failures, executor.failureCount()) + u"\n\n"_s + after,
-                         UserInterface::Icon::Exclamation);
-    }
-    return true;
+    m_failureCount = executor.failureCount();
+    m_stoppedAt = executor.stoppedAt();
+    return executor.exitStatus();
 }
 
-QStringList BatchInterpreter::check(const QList<BatchLine>& lines, const QString& batchFolder,
-                                    const QString& workingFolder) const
+QList<BatchInterpreter::Refusal> BatchInterpreter::check(const QList<BatchLine>& lines,
+                                                         const QString& batchFolder,
+                                                         const QString& workingFolder) const
 {
     const FolderGuard guard(m_allowedRoots);
-    QStringList refused;
+    QList<Refusal> refused;
     QStringList possible{workingFolder};
     for (const BatchLine& line : lines) {
         QString reason = line.problem;
+        bool outside = false;
         QStringList after;
         for (const QString& current : std::as_const(possible)) {
             if (!reason.isEmpty())
                 break;
-            reason = checkLine(line, guard, batchFolder, current, after);
+            reason = checkLine(line, guard, batchFolder, current, after, outside);
         }
         if (!reason.isEmpty()) {
-            refused.append(describe(line, reason));
+            refused.append({line.number, describe(line, reason), outside});
             continue;
         }
         // Only a line that changes the folder names the folders after it.
@@ -157,7 +213,9 @@ QStringList BatchInterpreter::check(const QList<BatchLine>& lines, const QString
         for (const QString& folder : std::as_const(after))
             addFolder(next, folder);
         if (next.size() > kMaxPossibleFolders) {
-            refused.append(describe(line, u"too many folder changes under IF to check them"_s));
+            refused.append({line.number,
+                            describe(line, u"too many folder changes under IF to check them"_s),
+                            false});
             continue;
         }
         possible = next;
@@ -167,7 +225,7 @@ QStringList BatchInterpreter::check(const QList<BatchLine>& lines, const QString
 
 QString BatchInterpreter::checkLine(const BatchLine& line, const FolderGuard& guard,
                                     const QString& batchFolder, const QString& current,
-                                    QStringList& foldersAfter)
+                                    QStringList& foldersAfter, bool& outside)
 {
     QString error;
     auto resolve = [&](const BatchWord& word) {
@@ -191,6 +249,7 @@ QString BatchInterpreter::checkLine(const BatchLine& line, const FolderGuard& gu
     BatchCheck check{guard, batchFolder, current, {}};
     QString refusal = line.command->check(check, line, paths);
     foldersAfter += check.foldersAfter;
+    outside = check.outside;
     return refusal;
 }
 

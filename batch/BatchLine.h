@@ -25,6 +25,8 @@ struct BatchLine {
     const BatchCommand* command = nullptr;
     QStringList switches; // upper case, without the "/": "S", "-Y"
     QList<BatchWord> words;
+    // What ECHO prints: the rest of its line, as written after the command.
+    BatchWord message;
     // Why the line cannot be run; empty when it can.
     QString problem;
 

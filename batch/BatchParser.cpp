@@ -297,14 +297,12 @@ void readArguments(const QString& name, qsizetype start, Reader& reader, BatchLi
     }
     line.command = command;
     switch (command->arguments) {
-    case BatchCommand::Arguments::Ignored: {
+    case BatchCommand::Arguments::Text:
         // The character right after ECHO belongs to the command: "ECHO." prints an empty line.
         reader.advance(1);
-        BatchWord ignored;
         if (!reader.atEnd())
-            reader.readWord(ignored, true, line.problem);
+            reader.readWord(line.message, true, line.problem);
         return;
-    }
     case BatchCommand::Arguments::RestOfLine:
         readRestOfLine(reader, line);
         if (line.problem.isEmpty() && command->refuseWords)

@@ -94,6 +94,32 @@ QString logNamed(const InstallLog& log)
     return u"\r\n\r\nThe install log: "_s + QDir::toNativeSeparators(log.path());
 }
 
+// What a batch file's run leaves in the report: its exit status is recorded, not judged (a
+// tidy-up whose last DEL found nothing ends with 1); a file that was not run, or a command
+// of ours that failed, is a failure of the step. The status goes to the user as a note when
+// noteTo is given, else to the log. True when all was done.
+bool recordBatchRun(const BatchFileRunner::Run& run, const QString& step, const HostPath& batch,
+                    WorkReport& report, FileChanges& files, UserInterface* noteTo)
+{
+    if (!run.ran()) {
+        report.fail(step, batch.display(), run.whyNotRun);
+        return false;
+    }
+    if (!run.process.ended()) {
+        report.fail(step, batch.display(), run.process.failure());
+        return false;
+    }
+    const QString status =
+        batch.fileName() + u" ended with exit status "_s + QString::number(run.process.exitCode);
+    if (noteTo)
+        noteTo->showNote(status);
+    else
+        files.log(u"batch"_s, status);
+    for (const QString& failure : run.failures)
+        report.fail(step, batch.display(), u"not done: "_s + failure);
+    return run.failures.isEmpty();
+}
+
 // A game the install left alone keeps no trace of it: the journals' folders go too when
 // nothing else lies in them (remove() takes no folder that is not empty).
 void removeUnusedJournal(const HostPath& journal)
@@ -404,12 +430,10 @@ QList<InstallStep> InstallOperation::completionSteps(EngineContext& context)
                       const HostPath batch = game.mappedChild(u"RS-Install.bat"_s);
                       if (!fileExists(batch))
                           return Result::Next;
-                      const ProcessResult result =
+                      const BatchFileRunner::Run run =
                           BatchFileRunner(ui, files, roots).run(batch, game, options);
-                      if (result.succeeded())
+                      if (recordBatchRun(run, kPackageBatchStep, batch, report, files, &ui))
                           report.done(u"the package's batch file RS-Install.bat was run"_s);
-                      else
-                          report.fail(kPackageBatchStep, batch.display(), result.failure());
                       ui.processEvents();
                       files.removeFile(batch);
                       ui.processEvents();
@@ -432,13 +456,11 @@ QList<InstallStep> InstallOperation::completionSteps(EngineContext& context)
                       const HostPath batch = assets.mappedChild(u"del_blueprints.bat"_s);
                       // Our own one line needs no Windows interpreter, and ours walks the
                       // tree many times faster than Wine's.
-                      const ProcessResult result =
+                      const BatchFileRunner::Run run =
                           BatchFileRunner(ui, files, roots)
                               .run(batch, assets, options, BatchFileRunner::Author::Program);
-                      if (result.succeeded())
+                      if (recordBatchRun(run, kCacheStep, batch, report, files, nullptr))
                           report.done(u"the blueprint caches were cleared"_s);
-                      else
-                          report.fail(kCacheStep, QString(), result.failure());
                       ui.processEvents();
                       files.removeFile(batch);
                       ui.processEvents();

@@ -148,6 +148,7 @@ void ChangeJournal::willReplace(const HostPath& path)
 {
     const HostPath aside = nextAside();
     record(Record::Replace, {relative(path), aside.fileName()});
+    m_replaced.insert(relative(path));
     // A second name keeps the old file whole while the new one takes its name.
     std::error_code error;
     fs::create_hard_link(path.fs(), aside.fs(), error);
@@ -165,8 +166,11 @@ void ChangeJournal::willRename(const HostPath& from, const HostPath& to)
     const HostPath aside = nextAside();
     record(Record::Rename, {relative(from), relative(to), replaces ? aside.fileName() : QString()},
            Urgency::SyncNow);
-    if (m_created.remove(relative(from)))
-        m_created.insert(relative(to));
+    // What the undo does with the file goes with it to its new name.
+    for (QSet<QString>* set : {&m_created, &m_replaced}) {
+        if (set->remove(relative(from)))
+            set->insert(relative(to));
+    }
     if (!replaces)
         return;
     fs::create_hard_link(to.fs(), aside.fs(), error);
@@ -217,6 +221,27 @@ void ChangeJournal::changed(const HostPath& path, const QString& knownSignature)
 void ChangeJournal::note(const QString& what)
 {
     record(Record::Note, {what}, Urgency::SyncNow);
+}
+
+void ChangeJournal::madeOutside(const HostPath& path, bool folder)
+{
+    if (folder) {
+        record(Record::MakeFolder, {relative(path)});
+        return;
+    }
+    willCreate(path);
+    changed(path);
+}
+
+void ChangeJournal::changedOutside(const HostPath& path, const QString& how)
+{
+    const QString name = relative(path);
+    // The undo removes what the install made and puts back what it kept: the file there now
+    // is the install's, whichever program changed it last.
+    if (m_created.contains(name) || m_replaced.contains(name))
+        record(Record::Done, {name, signatureOf(path)}, Urgency::Write);
+    else
+        record(Record::Note, {how, name});
 }
 
 void ChangeJournal::finish(const QString& outcome)

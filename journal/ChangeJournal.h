@@ -55,6 +55,12 @@ public:
     void changed(const HostPath& path, const QString& knownSignature = {});
     // A change made outside the journal's reach (Wine's cmd running a batch file).
     void note(const QString& what);
+    // What a program out of the journal's reach made under the game folder, found after it
+    // ended: a file, which an undo removes, or a folder, which it removes when empty.
+    void madeOutside(const HostPath& path, bool folder);
+    // A file such a program changed or removed (how: "changed", "removed"). An undo puts
+    // back what an earlier change of this install kept; any other file it names as beyond it.
+    void changedOutside(const HostPath& path, const QString& how);
     // The install ended, the way it did; a journal without this is one of an install cut short.
     void finish(const QString& outcome);
 
@@ -87,6 +93,8 @@ private:
     int m_changes = 0;
     // The paths this install made, which need no keeping when it removes them again.
     QSet<QString> m_created;
+    // The paths whose earlier file this install keeps aside, to be put back by an undo.
+    QSet<QString> m_replaced;
     bool m_failed = false;
     QElapsedTimer m_sinceSync;
 };

@@ -192,6 +192,20 @@ void FileChanges::noteOutsideChange(const QString& what)
     log(u"note"_s, what);
 }
 
+void FileChanges::madeOutside(const HostPath& path, bool folder, const QString& by)
+{
+    if (ChangeJournal* journal = journalFor(path))
+        journal->madeOutside(path, folder);
+    logged((folder ? u"made folder by "_s : u"created by "_s) + by + u':', path);
+}
+
+void FileChanges::changedOutside(const HostPath& path, const QString& how, const QString& by)
+{
+    if (ChangeJournal* journal = journalFor(path))
+        journal->changedOutside(path, how);
+    logged(how + u" by "_s + by + u':', path);
+}
+
 void FileChanges::log(const QString& topic, const QString& text) const
 {
     if (m_transaction)

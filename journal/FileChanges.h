@@ -57,6 +57,11 @@ public:
     // A change made where this helper cannot follow it (a program run by Wine), for the
     // journal and the log.
     void noteOutsideChange(const QString& what);
+    // What such a program (by: "Wine's cmd") did under the game folder, found after it ended:
+    // a file or folder it made, which an undo removes, and a file it changed or removed
+    // (how: "changed", "removed"), which an undo puts back only when this install kept it.
+    void madeOutside(const HostPath& path, bool folder, const QString& by);
+    void changedOutside(const HostPath& path, const QString& how, const QString& by);
     // A line in the transaction's log; nothing outside a transaction.
     void log(const QString& topic, const QString& text) const;
     // The transaction's log; none outside one.

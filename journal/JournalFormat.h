@@ -35,9 +35,10 @@ enum class Record {
     RemoveFolder, // path
     Remove,       // path, the number of the file or tree kept aside (empty when not kept)
     Dropped,      // path: a blueprint cache removed for good; the game makes it again
-    Note,         // a change made outside the journal's reach
+    Note,         // a change made outside the journal's reach; with a path, the file it
+                  // changed or removed, which an undo cannot put back
     // After a change:
-    Done, // path, what the change left there (its signature)
+    Done, // path, what the change left there (its signature; empty when it left nothing)
     End,  // the outcome and the time the install ended
 };
 

@@ -97,6 +97,8 @@ private:
         const QString path = entry.fields.value(0);
         switch (entry.record) {
         case Record::Note:
+            if (entry.fields.size() > 1)
+                m_result.beyondReach.prepend(at(entry.fields[1]).display() + u" ("_s + path + u')');
             m_result.wineRan = m_result.wineRan || path.startsWith(u"wine"_s);
             return;
         case Record::Create:
@@ -200,10 +202,13 @@ private:
     {
         if (!m_ask || m_seen.contains(relative))
             return false;
+        const auto last = m_left.constFind(relative);
+        // A program out of the journal's reach removed it during the install.
+        if (now.isEmpty() && last != m_left.cend() && last->isEmpty())
+            return false;
         if (now.isEmpty() || !shouldExist)
             return now.isEmpty() == shouldExist;
         // A change that failed or was cut short left the old file or the install's own.
-        const auto last = m_left.constFind(relative);
         return last != m_left.cend() && now != *last;
     }
 
@@ -249,7 +254,7 @@ JournalReplay::JournalReplay(UserInterface& ui, FileChanges& files, HostPath gam
 JournalReplay::Result JournalReplay::undo(const InstallHistory::Install& install,
                                           bool askAboutChanges)
 {
-    const Result result =
+    Result result =
         Replay(m_ui, m_files, m_root, install, askAboutChanges).run(readRecords(install.journal));
     if (result.failed.isEmpty()) {
         std::error_code error;

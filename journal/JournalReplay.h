@@ -17,11 +17,12 @@ class UserInterface;
 class JournalReplay {
 public:
     struct Result {
-        int restored = 0;     // files and folders put back
-        int removed = 0;      // files and folders the install had made
-        QStringList kept;     // changed since the install; the user kept them
-        QStringList failed;   // what could not be put back, with why
-        bool wineRan = false; // Wine's cmd made changes the journal could not hold
+        int restored = 0;        // files and folders put back
+        int removed = 0;         // files and folders the install had made
+        QStringList kept;        // changed since the install; the user kept them
+        QStringList failed;      // what could not be put back, with why
+        bool wineRan = false;    // Wine's cmd made changes the journal could not hold
+        QStringList beyondReach; // files it changed or removed, "path (how)": not put back
     };
 
     // files: the undo's, which keep its changes inside the game folder.

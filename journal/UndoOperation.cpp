@@ -48,9 +48,13 @@ QString told(const QString& what, const JournalReplay::Result& result)
         text += u"\r\n\r\nThese could not be put back; the journal is kept, so that the undo can "
                 u"be tried again:\r\n"_s +
                 listed(result.failed);
+    if (!result.beyondReach.isEmpty())
+        text += u"\r\n\r\nThe package's batch file changed or removed these files in Wine's "
+                u"command interpreter; they cannot be put back:\r\n"_s +
+                listed(result.beyondReach);
     if (result.wineRan)
         text += u"\r\n\r\nThe package's batch file ran in Wine's command interpreter: what it "
-                u"changed cannot be undone."_s;
+                u"changed outside the game folder cannot be undone."_s;
     return text;
 }
 
@@ -111,7 +115,8 @@ UndoOperation::Outcome UndoOperation::offerRollback(const HostPath& game)
     const JournalReplay::Result result =
         JournalReplay(ui, transaction.files(), game).undo(*interrupted, false);
     ui.setBusy(false);
-    const bool whole = result.failed.isEmpty() && result.kept.isEmpty();
+    const bool whole =
+        result.failed.isEmpty() && result.kept.isEmpty() && result.beyondReach.isEmpty();
     ui.showMessage(told(u"The install that did not finish has been taken back"_s, result),
                    whole ? Icon::Information : Icon::Exclamation);
     log.write(u"outcome"_s, whole ? u"undone"_s : u"partly undone"_s);
@@ -168,7 +173,8 @@ UndoOperation::Outcome UndoOperation::undo(const HostPath& game, int index)
         // Nobody changed the files of an install cut short since: it is taken back as it is.
         const JournalReplay::Result result =
             JournalReplay(ui, transaction.files(), game).undo(installs[i], installs[i].finished);
-        whole = whole && result.failed.isEmpty() && result.kept.isEmpty();
+        whole = whole && result.failed.isEmpty() && result.kept.isEmpty() &&
+                result.beyondReach.isEmpty();
         texts.append(
             told(u"The install "_s + InstallHistory::describe(installs[i]) + u" has been undone"_s,
                  result));

@@ -6,6 +6,7 @@
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QThread>
 
 #ifdef Q_OS_WIN
@@ -34,6 +35,66 @@ void keepTail(QString& kept, const QByteArray& more)
     if (kept.size() > kKeptErrorOutput)
         kept = kept.right(kKeptErrorOutput);
 }
+
+// What the program writes, as the options want it: passed to the console, kept for the
+// message of a failure, or written to the log a whole line at a time.
+class ProgramOutput {
+public:
+    ProgramOutput(QProcess& process, const RunOptions& options)
+        : m_process(process), m_options(options)
+    {
+        if (options.logOutput)
+            process.setProcessChannelMode(QProcess::SeparateChannels);
+        else
+            process.setProcessChannelMode(options.keepErrorOutput ? QProcess::ForwardedOutputChannel
+                                                                  : QProcess::ForwardedChannels);
+        if (!options.logOutput)
+            process.setInputChannelMode(QProcess::ForwardedInputChannel);
+    }
+
+    // What arrived since the last call; at the end, with the last lines that lack a line end.
+    void take(ProcessResult& result, bool atEnd)
+    {
+        if (m_options.logOutput)
+            toLog(m_output, m_process.readAllStandardOutput(), u"output"_s, atEnd);
+        if (!m_options.keepErrorOutput && !m_options.logOutput)
+            return;
+        const QByteArray errors = m_process.readAllStandardError();
+        if (m_options.keepErrorOutput)
+            keepTail(result.errorOutput, errors);
+        if (m_options.logOutput)
+            toLog(m_errors, errors, u"errors"_s, atEnd);
+    }
+
+private:
+    void toLog(QByteArray& pending, const QByteArray& more, const QString& topic, bool atEnd)
+    {
+        pending += more;
+        qsizetype start = 0;
+        for (qsizetype end = pending.indexOf('\n'); end >= 0; end = pending.indexOf('\n', start)) {
+            write(pending.mid(start, end - start), topic);
+            start = end + 1;
+        }
+        pending.remove(0, start);
+        if (atEnd && !pending.isEmpty()) {
+            write(pending, topic);
+            pending.clear();
+        }
+    }
+
+    void write(QByteArray line, const QString& topic) const
+    {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (m_options.log)
+            m_options.log->write(topic, QString::fromLocal8Bit(line));
+    }
+
+    QProcess& m_process;
+    const RunOptions& m_options;
+    QByteArray m_output;
+    QByteArray m_errors;
+};
 
 } // namespace
 
@@ -64,9 +125,13 @@ ProcessResult ProcessRunner::run(const HostPath& program, const QStringList& arg
     process.setProgram(program.toString());
     process.setArguments(arguments);
     process.setWorkingDirectory(workingFolder.toString());
-    process.setProcessChannelMode(options.keepErrorOutput ? QProcess::ForwardedOutputChannel
-                                                          : QProcess::ForwardedChannels);
-    process.setInputChannelMode(QProcess::ForwardedInputChannel);
+    ProgramOutput output(process, options);
+    if (!options.environment.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const QString& setting : options.environment)
+            environment.insert(setting.section(u'=', 0, 0), setting.section(u'=', 1));
+        process.setProcessEnvironment(environment);
+    }
 #ifdef Q_OS_WIN
     const bool hidden = options.window == WindowStyle::Hidden;
     process.setCreateProcessArgumentsModifier([hidden](QProcess::CreateProcessArguments* args) {
@@ -88,6 +153,10 @@ ProcessResult ProcessRunner::run(const HostPath& program, const QStringList& arg
         note(result.failure() + u": "_s + commandLine);
         return result;
     }
+    // A question for the console (PAUSE) meets the end of the input rather than waiting
+    // for an answer that nobody is shown.
+    if (options.logOutput)
+        process.closeWriteChannel();
     result.processId = process.processId();
     QElapsedTimer running;
     running.start();
@@ -98,8 +167,7 @@ ProcessResult ProcessRunner::run(const HostPath& program, const QStringList& arg
         if (!finished)
             finished = process.waitForFinished(int(step.remainingTime())) ||
                        process.state() == QProcess::NotRunning;
-        if (options.keepErrorOutput)
-            keepTail(result.errorOutput, process.readAllStandardError());
+        output.take(result, false);
         // A step lasts its full time even when the program ends early.
         sleepUntil(step);
         if (options.pumpEvents)
@@ -114,8 +182,7 @@ ProcessResult ProcessRunner::run(const HostPath& program, const QStringList& arg
             break;
         }
     }
-    if (options.keepErrorOutput)
-        keepTail(result.errorOutput, process.readAllStandardError());
+    output.take(result, true);
     result.exitedNormally = process.exitStatus() == QProcess::NormalExit;
     result.exitCode = process.exitCode();
     note((result.succeeded() ? u"ended well"_s : result.failure()) + u" (exit status "_s +

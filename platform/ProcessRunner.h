@@ -21,6 +21,11 @@ struct RunOptions {
     bool endOnClose = false;
     // Keep what the program writes to its error output, for the message of a failure.
     bool keepErrorOutput = false;
+    // Write what the program writes to its output and error output to the log, line by line,
+    // instead of passing it to this program's console; the program reads no input.
+    bool logOutput = false;
+    // NAME=value settings for the program, over this process's own environment.
+    QStringList environment = {};
     // The install's log, which names every program run and how it ended; none outside one.
     InstallLog* log = nullptr;
 };
@@ -34,6 +39,8 @@ struct ProcessResult {
     QString errorOutput; // its last lines, when kept
 
     bool started() const { return processId != 0; }
+    // It ran to its end by itself, whatever its exit status.
+    bool ended() const { return started() && exitedNormally && !timedOut && !endedByClose; }
     bool succeeded() const
     {
         return started() && exitedNormally && exitCode == 0 && !timedOut && !endedByClose;

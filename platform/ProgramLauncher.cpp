@@ -15,6 +15,8 @@ std::optional<LaunchCommand> ProgramLauncher::command(const Program& program,
         if (command.program.isEmpty() || !Wine::toWindowsPath(workingFolder))
             return std::nullopt;
         command.arguments.append(program.path.toString());
+        if (!qEnvironmentVariableIsSet("WINEDEBUG"))
+            command.environment.append(QStringLiteral("WINEDEBUG=-all"));
     }
     for (const ProgramArgument& argument : arguments) {
         if (argument.path.isEmpty()) {
@@ -34,8 +36,10 @@ std::optional<LaunchCommand> ProgramLauncher::command(const Program& program,
 ProcessResult ProgramLauncher::run(const LaunchCommand& command, const RunOptions& options,
                                    UserInterface& ui)
 {
-    return ProcessRunner::run(command.program, command.arguments, command.workingFolder, options,
-                              ui);
+    RunOptions withEnvironment = options;
+    withEnvironment.environment += command.environment;
+    return ProcessRunner::run(command.program, command.arguments, command.workingFolder,
+                              withEnvironment, ui);
 }
 
 ProcessResult ProgramLauncher::run(const Program& program, const QList<ProgramArgument>& arguments,

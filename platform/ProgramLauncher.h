@@ -27,6 +27,7 @@ struct LaunchCommand {
     HostPath program;
     QStringList arguments;
     HostPath workingFolder;
+    QStringList environment = {}; // NAME=value settings for the program
 };
 
 // Runs a program that ProgramSearch found: directly, or under Wine.
@@ -35,7 +36,7 @@ namespace ProgramLauncher {
 // The command that runs program with arguments in workingFolder, each path worked out once
 // in the form the program sees it. Nothing under Wine when Wine is not installed or when no
 // drive of the prefix holds a path argument or the working folder: the program could not
-// reach it.
+// reach it. Wine's diagnostics are off unless the user set WINEDEBUG.
 std::optional<LaunchCommand> command(const Program& program,
                                      const QList<ProgramArgument>& arguments,
                                      const HostPath& workingFolder);

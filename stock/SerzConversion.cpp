@@ -70,6 +70,8 @@ ProcessResult convert(EngineContext& context, const HostPath& input, const QStri
     options.log = context.files.installLog();
     ProcessResult result;
     if (const auto program = serializer(folder, input, output)) {
+        // Wine's own messages and the game's tool's belong in the log, not on the console.
+        options.logOutput = program->needsWine;
         result = ProgramLauncher::run(
             *program, {ProgramArgument::file(input), ProgramArgument::file(output, kind + u':')},
             folder, options, context.ui);

@@ -62,6 +62,8 @@ private Q_SLOTS:
     void refusesPathsOutsideTheRoots();
     void unknownCommandStopsTheWholeFile();
     void exitEndsTheRun();
+    void exitStatusIsWhatCmdWouldLeave_data();
+    void exitStatusIsWhatCmdWouldLeave();
     void copyCommands();
     void xcopyCopiesTrees();
     void moveRenameMakeAndRemove();
@@ -523,39 +525,49 @@ void TestBatchInterpreter::driveLettersMapIntoTheWinePrefix()
 void TestBatchInterpreter::refusesPathsOutsideTheRoots_data()
 {
     QTest::addColumn<QByteArray>("line");
-    QTest::newRow("dots") << QByteArray("del ..\\outside\\victim.txt");
-    QTest::newRow("absolute") << QByteArray("del \"OUTSIDE_ABS\\victim.txt\"");
-    QTest::newRow("link") << QByteArray("del link\\victim.txt");
-    QTest::newRow("link to file") << QByteArray("copy x.txt filelink");
-    QTest::newRow("longer name") << QByteArray("md ..\\gameX\\new");
-    QTest::newRow("cd then relative") << QByteArray("cd ..\r\nmd made");
-    QTest::newRow("copy destination") << QByteArray("xcopy *.txt ..\\outside /y");
-    QTest::newRow("whole root") << QByteArray("rd /s /q %~dp0");
-    QTest::newRow("root moved") << QByteArray("move %CD% sub");
+    QTest::addColumn<bool>("outside"); // else a line ours cannot read at all
+    QTest::newRow("dots") << QByteArray("del ..\\outside\\victim.txt") << true;
+    // A "/" starts a switch of cmd's own commands.
+    QTest::newRow("absolute") << QByteArray("del \"OUTSIDE_ABS\\victim.txt\"") << false;
+    QTest::newRow("link") << QByteArray("del link\\victim.txt") << true;
+    QTest::newRow("link to file") << QByteArray("copy x.txt filelink") << true;
+    QTest::newRow("longer name") << QByteArray("md ..\\gameX\\new") << true;
+    QTest::newRow("cd then relative") << QByteArray("cd ..\r\nmd made") << true;
+    QTest::newRow("copy destination") << QByteArray("xcopy *.txt ..\\outside /y") << true;
+    QTest::newRow("whole root") << QByteArray("rd /s /q %~dp0") << true;
+    QTest::newRow("root moved") << QByteArray("move %CD% sub") << true;
 }
 
 void TestBatchInterpreter::refusesPathsOutsideTheRoots()
 {
     QFETCH(QByteArray, line);
-    const QString outside = m_dir->path() + u"/outside"_s;
-    writeFile(outside + u"/victim.txt"_s, "keep");
+    QFETCH(bool, outside);
+    const QString outsideFolder = m_dir->path() + u"/outside"_s;
+    writeFile(outsideFolder + u"/victim.txt"_s, "keep");
     makeFolder(m_dir->path() + u"/gameX"_s);
-    QVERIFY(QFile::link(outside, at(u"link"_s)));
-    QVERIFY(QFile::link(outside + u"/victim.txt"_s, at(u"filelink"_s)));
+    QVERIFY(QFile::link(outsideFolder, at(u"link"_s)));
+    QVERIFY(QFile::link(outsideFolder + u"/victim.txt"_s, at(u"filelink"_s)));
     touch(u"first.txt"_s);
     touch(u"x.txt"_s, "new");
     makeFolder(at(u"sub"_s));
-    line.replace("OUTSIDE_ABS", outside.toLocal8Bit());
+    line.replace("OUTSIDE_ABS", outsideFolder.toLocal8Bit());
 
     QVERIFY(!run("del first.txt\r\n" + line + "\r\n"));
     QVERIFY2(exists(u"first.txt"_s), "no line runs when one is refused");
-    QCOMPARE(readFile(outside + u"/victim.txt"_s), QByteArray("keep"));
+    QCOMPARE(readFile(outsideFolder + u"/victim.txt"_s), QByteArray("keep"));
     QVERIFY(!QFileInfo::exists(m_dir->path() + u"/gameX/new"_s));
     QVERIFY(!QFileInfo::exists(m_dir->path() + u"/made"_s));
     const QStringList messages = m_ui->messagesWith(Icon::Exclamation);
     QCOMPARE(messages.size(), 1);
     QVERIFY2(messages[0].contains(u"Line 2: "_s), qPrintable(messages[0]));
     QVERIFY2(!messages[0].contains(u"Line 1:"_s), qPrintable(messages[0]));
+    // Ours to judge, whatever other interpreter is at hand.
+    BatchInterpreter interpreter(*m_ui, m_files, m_roots);
+    const std::optional<BatchInterpreter::Script> script =
+        interpreter.read(at(u"run.bat"_s), m_game);
+    QVERIFY(script);
+    QCOMPARE(script->leavesFolders(), outside);
+    QCOMPARE(script->unsupported().size(), outside ? 0 : 1);
 }
 
 void TestBatchInterpreter::unknownCommandStopsTheWholeFile()
@@ -572,6 +584,12 @@ void TestBatchInterpreter::unknownCommandStopsTheWholeFile()
     QVERIFY2(!text.contains(u"Line 4"_s), qPrintable(text));
     QVERIFY2(text.contains(u"Wine"_s), qPrintable(text));
     QVERIFY2(text.contains(u"No line of the file has been run"_s), qPrintable(text));
+    // Lines that another interpreter could run.
+    BatchInterpreter interpreter(*m_ui, m_files, m_roots);
+    const std::optional<BatchInterpreter::Script> script =
+        interpreter.read(at(u"run.bat"_s), m_game);
+    QVERIFY(script && !script->leavesFolders());
+    QCOMPARE(script->unsupported().size(), 2);
 }
 
 void TestBatchInterpreter::exitEndsTheRun()
@@ -580,6 +598,41 @@ void TestBatchInterpreter::exitEndsTheRun()
     QVERIFY(exists(u"one"_s));
     QVERIFY(!exists(u"two"_s));
     QVERIFY(m_ui->shown.isEmpty());
+}
+
+void TestBatchInterpreter::exitStatusIsWhatCmdWouldLeave_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("failures");
+    QTest::newRow("all done") << QByteArray("md a\r\n") << 0 << 0;
+    QTest::newRow("the last command failed")
+        << QByteArray("md a\r\ncopy none.txt b.txt\r\n") << 1 << 1;
+    QTest::newRow("ECHO keeps the status")
+        << QByteArray("copy none.txt b.txt\r\necho done\r\n") << 1 << 1;
+    QTest::newRow("a later command clears it")
+        << QByteArray("copy none.txt b.txt\r\nmd a\r\n") << 0 << 1;
+    QTest::newRow("EXIT's code") << QByteArray("md a\r\nexit /b 7\r\nmd b\r\n") << 7 << 0;
+    QTest::newRow("EXIT without a code keeps it")
+        << QByteArray("copy none.txt b.txt\r\nexit /b\r\n") << 1 << 1;
+    // What the line wants is so already.
+    QTest::newRow("DEL of a file that is not there") << QByteArray("del none.txt\r\n") << 0 << 0;
+}
+
+void TestBatchInterpreter::exitStatusIsWhatCmdWouldLeave()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, status);
+    QFETCH(int, failures);
+    writeFile(at(u"run.bat"_s), text);
+    BatchInterpreter interpreter(*m_ui, m_files, m_roots);
+    const std::optional<BatchInterpreter::Script> script =
+        interpreter.read(at(u"run.bat"_s), m_game);
+    QVERIFY(script && script->refused.isEmpty());
+    QCOMPARE(interpreter.run(*script), status);
+    QCOMPARE(interpreter.failures().size(), failures);
+    QVERIFY2(!exists(u"b"_s), "nothing runs after EXIT");
+    QVERIFY2(m_ui->shown.isEmpty(), "the caller tells the user");
 }
 
 void TestBatchInterpreter::copyCommands()

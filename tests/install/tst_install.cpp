@@ -75,7 +75,8 @@ private Q_SLOTS:
     void unreadablePackageFileIsNoReadOnlyQuestion();
     void packageThatMayNotBeWrittenKeepsItsWorkElsewhere();
     void recoveryThatCannotChangeEverythingSaysWhich();
-    void cachesAreClearedHereEvenWithWine();
+    void packageBatchGoesToWineOnlyWhenOursCannotRunIt_data();
+    void packageBatchGoesToWineOnlyWhenOursCannotRunIt();
     void refusedBatchFileIsNoSuccess();
     void packageFolderThatLeadsOutIsNotCopied_data();
     void packageFolderThatLeadsOutIsNotCopied();
@@ -435,26 +436,87 @@ void TestInstall::recoveryThatCannotChangeEverythingSaysWhich()
 #endif
 }
 
-void TestInstall::cachesAreClearedHereEvenWithWine()
+void TestInstall::packageBatchGoesToWineOnlyWhenOursCannotRunIt_data()
+{
+    QTest::addColumn<QByteArray>("batch");
+    QTest::addColumn<int>("answer"); // -1: no question
+    QTest::addColumn<bool>("toWine");
+    QTest::addColumn<QString>("failure"); // in the last message; empty: the install completes
+    QTest::newRow("every line ours")
+        << QByteArray("echo Tidying up\r\nmd Docs\r\n") << -1 << false << QString();
+    QTest::newRow("a line ours cannot run, Yes")
+        << QByteArray("start setup.exe\r\nmd Docs\r\n") << 1 << true << QString();
+    QTest::newRow("a line ours cannot run, No")
+        << QByteArray("start setup.exe\r\nmd Docs\r\n") << 0 << false
+        << u"running it in Wine's command interpreter was declined"_s;
+    QTest::newRow("a line leaving the game, with one ours cannot run")
+        << QByteArray("start setup.exe\r\ndel ..\\outside.txt\r\n") << -1 << false
+        << u"line 2 would change files outside the game and package folders"_s;
+    QTest::newRow("a command of ours failed")
+        << QByteArray("copy none.txt x.txt\r\n") << -1 << false
+        << u"not done: Line 1: copy none.txt x.txt"_s;
+}
+
+void TestInstall::packageBatchGoesToWineOnlyWhenOursCannotRunIt()
 {
 #ifdef Q_OS_UNIX
+    QFETCH(QByteArray, batch);
+    QFETCH(int, answer);
+    QFETCH(bool, toWine);
+    QFETCH(QString, failure);
     InstallFixture f;
     f.gameFile(u"Assets/Kuju/Blueprints.PAK"_s, "cache");
-    f.packageFile(u"Rail Simulator/RS-Install.bat"_s, "echo\r\n");
-    // A Wine that notes what it is asked to run and does nothing, in a prefix with drives.
+    writeFile(f.root + u"/outside.txt"_s, "keep");
+    f.packageFile(u"Rail Simulator/RS-Install.bat"_s, batch);
+    // A Wine that notes what it is asked to run, says something on both channels and ends
+    // with 3, in a prefix with drives.
     const QString log = f.root + u"/wine.log"_s;
-    writeFile(f.root + u"/bin/wine"_s,
-              "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + QFile::encodeName(log) + "'\n");
+    writeFile(f.root + u"/bin/wine"_s, "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" +
+                                           QFile::encodeName(log) +
+                                           "'\necho \"debug $WINEDEBUG\"\necho fixme:noise >&2\n"
+                                           "exit 3\n");
     chmodHost(f.root + u"/bin/wine"_s, 0755);
     makeFolder(f.root + u"/prefix/dosdevices"_s);
     QVERIFY(QFile::link(u"/"_s, f.root + u"/prefix/dosdevices/z:"_s));
     EnvironmentGuard environment;
     environment.set("PATH", QFile::encodeName(f.root + u"/bin"_s));
+    environment.unset("WINEDEBUG");
+    if (answer >= 0)
+        f.ui.answer(answer == 1);
 
-    QCOMPARE(f.install(PackageKind::Assets), Outcome::Completed);
-    const QString batch = QString(f.game + u"/RS-Install.bat"_s).replace(u'/', u'\\');
-    QCOMPARE(QString::fromUtf8(readFile(log)), u"cmd /c Z:"_s + batch + u'\n');
-    QVERIFY(!f.gameHas(u"Assets/Kuju/Blueprints.PAK"_s));
+    const Outcome outcome = f.install(PackageKind::Assets);
+    const QString installLog = f.logs().value(0);
+    QVERIFY2(!f.gameHas(u"Assets/Kuju/Blueprints.PAK"_s), "the caches are cleared by ours");
+    QVERIFY(!f.gameHas(u"RS-Install.bat"_s));
+    QCOMPARE(readFile(f.root + u"/outside.txt"_s), QByteArray("keep"));
+    if (answer >= 0) {
+        const QString question = f.ui.shown.first().text;
+        QVERIFY2(question.contains(u"Line 1: start setup.exe"_s) &&
+                     question.contains(u"can change any file that you may change"_s),
+                 qPrintable(question));
+    }
+    const QString batchPath = QString(f.game + u"/RS-Install.bat"_s).replace(u'/', u'\\');
+    QCOMPARE(QString::fromUtf8(readFile(log)),
+             toWine ? u"cmd /c Z:"_s + batchPath + u'\n' : QString());
+    if (toWine) {
+        // Its output in the log, Wine's own messages off, its exit status noted, not judged.
+        QVERIFY2(installLog.contains(u"output    debug -all\n"_s) &&
+                     installLog.contains(u"errors    fixme:noise\n"_s),
+                 qPrintable(installLog));
+        QCOMPARE(f.ui.notes, QStringList{u"RS-Install.bat ended with exit status 3"_s});
+    } else if (failure.isEmpty()) {
+        QVERIFY2(installLog.contains(u"output    Tidying up\n"_s), qPrintable(installLog));
+        QVERIFY(QFileInfo(f.game + u"/Docs"_s).isDir());
+    }
+    if (failure.isEmpty()) {
+        QCOMPARE(outcome, Outcome::Completed);
+        QCOMPARE(f.ui.texts().last(), kInstalled);
+    } else {
+        QCOMPARE(outcome, Outcome::Incomplete);
+        const QString last = f.ui.texts().last();
+        QVERIFY2(last.contains(u"RS-Install.bat: "_s) && last.contains(failure), qPrintable(last));
+        QVERIFY2(!QFileInfo::exists(f.game + u"/Docs"_s), "no line of a file that was not run");
+    }
 #else
     QSKIP("Wine is for systems other than Windows");
 #endif

@@ -30,6 +30,7 @@ public:
     void setBusy(bool busy) override;
     void showProgress(qint64 done, qint64 total) override;
     bool closeRequested() const override { return m_closeRequested; }
+    void showNote(const QString& text) override { notes.append(text); }
 
     // Runs at every processEvents(), as window events would; lets a test click or close.
     std::function<void()> onProcessEvents;
@@ -37,6 +38,7 @@ public:
 
     QList<Shown> shown;           // messages and questions, in order
     QStringList reports;          // report window texts
+    QStringList notes;            // notes that asked nothing
     QList<bool> busyChanges;      // every setBusy call
     QList<qint64> progressTotals; // totals passed to showProgress, in order
     qint64 lastProgressDone = -1;
