@@ -59,21 +59,22 @@ bool nameTaken(const HostPath& path)
     return entry.exists() || entry.isSymLink();
 }
 
-// The route folder as Windows reads it: one trailing "\" names the same folder.
+// The route folder as Windows reads it: trailing "\" characters name the same folder.
 QString routeFolderName(QString item)
 {
-    if (item.endsWith(u'\\'))
+    while (item.endsWith(u'\\'))
         item.chop(1);
     return item;
 }
 
-// A required path as Windows reads it: a doubled separator is one.
+// A required path as Windows reads it after "<game>\Assets\": a run of separators is one,
+// also the one that joins it there, so a leading "\" names the same file as none.
 QString normalisedStockPath(const QString& path)
 {
     QString normal;
     normal.reserve(path.size());
     for (const QChar c : path) {
-        if (c == u'\\' && normal.endsWith(u'\\'))
+        if (c == u'\\' && (normal.isEmpty() || normal.endsWith(u'\\')))
             continue;
         normal += c;
     }

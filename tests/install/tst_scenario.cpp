@@ -97,6 +97,7 @@ private Q_SLOTS:
     void failedConversionBackLeavesTheList();
     void requiredStockIsCheckedMadeAndReported();
     void nothingMissingShowsNoReport();
+    void pathsAreReadAsWindowsReadsThem_data();
     void pathsAreReadAsWindowsReadsThem();
     void packageLinksLeadNowhereOutside();
     void missingListWithItsBackupIsOfferedBack();
@@ -376,6 +377,7 @@ void TestScenario::requiredStockIsCheckedMadeAndReported()
                              "Kuju\\Stock\\Coach_DO.xml,0,0,,,,,,,,,\r\n"
                              "Kuju\\Stock\\Absent.xml,0,0,,,,,,,,,\r\n"
                              "..\\..\\Content\\Routes.xml\r\n"
+                             "\\..\\..\\Content\\Routes.xml\r\n"
                              "\r\n"
                              "Kuju\\Stock\\NoComma.xml\r\n";
     ScenarioFixture f("R1,NEW-1\r\n", stock);
@@ -391,6 +393,7 @@ void TestScenario::requiredStockIsCheckedMadeAndReported()
     QCOMPARE(f.ui.reports.size(), 1);
     QCOMPARE(f.ui.reports.first(), kHeading + u"Kuju\\Stock\\Absent.bin\r\n"
                                               u"..\\..\\Content\\Routes.bin\r\n"
+                                              u"\\..\\..\\Content\\Routes.bin\r\n"
                                               u"Kuju\\Stock\\NoComma.bin\r\n"_s);
     QCOMPARE(f.ui.texts().last(), kInstalled);
     QVERIFY(!QFile::exists(f.package + u"/Tempfiles"_s));
@@ -405,10 +408,28 @@ void TestScenario::nothingMissingShowsNoReport()
     QCOMPARE(f.ui.texts(), QStringList{kInstalled});
 }
 
+void TestScenario::pathsAreReadAsWindowsReadsThem_data()
+{
+    // Windows reads a run of "\" as one: after the route folder's name, inside a required
+    // path, and where the required path is joined to "<game>\Assets\".
+    QTest::addColumn<QByteArray>("keys");
+    QTest::addColumn<QByteArray>("stock");
+    QTest::newRow("route folder with one trailing separator, doubled one inside a path")
+        << QByteArray("R1\\,NEW-1\r\n")
+        << QByteArray("Kuju\\\\Stock\\Present.xml,0,0,,,,,,,,,\r\n");
+    QTest::newRow("route folder with two trailing separators, path with a leading one")
+        << QByteArray("\"R1\\\\\",NEW-1\r\n")
+        << QByteArray("\\Kuju\\Stock\\Present.xml,0,0,,,,,,,,,\r\n");
+    QTest::newRow("route folder with three trailing separators, path with two leading ones")
+        << QByteArray("R1\\\\\\,NEW-1\r\n")
+        << QByteArray("\\\\Kuju\\Stock\\Present.XML,0,0,,,,,,,,,\r\n");
+}
+
 void TestScenario::pathsAreReadAsWindowsReadsThem()
 {
-    // "R1\" is the folder R1, and a doubled "\" is one, on Windows.
-    ScenarioFixture f("R1\\,NEW-1\r\n", "Kuju\\\\Stock\\Present.xml,0,0,,,,,,,,,\r\n");
+    QFETCH(QByteArray, keys);
+    QFETCH(QByteArray, stock);
+    ScenarioFixture f(keys, stock);
     f.gameFile(u"Assets/Kuju/Stock/Present.bin"_s, "x");
     QCOMPARE(f.install(PackageKind::Scenario), Outcome::Completed);
     QVERIFY(f.ui.reports.isEmpty());
