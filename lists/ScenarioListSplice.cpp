@@ -297,7 +297,7 @@ std::optional<ScenarioListSplice::Result> removeLive(const QString& list, const 
                 continue;
         }
         live.remove(record.start, record.stop);
-        // That rare case is left to the plain way.
+        // A name that forms only where the removal joined the text: left to the plain way.
         const QList<QByteArray> names =
             QList<QByteArray>{openTag, closeTag, listClose} + foldedKeys.mid(i + 1);
         if (joinMatters(live, record.start, longest, names))
