@@ -19,6 +19,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 using namespace Qt::StringLiterals;
 
@@ -59,25 +60,50 @@ bool nameTaken(const HostPath& path)
     return entry.exists() || entry.isSymLink();
 }
 
-// The route folder as Windows reads it: one trailing "\" names the same folder.
+// The route folder as Windows reads it: trailing "\" characters name the same folder.
 QString routeFolderName(QString item)
 {
-    if (item.endsWith(u'\\'))
+    while (item.endsWith(u'\\'))
         item.chop(1);
     return item;
 }
 
-// A required path as Windows reads it: a doubled separator is one.
+// A required path as Windows reads it after "<game>\Assets\": a run of separators is one,
+// also the one that joins it there, so a leading "\" names the same file as none.
 QString normalisedStockPath(const QString& path)
 {
     QString normal;
     normal.reserve(path.size());
     for (const QChar c : path) {
-        if (c == u'\\' && normal.endsWith(u'\\'))
+        if (c == u'\\' && (normal.isEmpty() || normal.endsWith(u'\\')))
             continue;
         normal += c;
     }
     return normal;
+}
+
+// A value from the route's list or the package, shown in a question: long or odd values would
+// make it unreadable.
+QString shownValue(const QString& value)
+{
+    constexpr qsizetype kLongest = 80;
+    QString shown = value.left(kLongest);
+    for (QChar& c : shown) {
+        if (c.unicode() < 0x20)
+            c = u' ';
+    }
+    return value.size() > kLongest ? shown + u"..."_s : shown;
+}
+
+QString removalQuestion(const ScenarioListSplice::ForeignRecord& record)
+{
+    const QString name = record.name.isEmpty() ? u"without an English name"_s
+                                               : u'"' + shownValue(record.name) + u'"';
+    const QString id = record.id.isEmpty() ? u"no scenario id"_s : shownValue(record.id);
+    return u"The route's scenario list holds the scenario "_s + name + u" ("_s + id +
+           u"), whose record contains this package's scenario key \""_s + shownValue(record.key) +
+           u"\".\r\nRemove that scenario?\r\nNo keeps it and adds this package's scenario beside "
+           u"it."_s;
 }
 
 // What a route folder named in "\Scenario.yyy" may not be: empty, absolute, with a drive,
@@ -277,11 +303,32 @@ InstallStep::Result ScenarioInstaller::editList()
     const Expected<QString> list = m_stop.read(m_workingCopy);
     if (!list)
         return Result::EndInstall;
-    const auto edited = ScenarioListSplice::edit(*list, m_scenarioKeys, m_record);
-    if (!edited.ok())
-        return m_stop.stop(m_workingCopy, edited.problem);
-    m_newList = edited.text;
-    return Result::Next;
+    // A key may also occur in another scenario's record: its name, a tag every record has, a
+    // longer id that begins with the key. Such a record goes only after a Yes. The edit keeps
+    // every record it may not remove, so after a No its later records are still the ones the
+    // keys reach; a Yes can change them, and the list is edited again.
+    ScenarioListSplice::Removable removable;
+    QSet<qsizetype> declined;
+    for (;;) {
+        const auto edited = ScenarioListSplice::edit(*list, m_scenarioKeys, m_record, removable);
+        if (!edited.ok())
+            return m_stop.stop(m_workingCopy, edited.problem);
+        bool removesMore = false;
+        for (const auto& record : edited.kept) {
+            if (declined.contains(record.start))
+                continue;
+            if (m_context.ui.askYesNo(removalQuestion(record))) {
+                removable.insert(record.start);
+                removesMore = true;
+                break;
+            }
+            declined.insert(record.start);
+        }
+        if (!removesMore) {
+            m_newList = edited.text;
+            return Result::Next;
+        }
+    }
 }
 
 InstallStep::Result ScenarioInstaller::replaceList()

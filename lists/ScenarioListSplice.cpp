@@ -3,6 +3,7 @@
 #include "EmptyRecordList.h"
 #include "KeyOccurrences.h"
 #include "LiveText.h"
+#include "ScenarioRecordText.h"
 
 #include <QStringMatcher>
 #include <algorithm>
@@ -21,7 +22,7 @@ const QString kLineEnd = u"\r\n"_s;
 
 ScenarioListSplice::Result problem(const QString& what)
 {
-    return {QString(), what};
+    return {QString(), what, {}};
 }
 
 // A key shown in a message: long or odd keys would make it unreadable.
@@ -91,10 +92,61 @@ bool searchableAsBytes(const QString& foldedKey)
                        [](QChar c) { return c.unicode() != 0 && c.unicode() < 0x100; });
 }
 
-} // namespace
+using ScenarioListSplice::ForeignRecord;
+using ScenarioListSplice::Removable;
 
-ScenarioListSplice::Result ScenarioListSplice::removeRecordsOneByOne(const QString& list,
-                                                                     const QStringList& keys)
+// A record's place, from its opening tag to past its closing one; start is -1 for none.
+struct Span {
+    qsizetype start = -1;
+    qsizetype stop = -1;
+};
+
+// Whether the record, which opens at start in the list as given, may go for key: its scenario
+// is one of the keys', or it is removable. One that may not is noted in kept, once.
+bool mayRemove(QStringView record, qsizetype start, const QString& key, const QStringList& keys,
+               const Removable& removable, QList<ForeignRecord>& kept)
+{
+    if (removable.contains(start) || ScenarioRecordText::isOwnedBy(record, keys))
+        return true;
+    if (std::none_of(kept.cbegin(), kept.cend(),
+                     [&](const ForeignRecord& other) { return other.start == start; })) {
+        kept.append(
+            {start, key, ScenarioRecordText::id(record), ScenarioRecordText::englishName(record)});
+    }
+    return false;
+}
+
+// Stretches taken out of the list, in its own places: in order, never overlapping.
+using Stretches = QList<std::pair<qsizetype, qsizetype>>;
+
+// The place in the list as given of a place in the list with the stretches taken out.
+qsizetype placeInList(const Stretches& removed, qsizetype place)
+{
+    for (const auto& [begin, end] : removed) {
+        if (begin > place)
+            break;
+        place += end - begin;
+    }
+    return place;
+}
+
+// Notes [begin, end) of the shortened list as taken out; it may enclose stretches before.
+void noteRemoval(Stretches& removed, qsizetype begin, qsizetype end)
+{
+    const qsizetype from = placeInList(removed, begin);
+    const qsizetype to = placeInList(removed, end - 1) + 1;
+    auto first =
+        std::lower_bound(removed.begin(), removed.end(), from,
+                         [](const auto& stretch, qsizetype at) { return stretch.first < at; });
+    auto last = first;
+    while (last != removed.end() && last->first < to)
+        ++last;
+    removed.insert(removed.erase(first, last), {from, to});
+}
+
+// The plain way; without removable every record reached goes.
+ScenarioListSplice::Result removePlain(const QString& list, const QStringList& keys,
+                                       const Removable* removable)
 {
     // Searched in a folded copy that shrinks with the text: a plain search is many times
     // quicker than a case-insensitive one over a long list.
@@ -102,33 +154,94 @@ ScenarioListSplice::Result ScenarioListSplice::removeRecordsOneByOne(const QStri
     QString lower = folded(list);
     const QString openTag = folded(kRecordOpen);
     const QStringMatcher close(folded(kRecordClose));
-    for (const QString& key : keys) {
-        if (key.isEmpty())
-            continue;
-        const qsizetype at = QStringMatcher(folded(key)).indexIn(lower);
-        if (at < 0)
-            continue;
-        // The last opening tag that lies wholly before the key's first character ends.
+    const auto around = [&](qsizetype at) {
+        // The last opening tag that lies wholly before the occurrence's first character ends.
         const qsizetype searchFrom = at + 1 - openTag.size();
         const qsizetype start = searchFrom < 0 ? -1 : lower.lastIndexOf(openTag, searchFrom);
         const qsizetype end = close.indexIn(lower, at);
-        // The record that opens at start must still be open where the key stands.
+        // The record that opens at start must still be open where the occurrence stands.
         if (start < 0 || end < 0 || close.indexIn(lower, start) != end)
+            return Span{};
+        return Span{start, end + kRecordClose.size()};
+    };
+    const auto textOf = [&](Span record) {
+        return QStringView(text).sliced(record.start, record.stop - record.start);
+    };
+    const auto ownFrom = [&](const QStringMatcher& key, qsizetype from) {
+        for (qsizetype at = key.indexIn(lower, from); at >= 0;) {
+            const Span record = around(at);
+            if (record.start >= 0 && ScenarioRecordText::isOwnedBy(textOf(record), keys))
+                return record;
+            at = key.indexIn(lower, record.start < 0 ? at + 1 : record.stop);
+        }
+        return Span{};
+    };
+
+    Stretches removed;
+    QList<ForeignRecord> kept;
+    for (const QString& key : keys) {
+        if (key.isEmpty())
+            continue;
+        const QStringMatcher matcher(folded(key));
+        const qsizetype at = matcher.indexIn(lower);
+        if (at < 0)
+            continue;
+        Span record = around(at);
+        if (record.start < 0)
             return outsideEveryRecord(key);
-        const qsizetype stop = end + kRecordClose.size();
-        text.remove(start, stop - start);
-        lower.remove(start, stop - start);
+        if (removable && !mayRemove(textOf(record), placeInList(removed, record.start), key, keys,
+                                    *removable, kept)) {
+            record = ownFrom(matcher, record.stop);
+            if (record.start < 0)
+                continue;
+        }
+        noteRemoval(removed, record.start, record.stop);
+        text.remove(record.start, record.stop - record.start);
+        lower.remove(record.start, record.stop - record.start);
     }
-    return {text, QString()};
+    return {text, QString(), kept};
+}
+
+} // namespace
+
+ScenarioListSplice::Result ScenarioListSplice::removeRecordsOneByOne(const QString& list,
+                                                                     const QStringList& keys)
+{
+    return removePlain(list, keys, nullptr);
+}
+
+ScenarioListSplice::Result ScenarioListSplice::removeRecordsOneByOne(const QString& list,
+                                                                     const QStringList& keys,
+                                                                     const Removable& removable)
+{
+    return removePlain(list, keys, &removable);
 }
 
 namespace {
+
+// Whether a tag or a later key forms where the removal that holds position joined the text:
+// the plain way would find it there and the quick one would not.
+bool joinMatters(const LiveText& live, qsizetype position, qsizetype longest,
+                 const QList<QByteArray>& names)
+{
+    qsizetype joinOffset = 0;
+    const QByteArray window = live.windowAround(position, longest - 1, &joinOffset);
+    return std::any_of(names.cbegin(), names.cend(), [&](const QByteArray& name) {
+        if (name.isEmpty())
+            return false;
+        const qsizetype from = qMax<qsizetype>(0, joinOffset - name.size() + 1);
+        const qsizetype found = window.indexOf(name, from);
+        return found >= 0 && found < joinOffset;
+    });
+}
 
 // The searches of the plain way, made in the unchanged text with the removed records
 // skipped: no copy of the list per key. Nothing when live holds the removals; otherwise the
 // finished result: a problem, or what the plain way gives where this one cannot follow it.
 std::optional<ScenarioListSplice::Result> removeLive(const QString& list, const QStringList& keys,
-                                                     const QByteArray& lower, LiveText& live)
+                                                     const QByteArray& lower, LiveText& live,
+                                                     const Removable* removable,
+                                                     QList<ForeignRecord>& kept)
 {
     const QByteArray openTag = foldedBytes(kRecordOpen);
     const QByteArray closeTag = foldedBytes(kRecordClose);
@@ -138,10 +251,32 @@ std::optional<ScenarioListSplice::Result> removeLive(const QString& list, const 
     qsizetype longest = qMax(openTag.size(), qMax(closeTag.size(), listClose.size()));
     for (const QString& key : keys) {
         if (!searchableAsBytes(folded(key)))
-            return ScenarioListSplice::removeRecordsOneByOne(list, keys);
+            return removePlain(list, keys, removable);
         foldedKeys.append(foldedBytes(key));
         longest = qMax(longest, key.size());
     }
+    const auto around = [&](qsizetype at) {
+        const qsizetype searchFrom = at + 1 - openTag.size();
+        const qsizetype start = searchFrom < 0 ? -1 : live.lastStartingBy(openTag, searchFrom);
+        const qsizetype end = live.firstFrom(close, at);
+        if (start < 0 || end < 0 || live.firstFrom(close, start) != end)
+            return Span{};
+        return Span{start, end + closeTag.size()};
+    };
+    const auto textOf = [&](Span record) {
+        QString text;
+        live.appendKept(text, list, record.start, record.stop);
+        return text;
+    };
+    const auto ownFrom = [&](const QByteArrayMatcher& key, qsizetype from) {
+        for (qsizetype at = live.firstFrom(key, from); at >= 0;) {
+            const Span record = around(at);
+            if (record.start >= 0 && ScenarioRecordText::isOwnedBy(textOf(record), keys))
+                return record;
+            at = live.firstFrom(key, record.start < 0 ? at + 1 : record.stop);
+        }
+        return Span{};
+    };
 
     const KeyOccurrences occurrences(lower, foldedKeys);
     for (qsizetype i = 0; i < foldedKeys.size(); ++i) {
@@ -152,55 +287,58 @@ std::optional<ScenarioListSplice::Result> removeLive(const QString& list, const 
                                                    : live.firstFrom(QByteArrayMatcher(key), 0);
         if (at < 0)
             continue;
-        const qsizetype searchFrom = at + 1 - openTag.size();
-        const qsizetype start = searchFrom < 0 ? -1 : live.lastStartingBy(openTag, searchFrom);
-        const qsizetype end = live.firstFrom(close, at);
-        if (start < 0 || end < 0 || live.firstFrom(close, start) != end)
+        Span record = around(at);
+        if (record.start < 0)
             return outsideEveryRecord(keys[i]);
-        live.remove(start, end + closeTag.size());
-
-        // A name that forms only where the removal joined the text would be found by the
-        // plain way and not here; that rare case is left to the plain way.
-        qsizetype joinOffset = 0;
-        const QByteArray window = live.windowAround(start, longest - 1, &joinOffset);
-        const auto formsAcross = [&](const QByteArray& name) {
-            if (name.isEmpty())
-                return false;
-            const qsizetype from = qMax<qsizetype>(0, joinOffset - name.size() + 1);
-            const qsizetype found = window.indexOf(name, from);
-            return found >= 0 && found < joinOffset;
-        };
-        bool joinMatters = formsAcross(openTag) || formsAcross(closeTag) || formsAcross(listClose);
-        for (qsizetype j = i + 1; j < foldedKeys.size() && !joinMatters; ++j)
-            joinMatters = formsAcross(foldedKeys[j]);
-        if (joinMatters)
-            return ScenarioListSplice::removeRecordsOneByOne(list, keys);
+        if (removable &&
+            !mayRemove(textOf(record), record.start, keys[i], keys, *removable, kept)) {
+            record = ownFrom(QByteArrayMatcher(key), record.stop);
+            if (record.start < 0)
+                continue;
+        }
+        live.remove(record.start, record.stop);
+        // A name that forms only where the removal joined the text: left to the plain way.
+        const QList<QByteArray> names =
+            QList<QByteArray>{openTag, closeTag, listClose} + foldedKeys.mid(i + 1);
+        if (joinMatters(live, record.start, longest, names))
+            return removePlain(list, keys, removable);
     }
     return std::nullopt;
 }
 
-} // namespace
-
-ScenarioListSplice::Result ScenarioListSplice::removeRecords(const QString& list,
-                                                             const QStringList& keys)
+ScenarioListSplice::Result removeQuickly(const QString& list, const QStringList& keys,
+                                         const Removable* removable)
 {
     const QByteArray lower = foldedBytes(list);
     LiveText live(lower);
-    if (auto finished = removeLive(list, keys, lower, live))
+    QList<ForeignRecord> kept;
+    if (auto finished = removeLive(list, keys, lower, live, removable, kept))
         return *finished;
     QString text;
     text.reserve(list.size() - live.removedLength());
     live.appendKept(text, list, 0, list.size());
-    return {text, QString()};
+    return {text, QString(), kept};
 }
 
-ScenarioListSplice::Result ScenarioListSplice::edit(const QString& list, const QStringList& keys,
-                                                    const QString& record)
+// A successful result lists the records kept on the way; a problem lists none.
+ScenarioListSplice::Result withKept(ScenarioListSplice::Result result,
+                                    const QList<ForeignRecord>& kept)
 {
+    if (result.ok())
+        result.kept = kept;
+    return result;
+}
+
+ScenarioListSplice::Result editQuickly(const QString& list, const QStringList& keys,
+                                       const QString& record, const Removable* removable)
+{
+    using ScenarioListSplice::insertRecord;
     const QByteArray lower = foldedBytes(list);
     LiveText live(lower);
-    if (auto removed = removeLive(list, keys, lower, live))
-        return removed->ok() ? insertRecord(removed->text, record) : *removed;
+    QList<ForeignRecord> keptRecords;
+    if (auto removed = removeLive(list, keys, lower, live, removable, keptRecords))
+        return removed->ok() ? withKept(insertRecord(removed->text, record), removed->kept)
+                             : *removed;
 
     // The insertion of insertRecord, on the kept characters.
     const qsizetype listEnd = live.lastStartingBy(foldedBytes(kListClose), lower.size() - 1);
@@ -209,7 +347,7 @@ ScenarioListSplice::Result ScenarioListSplice::edit(const QString& list, const Q
         QString kept;
         kept.reserve(list.size() - live.removedLength());
         live.appendKept(kept, list, 0, list.size());
-        return insertRecord(kept, record);
+        return withKept(insertRecord(kept, record), keptRecords);
     }
     const qsizetype lastTagEnd = listEnd > 0 ? live.lastStartingBy(">", listEnd - 1) : -1;
     if (lastTagEnd < 0)
@@ -230,7 +368,35 @@ ScenarioListSplice::Result ScenarioListSplice::edit(const QString& list, const Q
     live.appendKept(text, list, 0, headEnd);
     text.append(record);
     live.appendKept(text, list, restStart, list.size());
-    return {text, QString()};
+    return {text, QString(), keptRecords};
+}
+
+} // namespace
+
+ScenarioListSplice::Result ScenarioListSplice::removeRecords(const QString& list,
+                                                             const QStringList& keys)
+{
+    return removeQuickly(list, keys, nullptr);
+}
+
+ScenarioListSplice::Result ScenarioListSplice::removeRecords(const QString& list,
+                                                             const QStringList& keys,
+                                                             const Removable& removable)
+{
+    return removeQuickly(list, keys, &removable);
+}
+
+ScenarioListSplice::Result ScenarioListSplice::edit(const QString& list, const QStringList& keys,
+                                                    const QString& record)
+{
+    return editQuickly(list, keys, record, nullptr);
+}
+
+ScenarioListSplice::Result ScenarioListSplice::edit(const QString& list, const QStringList& keys,
+                                                    const QString& record,
+                                                    const Removable& removable)
+{
+    return editQuickly(list, keys, record, &removable);
 }
 
 ScenarioListSplice::Result ScenarioListSplice::insertRecord(const QString& list,
@@ -254,7 +420,7 @@ ScenarioListSplice::Result ScenarioListSplice::insertRecord(const QString& list,
     text.append(QStringView(list).left(headSize));
     text.append(record);
     text.append(rest);
-    return {text, QString()};
+    return {text, QString(), {}};
 }
 
 } // namespace veltrane

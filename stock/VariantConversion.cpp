@@ -110,11 +110,11 @@ void VariantConversion::reportError(const std::exception& error, const QString& 
 
 void VariantConversion::reportConversionFailure(const QString& reason)
 {
-    m_context.ui.showMessage(
-        u"Serz.exe could not convert file "_s + variantName() +
-            u".bin\r\nThis is a limitation of Serz.exe and out of my control.\r\n("_s + reason +
-            u')',
-        UserInterface::Icon::Exclamation);
+    // The message keeps its two lines; the reason reaches the log through the report.
+    m_context.ui.showMessage(u"Serz.exe could not convert file "_s + variantName() +
+                                 u".bin\r\nThis is a limitation of Serz.exe and out of my "
+                                 u"control."_s,
+                             UserInterface::Icon::Exclamation);
     recordFailure(u"the serialiser could not convert it: "_s + reason);
 }
 

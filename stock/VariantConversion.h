@@ -30,7 +30,7 @@ public:
 
     // "An error <description> occurred while trying to create" <base>\<suffix>
     void reportError(const std::exception& error, const QString& suffix);
-    // The serialiser did not make the variant.
+    // The serialiser did not make the variant: the user is told so, the log why.
     void reportConversionFailure(const QString& reason);
     // A failure the user has been told of already, for the install's last message.
     void recordFailure(const QString& reason);

@@ -102,9 +102,12 @@ void textWork(const QString& folder)
         [&] {
             QString text;
             readTextFile(ui, HostPath::fromProgramPath(input), text);
-            const auto edited = ScenarioListSplice::edit(text, keys, record);
+            // As the install edits it: records of other scenarios would be kept for a question.
+            const auto edited = ScenarioListSplice::edit(text, keys, record, {});
             if (!edited.ok())
                 std::fprintf(stderr, "problem: %s\n", qPrintable(edited.problem));
+            if (!edited.kept.isEmpty())
+                std::fprintf(stderr, "%d records kept\n", int(edited.kept.size()));
             static_cast<void>(
                 writeTextFile(files, ui, HostPath::fromProgramPath(output), edited.text));
         });

@@ -21,11 +21,15 @@ const QString kRoute = u"Content/Routes/R1/"_s;
 const QString kHeading =
     u"The following items required by this scenario are not installed on your PC:-\r\n\r\n"_s;
 
+// A scenario record whose English name is "Scenario " and its id.
 QByteArray record(const QByteArray& id)
 {
     return "\t\t<cScenarioProperties d:id=\"5\">\r\n\t\t\t<ID>\r\n\t\t\t\t<DevString "
            "d:type=\"cDeltaString\">" +
-           id + "</DevString>\r\n\t\t\t</ID>\r\n\t\t</cScenarioProperties>\r\n";
+           id +
+           "</DevString>\r\n\t\t\t</ID>\r\n\t\t\t<DisplayName>\r\n\t\t\t\t<English "
+           "d:type=\"cDeltaString\">Scenario " +
+           id + "</English>\r\n\t\t\t</DisplayName>\r\n\t\t</cScenarioProperties>\r\n";
 }
 
 QByteArray scenarioList(const QList<QByteArray>& ids)
@@ -83,6 +87,8 @@ private Q_SLOTS:
     void routeWithoutScenariosTakesItsFirst();
     void keysThatFindNothingRemoveNothing_data();
     void keysThatFindNothingRemoveNothing();
+    void keysInAnotherScenarioAskFirst_data();
+    void keysInAnotherScenarioAskFirst();
     void missingRouteFolderStops();
     void listNotTurnedIntoXmlStopsWithItsCause_data();
     void listNotTurnedIntoXmlStopsWithItsCause();
@@ -97,6 +103,7 @@ private Q_SLOTS:
     void failedConversionBackLeavesTheList();
     void requiredStockIsCheckedMadeAndReported();
     void nothingMissingShowsNoReport();
+    void pathsAreReadAsWindowsReadsThem_data();
     void pathsAreReadAsWindowsReadsThem();
     void packageLinksLeadNowhereOutside();
     void missingListWithItsBackupIsOfferedBack();
@@ -153,6 +160,74 @@ void TestScenario::keysThatFindNothingRemoveNothing()
     ScenarioFixture f(keys);
     QCOMPARE(f.install(PackageKind::Scenario), Outcome::Completed);
     QCOMPARE(f.list(), canonicalXml(scenarioList({"OLD-A", "OLD-B", "NEW-1"})));
+}
+
+void TestScenario::keysInAnotherScenarioAskFirst_data()
+{
+    QTest::addColumn<QList<QByteArray>>("before"); // the route's list
+    QTest::addColumn<QByteArray>("keys");
+    QTest::addColumn<QList<bool>>("answers"); // in the order asked
+    QTest::addColumn<QStringList>("asked");   // "id by key", in the order asked
+    QTest::addColumn<QList<QByteArray>>("left");
+    const QList<QByteArray> old{"OLD-A", "OLD-B"};
+    QTest::newRow("a tag every record has, No")
+        << old << QByteArray("R1,DisplayName\r\n") << QList<bool>{false}
+        << QStringList{u"OLD-A by DisplayName"_s} << QList<QByteArray>{"OLD-A", "OLD-B", "NEW-1"};
+    QTest::newRow("another scenario's name, Yes")
+        << old << QByteArray("R1,\"Scenario OLD-B\"\r\n") << QList<bool>{true}
+        << QStringList{u"OLD-B by Scenario OLD-B"_s} << QList<QByteArray>{"OLD-A", "NEW-1"};
+    QTest::newRow("the beginning of another id, No")
+        << old << QByteArray("R1,OLD\r\n") << QList<bool>{false} << QStringList{u"OLD-A by OLD"_s}
+        << QList<QByteArray>{"OLD-A", "OLD-B", "NEW-1"};
+    QTest::newRow("own id in another case, no question")
+        << old << QByteArray("R1,old-b\r\n") << QList<bool>{} << QStringList{}
+        << QList<QByteArray>{"OLD-A", "NEW-1"};
+    QTest::newRow("a name that leads to a record another key owns, no question")
+        << old << QByteArray("R1,Scenario OLD-A,OLD-A\r\n") << QList<bool>{} << QStringList{}
+        << QList<QByteArray>{"OLD-B", "NEW-1"};
+    QTest::newRow("after a Yes the key reaches the next record")
+        << old << QByteArray("R1,English,English\r\n") << QList<bool>{true, false}
+        << QStringList{u"OLD-A by English"_s, u"OLD-B by English"_s}
+        << QList<QByteArray>{"OLD-B", "NEW-1"};
+    // The package's earlier copy stands behind a scenario whose id begins with the key.
+    QTest::newRow("the beginning of another id, No, then the earlier copy")
+        << QList<QByteArray>{"NEW-10", "NEW-1"} << QByteArray("R1,NEW-1\r\n") << QList<bool>{false}
+        << QStringList{u"NEW-10 by NEW-1"_s} << QList<QByteArray>{"NEW-10", "NEW-1"};
+    QTest::newRow("a kept record is asked about once")
+        << old << QByteArray("R1,English,DisplayName\r\n") << QList<bool>{false}
+        << QStringList{u"OLD-A by English"_s} << QList<QByteArray>{"OLD-A", "OLD-B", "NEW-1"};
+}
+
+void TestScenario::keysInAnotherScenarioAskFirst()
+{
+    QFETCH(QList<QByteArray>, before);
+    QFETCH(QByteArray, keys);
+    QFETCH(QList<bool>, answers);
+    QFETCH(QStringList, asked);
+    QFETCH(QList<QByteArray>, left);
+    ScenarioFixture f(keys);
+    f.gameFile(kRoute + u"Scenarios.bin"_s, serialised(scenarioList(before)));
+    for (const bool yes : answers)
+        f.ui.answer(yes);
+    QCOMPARE(f.install(PackageKind::Scenario), Outcome::Completed);
+    QStringList questions;
+    for (const auto& shown : f.ui.shown) {
+        if (shown.question)
+            questions.append(shown.text);
+    }
+    QStringList expected;
+    for (const QString& question : asked) {
+        const QString id = question.section(u" by "_s, 0, 0);
+        const QString key = question.section(u" by "_s, 1);
+        expected.append(u"The route's scenario list holds the scenario \"Scenario "_s + id +
+                        u"\" ("_s + id +
+                        u"), whose record contains this package's scenario key \""_s + key +
+                        u"\".\r\nRemove that scenario?\r\nNo keeps it and adds this package's "
+                        u"scenario beside it."_s);
+    }
+    QCOMPARE(questions, expected);
+    QCOMPARE(f.list(), canonicalXml(scenarioList(left)));
+    QCOMPARE(f.ui.texts().last(), kInstalled);
 }
 
 void TestScenario::missingRouteFolderStops()
@@ -376,6 +451,7 @@ void TestScenario::requiredStockIsCheckedMadeAndReported()
                              "Kuju\\Stock\\Coach_DO.xml,0,0,,,,,,,,,\r\n"
                              "Kuju\\Stock\\Absent.xml,0,0,,,,,,,,,\r\n"
                              "..\\..\\Content\\Routes.xml\r\n"
+                             "\\..\\..\\Content\\Routes.xml\r\n"
                              "\r\n"
                              "Kuju\\Stock\\NoComma.xml\r\n";
     ScenarioFixture f("R1,NEW-1\r\n", stock);
@@ -391,6 +467,7 @@ void TestScenario::requiredStockIsCheckedMadeAndReported()
     QCOMPARE(f.ui.reports.size(), 1);
     QCOMPARE(f.ui.reports.first(), kHeading + u"Kuju\\Stock\\Absent.bin\r\n"
                                               u"..\\..\\Content\\Routes.bin\r\n"
+                                              u"\\..\\..\\Content\\Routes.bin\r\n"
                                               u"Kuju\\Stock\\NoComma.bin\r\n"_s);
     QCOMPARE(f.ui.texts().last(), kInstalled);
     QVERIFY(!QFile::exists(f.package + u"/Tempfiles"_s));
@@ -405,10 +482,28 @@ void TestScenario::nothingMissingShowsNoReport()
     QCOMPARE(f.ui.texts(), QStringList{kInstalled});
 }
 
+void TestScenario::pathsAreReadAsWindowsReadsThem_data()
+{
+    // Windows reads a run of "\" as one: after the route folder's name, inside a required
+    // path, and where the required path is joined to "<game>\Assets\".
+    QTest::addColumn<QByteArray>("keys");
+    QTest::addColumn<QByteArray>("stock");
+    QTest::newRow("route folder with one trailing separator, doubled one inside a path")
+        << QByteArray("R1\\,NEW-1\r\n")
+        << QByteArray("Kuju\\\\Stock\\Present.xml,0,0,,,,,,,,,\r\n");
+    QTest::newRow("route folder with two trailing separators, path with a leading one")
+        << QByteArray("\"R1\\\\\",NEW-1\r\n")
+        << QByteArray("\\Kuju\\Stock\\Present.xml,0,0,,,,,,,,,\r\n");
+    QTest::newRow("route folder with three trailing separators, path with two leading ones")
+        << QByteArray("R1\\\\\\,NEW-1\r\n")
+        << QByteArray("\\\\Kuju\\Stock\\Present.XML,0,0,,,,,,,,,\r\n");
+}
+
 void TestScenario::pathsAreReadAsWindowsReadsThem()
 {
-    // "R1\" is the folder R1, and a doubled "\" is one, on Windows.
-    ScenarioFixture f("R1\\,NEW-1\r\n", "Kuju\\\\Stock\\Present.xml,0,0,,,,,,,,,\r\n");
+    QFETCH(QByteArray, keys);
+    QFETCH(QByteArray, stock);
+    ScenarioFixture f(keys, stock);
     f.gameFile(u"Assets/Kuju/Stock/Present.bin"_s, "x");
     QCOMPARE(f.install(PackageKind::Scenario), Outcome::Completed);
     QVERIFY(f.ui.reports.isEmpty());

@@ -3,6 +3,7 @@
 #include "lists/ScenarioListSplice.h"
 
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -24,6 +25,51 @@ QString list(const QStringList& ids)
     return text + u"\t</Record>\r\n</cScenarioList>\r\n"_s;
 }
 
+// A record in the game's shape: its id in the ID element, its name in the DisplayName one.
+QString namedRecord(const QString& id, const QString& name)
+{
+    return u"\t\t<cScenarioProperties d:id=\"7\">\r\n\t\t\t<ID>\r\n\t\t\t\t<cGUID>\r\n"
+           u"\t\t\t\t\t<DevString d:type=\"cDeltaString\">"_s +
+           id +
+           u"</DevString>\r\n\t\t\t\t</cGUID>\r\n\t\t\t</ID>\r\n\t\t\t<DisplayName>\r\n"
+           u"\t\t\t\t<Localisation-cUserLocalisedString>\r\n"
+           u"\t\t\t\t\t<English d:type=\"cDeltaString\">"_s +
+           name +
+           u"</English>\r\n\t\t\t\t</Localisation-cUserLocalisedString>\r\n"
+           u"\t\t\t</DisplayName>\r\n\t\t</cScenarioProperties>\r\n"_s;
+}
+
+// Three scenarios, one of whose ids begins with another's.
+QString namedList()
+{
+    return u"<cScenarioList>\r\n\t<Record>\r\n"_s + namedRecord(u"ID-10"_s, u"Quarry Empties"_s) +
+           namedRecord(u"ID-1"_s, u"Morning Stopper"_s) +
+           namedRecord(u"ID-2"_s, u"Evening Stopper"_s) + u"\t</Record>\r\n</cScenarioList>\r\n"_s;
+}
+
+// The DevString texts left in a list, in order.
+QStringList idsIn(const QString& text)
+{
+    QStringList ids;
+    static const QRegularExpression devString(u"<DevString[^>]*>([^<]*)</DevString>"_s);
+    for (const auto& match : devString.globalMatch(text))
+        ids.append(match.captured(1));
+    return ids;
+}
+
+// The records kept for keys, as "id by key: name", each checked to open where it says.
+QStringList described(const QString& text, const QList<ScenarioListSplice::ForeignRecord>& kept)
+{
+    QStringList lines;
+    for (const auto& record : kept) {
+        const QString opening = text.mid(record.start, 20);
+        lines.append(opening.compare(u"<cScenarioProperties"_s, Qt::CaseInsensitive) == 0
+                         ? record.id + u" by "_s + record.key + u": "_s + record.name
+                         : u"not at a record: "_s + opening);
+    }
+    return lines;
+}
+
 } // namespace
 
 class TestScenarioListSplice : public QObject {
@@ -34,6 +80,8 @@ private Q_SLOTS:
     void removal();
     void keyOutsideEveryRecordIsAProblem_data();
     void keyOutsideEveryRecordIsAProblem();
+    void recordsOfOtherScenariosStayUnlessRemovable_data();
+    void recordsOfOtherScenariosStayUnlessRemovable();
     void quickRemovalAgreesWithThePlainOne();
     void insertion_data();
     void insertion();
@@ -103,6 +151,65 @@ void TestScenarioListSplice::keyOutsideEveryRecordIsAProblem()
     QVERIFY2(result.problem.contains(key), qPrintable(result.problem));
 }
 
+void TestScenarioListSplice::recordsOfOtherScenariosStayUnlessRemovable_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<QStringList>("removable"); // ids whose records may go
+    QTest::addColumn<QStringList>("left");      // ids left in the list
+    QTest::addColumn<QStringList>("kept");
+    const QString three = namedList();
+    QTest::newRow("own id, in any case") << three << QStringList{u"id-2"_s} << QStringList{}
+                                         << QStringList{u"ID-10"_s, u"ID-1"_s} << QStringList{};
+    QTest::newRow("a tag every record has")
+        << three << QStringList{u"DisplayName"_s} << QStringList{}
+        << QStringList{u"ID-10"_s, u"ID-1"_s, u"ID-2"_s}
+        << QStringList{u"ID-10 by DisplayName: Quarry Empties"_s};
+    QTest::newRow("a tag every record has, the record removable")
+        << three << QStringList{u"DisplayName"_s} << QStringList{u"ID-10"_s}
+        << QStringList{u"ID-1"_s, u"ID-2"_s} << QStringList{};
+    QTest::newRow("another scenario's name")
+        << three << QStringList{u"evening stopper"_s} << QStringList{}
+        << QStringList{u"ID-10"_s, u"ID-1"_s, u"ID-2"_s}
+        << QStringList{u"ID-2 by evening stopper: Evening Stopper"_s};
+    QTest::newRow("the beginning of a longer id goes on to its own record")
+        << three << QStringList{u"ID-1"_s} << QStringList{} << QStringList{u"ID-10"_s, u"ID-2"_s}
+        << QStringList{u"ID-10 by ID-1: Quarry Empties"_s};
+    QTest::newRow("a name leads to the record of another key")
+        << three << QStringList{u"Morning Stopper"_s, u"id-1"_s} << QStringList{}
+        << QStringList{u"ID-10"_s, u"ID-2"_s} << QStringList{u"ID-10 by id-1: Quarry Empties"_s};
+    QTest::newRow("a record two keys reach is listed once")
+        << three << QStringList{u"DisplayName"_s, u"English"_s} << QStringList{}
+        << QStringList{u"ID-10"_s, u"ID-1"_s, u"ID-2"_s}
+        << QStringList{u"ID-10 by DisplayName: Quarry Empties"_s};
+    QTest::newRow("an id outside the ID element is none")
+        << list({u"X"_s}) << QStringList{u"X"_s} << QStringList{} << QStringList{u"X"_s}
+        << QStringList{u" by X: "_s};
+}
+
+void TestScenarioListSplice::recordsOfOtherScenariosStayUnlessRemovable()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, keys);
+    QFETCH(QStringList, removable);
+    QFETCH(QStringList, left);
+    QFETCH(QStringList, kept);
+    ScenarioListSplice::Removable starts;
+    for (const QString& id : removable)
+        starts.insert(text.lastIndexOf(u"<cScenarioProperties"_s, text.indexOf(u'>' + id + u'<')));
+    const auto result = ScenarioListSplice::removeRecords(text, keys, starts);
+    QVERIFY2(result.ok(), qPrintable(result.problem));
+    QCOMPARE(idsIn(result.text), left);
+    QCOMPARE(described(text, result.kept), kept);
+    // The plain way and the whole edit agree.
+    const auto plain = ScenarioListSplice::removeRecordsOneByOne(text, keys, starts);
+    QCOMPARE(plain.text, result.text);
+    QCOMPARE(described(text, plain.kept), kept);
+    const auto edited = ScenarioListSplice::edit(text, keys, namedRecord(u"N"_s, u"New"_s), starts);
+    QCOMPARE(idsIn(edited.text), left + QStringList{u"N"_s});
+    QCOMPARE(described(text, edited.kept), kept);
+}
+
 void TestScenarioListSplice::quickRemovalAgreesWithThePlainOne()
 {
     // Short records of few letters and short keys, so that keys and tags often form where a
@@ -121,13 +228,27 @@ void TestScenarioListSplice::quickRemovalAgreesWithThePlainOne()
         }
         return text;
     };
+    const auto lines = [](const QList<ScenarioListSplice::ForeignRecord>& kept) {
+        QStringList out;
+        for (const auto& record : kept)
+            out.append(QString::number(record.start) + u'|' + record.key + u'|' + record.id + u'|' +
+                       record.name);
+        return out;
+    };
     int removedSomething = 0;
     int problems = 0;
+    int keptSomething = 0;
     for (int round = 0; round < 4000; ++round) {
         QString text = some(3);
+        QStringList ids;
         for (int r = int(random.bounded(6)); r > 0; --r) {
             text += random.bounded(4) == 0 ? u"<cScenario"_s : u"<cScenarioProperties"_s;
-            text += some(4);
+            text += some(2);
+            if (random.bounded(2) == 0) {
+                ids.append(some(2));
+                text += u"<ID><DevString>"_s + ids.last() + u"</DevString></ID>"_s;
+            }
+            text += some(2);
             text += random.bounded(6) == 0 ? u"Properties"_s : u"</cScenarioProperties>"_s;
             text += some(3);
         }
@@ -135,7 +256,9 @@ void TestScenarioListSplice::quickRemovalAgreesWithThePlainOne()
             text += random.bounded(4) == 0 ? u"\r\n\t<Record/>\r\n"_s : u"\r\n\t</Record>\r\n"_s;
         QStringList keys;
         for (int k = int(random.bounded(5)); k > 0; --k)
-            keys.append(random.bounded(8) == 0 ? u"ties<"_s : some(3));
+            keys.append(random.bounded(8) == 0   ? u"ties<"_s
+                        : random.bounded(3) == 0 ? ids.value(random.bounded(int(ids.size()) + 1))
+                                                 : some(3));
         const QString record = random.bounded(2) ? u"R\r\n"_s : u"R"_s;
 
         const auto quick = ScenarioListSplice::removeRecords(text, keys);
@@ -149,10 +272,33 @@ void TestScenarioListSplice::quickRemovalAgreesWithThePlainOne()
         QCOMPARE(edited.text, inserted.text);
         removedSomething += plain.ok() && plain.text != text;
         problems += !plain.ok();
+
+        // Some records removable, the others kept unless their id is one of the keys.
+        ScenarioListSplice::Removable removable;
+        for (qsizetype at = text.indexOf(u"<cScenarioProperties"_s, 0, Qt::CaseInsensitive);
+             at >= 0; at = text.indexOf(u"<cScenarioProperties"_s, at + 1, Qt::CaseInsensitive)) {
+            if (random.bounded(2) == 0)
+                removable.insert(at);
+        }
+        const auto guardedQuick = ScenarioListSplice::removeRecords(text, keys, removable);
+        const auto guardedPlain = ScenarioListSplice::removeRecordsOneByOne(text, keys, removable);
+        QCOMPARE(guardedQuick.problem, guardedPlain.problem);
+        QCOMPARE(guardedQuick.text, guardedPlain.text);
+        QCOMPARE(lines(guardedQuick.kept), lines(guardedPlain.kept));
+        const auto guardedEdit = ScenarioListSplice::edit(text, keys, record, removable);
+        const auto guardedInserted =
+            guardedPlain.ok() ? ScenarioListSplice::insertRecord(guardedPlain.text, record)
+                              : guardedPlain;
+        QCOMPARE(guardedEdit.problem, guardedInserted.problem);
+        QCOMPARE(guardedEdit.text, guardedInserted.text);
+        if (guardedEdit.ok())
+            QCOMPARE(lines(guardedEdit.kept), lines(guardedPlain.kept));
+        keptSomething += !guardedPlain.kept.isEmpty();
     }
-    // Both kinds of outcome were really tried.
+    // Every kind of outcome was really tried.
     QVERIFY2(removedSomething > 150, qPrintable(QString::number(removedSomething)));
     QVERIFY2(problems > 150, qPrintable(QString::number(problems)));
+    QVERIFY2(keptSomething > 100, qPrintable(QString::number(keptSomething)));
 }
 
 void TestScenarioListSplice::insertion_data()
