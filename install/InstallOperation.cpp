@@ -209,7 +209,10 @@ InstallOperation::Outcome InstallOperation::runLocked(UserInterface& ui, Install
     });
     // Nothing the install changes may lie outside the game, the package and its working
     // files.
-    InstallTransaction transaction(log, {game, m_request.package, *workFolder});
+    // Nor may it reach the program's own folder, where the journals are kept: only the undo
+    // changes that.
+    InstallTransaction transaction(log, {game, m_request.package, *workFolder},
+                                   {OwnFolder::in(game)});
     const InstallHistory history(game);
     try {
         transaction.keepJournal(

@@ -2,8 +2,9 @@
 
 namespace veltrane {
 
-InstallTransaction::InstallTransaction(InstallLog& log, const std::vector<HostPath>& writableRoots)
-    : m_log(log), m_boundary(writableRoots), m_files(*this)
+InstallTransaction::InstallTransaction(InstallLog& log, const std::vector<HostPath>& writableRoots,
+                                       const std::vector<HostPath>& guarded)
+    : m_log(log), m_boundary(writableRoots, guarded), m_files(*this)
 {
 }
 

@@ -17,7 +17,9 @@ class InstallLog;
 // whatever changes files on its behalf.
 class InstallTransaction {
 public:
-    InstallTransaction(InstallLog& log, const std::vector<HostPath>& writableRoots);
+    // guarded: folders inside the roots that take no change (see WriteBoundary).
+    InstallTransaction(InstallLog& log, const std::vector<HostPath>& writableRoots,
+                       const std::vector<HostPath>& guarded = {});
     ~InstallTransaction();
     InstallTransaction(const InstallTransaction&) = delete;
     InstallTransaction& operator=(const InstallTransaction&) = delete;

@@ -14,9 +14,14 @@ namespace veltrane {
 // final path (symbolic links followed, dangling ones included) lies outside its folders.
 // FileChanges outside an install are not restricted: tests of the helpers themselves change
 // files where they are told to.
+//
+// Guarded folders inside them (the program's own folder of the game, where the journals are
+// kept) take no change either, but in those of the roots that lie inside them (an archive
+// unpacked there).
 class WriteBoundary {
 public:
-    explicit WriteBoundary(const std::vector<HostPath>& roots);
+    explicit WriteBoundary(const std::vector<HostPath>& roots,
+                           const std::vector<HostPath>& guarded = {});
 
     // Whether a change of path may happen; with LastName::Keep the change acts on the name
     // itself (a rename, a removal, a new file put in place), not on what a link there leads
@@ -26,7 +31,12 @@ public:
     void forgetFolders() { m_admittedFolders.clear(); }
 
 private:
+    bool guarded(const HostPath& path) const;
+
     FolderGuard m_guard;
+    FolderGuard m_guarded;
+    // The roots that lie inside a guarded folder: open to change all the same.
+    FolderGuard m_openInside;
     // Folders found inside, so that the files of one folder do not each walk its path again.
     QHash<QString, bool> m_admittedFolders;
 };

@@ -30,10 +30,11 @@ QString PackageChooser::choose(QWidget* parent, const HostPath& whereNone)
                                                  QDir::homePath(),
                                                  options | QFileDialog::ShowDirsOnly);
     if (box.clickedButton() == archiveButton)
-        return QFileDialog::getOpenFileName(parent, u"Choose the Package Archive"_s,
-                                            QDir::homePath(), u"Package archives (*.zip *.7z *.rar *.tar *.tar.gz *.tgz *.ZIP *.7Z *.RAR *.TAR "
-                                            u"*.TAR.GZ *.TGZ)"_s,
-                                            nullptr, options);
+        return QFileDialog::getOpenFileName(
+            parent, u"Choose the Package Archive"_s, QDir::homePath(),
+            u"Package archives (*.zip *.7z *.rar *.tar *.tar.gz *.tgz *.ZIP *.7Z *.RAR *.TAR "
+            u"*.TAR.GZ *.TGZ)"_s,
+            nullptr, options);
     return {};
 }
 

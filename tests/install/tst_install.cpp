@@ -2,6 +2,7 @@
 #include "FileFixture.h"
 #include "InstallFixture.h"
 #include "journal/FileChanges.h"
+#include "journal/InstallHistory.h"
 #include "tree/FolderCopy.h"
 #include "util/FileError.h"
 
@@ -455,6 +456,10 @@ void TestInstall::packageBatchGoesToWineOnlyWhenOursCannotRunIt_data()
     QTest::newRow("a command of ours failed")
         << QByteArray("copy none.txt x.txt\r\n") << -1 << false
         << u"not done: Line 1: copy none.txt x.txt"_s;
+    // The journals that make the install undoable are the program's alone.
+    QTest::newRow("a command of ours reaching the program's folder")
+        << QByteArray("del /s /q .veltrane\\*\r\n") << -1 << false
+        << u"not done: Line 1: del /s /q .veltrane"_s;
 }
 
 void TestInstall::packageBatchGoesToWineOnlyWhenOursCannotRunIt()
@@ -489,6 +494,7 @@ void TestInstall::packageBatchGoesToWineOnlyWhenOursCannotRunIt()
     QVERIFY2(!f.gameHas(u"Assets/Kuju/Blueprints.PAK"_s), "the caches are cleared by ours");
     QVERIFY(!f.gameHas(u"RS-Install.bat"_s));
     QCOMPARE(readFile(f.root + u"/outside.txt"_s), QByteArray("keep"));
+    QCOMPARE(InstallHistory(host(f.game)).installs().size(), 1);
     if (answer >= 0) {
         const QString question = f.ui.shown.first().text;
         QVERIFY2(question.contains(u"Line 1: start setup.exe"_s) &&
