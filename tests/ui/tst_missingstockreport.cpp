@@ -40,7 +40,6 @@ private Q_SLOTS:
     void layoutFollowsTheDesign();
     void showsTheWholeReportFromItsFirstLine();
     void enterClosesEscapeDoesNot();
-    void closeBoxCloses();
     void textCanBeSelectedAndCopied();
 };
 
@@ -104,11 +103,6 @@ void TestMissingStockReport::enterClosesEscapeDoesNot()
     QVERIFY(okHadFocus);
     QVERIFY2(openAfterEscape, "Escape does not close the report");
     QVERIFY2(closed, "Enter on the focused OK button closes it");
-}
-
-void TestMissingStockReport::closeBoxCloses()
-{
-    QVERIFY(showAndAct(kReport, [](MissingStockReport& dialog) { dialog.close(); }));
 }
 
 void TestMissingStockReport::textCanBeSelectedAndCopied()
