@@ -1,9 +1,11 @@
 #include "WindowlessRun.h"
 
+#include "ConsoleUserInterface.h"
 #include "install/GameFolder.h"
 #include "install/InstallOperation.h"
 #include "install/LogCopyCheck.h"
 #include "journal/UndoOperation.h"
+#include "package/PackageFolder.h"
 #include "package/PackageSource.h"
 #include "util/AppState.h"
 #include "util/FileError.h"
@@ -32,6 +34,7 @@ ExitStatus statusOf(InstallOperation::Outcome outcome)
         return ExitStatus::StepFailed;
     case InstallOperation::Outcome::Refused:
         return ExitStatus::BadUsage;
+    case InstallOperation::Outcome::Cancelled:
     case InstallOperation::Outcome::Ended:
         break;
     }
@@ -56,9 +59,16 @@ ExitStatus statusOf(UndoOperation::Outcome outcome)
 
 } // namespace
 
-WindowlessRun::WindowlessRun(const CommandLine& line, QString programFolder, UserInterface& ui)
-    : m_line(line), m_programFolder(std::move(programFolder)), m_ui(ui)
+WindowlessRun::WindowlessRun(const CommandLine& line, QString programFolder, UserInterface& ui,
+                             ConsoleUserInterface* console)
+    : m_line(line), m_programFolder(std::move(programFolder)), m_ui(ui), m_console(console)
 {
+}
+
+void WindowlessRun::printLine(const QString& kind, const QString& text) const
+{
+    if (m_console && !text.isEmpty())
+        m_console->print(kind, text);
 }
 
 ExitStatus WindowlessRun::run()
@@ -117,8 +127,9 @@ ExitStatus WindowlessRun::install()
     });
     PackageSource source(given);
     if (!source.isArchive() && !QFileInfo(given).isDir())
-        return refuse(u"The package "_s + QDir::toNativeSeparators(given) +
-                      u" is neither a folder nor a package archive (zip, 7z, rar, tar or tar.gz)."_s);
+        return refuse(
+            u"The package "_s + QDir::toNativeSeparators(given) +
+            u" is neither a folder nor a package archive (zip, 7z, rar, tar or tar.gz)."_s);
     if (source.isArchive()) {
         try {
             if (!QDir().mkpath(unpackParent.toString()))
@@ -141,8 +152,18 @@ ExitStatus WindowlessRun::install()
     request.gameText = game->first;
     request.game = game->second;
     request.logCopy = m_line.logCopy;
+    const QString display = PackageFolder::displayName(source.folder(), *kind);
+    printLine(u"package"_s, source.name() + u" ("_s + PackageFolder::kindName(*kind) +
+                                (display.isEmpty() ? QString() : u", "_s + display) + u')');
+    // As the user gave it, and where that is on this system when it is a Windows path.
+    const QString real =
+        QDir::toNativeSeparators(QFileInfo(game->second.toString()).canonicalFilePath());
+    printLine(u"game"_s, game->first == real ? real : game->first + u" ("_s + real + u')');
     AppState state;
-    return statusOf(InstallOperation(state, m_ui, std::move(request)).run());
+    InstallOperation operation(state, m_ui, std::move(request));
+    const ExitStatus status = statusOf(operation.run());
+    printLine(u"log"_s, QDir::toNativeSeparators(operation.logPath()));
+    return status;
 }
 
 ExitStatus WindowlessRun::undo()
@@ -163,6 +184,7 @@ ExitStatus WindowlessRun::undo()
         m_ui.showMessage(u"No install into the game folder "_s + game.display() +
                              u" can be undone."_s,
                          Icon::Information);
+    printLine(u"log"_s, QDir::toNativeSeparators(operation.logPath()));
     return statusOf(outcome);
 }
 

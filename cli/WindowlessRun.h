@@ -10,6 +10,7 @@
 
 namespace veltrane {
 
+class ConsoleUserInterface;
 class UserInterface;
 
 // An install or an undo as the command line asks for it, with the user interface given (the
@@ -18,7 +19,9 @@ class UserInterface;
 class WindowlessRun {
 public:
     // programFolder: the folder the program lies in, the package folder when none is given.
-    WindowlessRun(const CommandLine& line, QString programFolder, UserInterface& ui);
+    // console: where the run names the package, the game and its log, when it prints.
+    WindowlessRun(const CommandLine& line, QString programFolder, UserInterface& ui,
+                  ConsoleUserInterface* console = nullptr);
 
     ExitStatus run();
 
@@ -31,9 +34,12 @@ private:
     ExitStatus refuse(const QString& why);
     Expected<void> checkedLogCopy(const HostPath& game, const HostPath& package) const;
 
+    void printLine(const QString& kind, const QString& text) const;
+
     const CommandLine& m_line;
     QString m_programFolder;
     UserInterface& m_ui;
+    ConsoleUserInterface* m_console;
 };
 
 } // namespace veltrane
