@@ -77,7 +77,7 @@ int runWithWindow(int argc, char* argv[], const CommandLine& line)
         return int(WindowlessRun(line, programFolder(), window).run());
     }
     if (!line.package.isEmpty())
-        window.openPackage(line.package);
+        window.setPackageToOpen(line.package);
     window.show();
     return app.exec();
 }

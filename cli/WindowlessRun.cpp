@@ -93,10 +93,13 @@ ExitStatus WindowlessRun::refuse(const QString& why)
 
 std::optional<std::pair<QString, HostPath>> WindowlessRun::gameFolder()
 {
-    const QString text = m_line.game.isEmpty() ? GameFolder::defaultFolder() : m_line.game;
+    const GameFolder::Search search =
+        m_line.game.isEmpty() ? GameFolder::find() : GameFolder::Search{m_line.game, {}};
+    const QString text = search.folder;
     if (text.trimmed().isEmpty()) {
         refuse(u"No game folder was given, and none was found. Give the folder of Rail "
-               u"Simulator with --game FOLDER."_s);
+               u"Simulator with --game FOLDER."_s +
+               GameFolder::whereLooked(search.placesLooked));
         return std::nullopt;
     }
     const HostPath game = GameFolder::fromText(text);

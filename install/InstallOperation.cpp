@@ -373,7 +373,10 @@ Expected<HostPath> InstallOperation::chooseWorkFolder() const
 Expected<void> InstallOperation::checkFolders() const
 {
     const HostPath& game = m_request.game;
-    if (game.isEmpty() || !folderExists(game))
+    if (game.isEmpty())
+        return failure(GameFolder::check(game).message() +
+                       GameFolder::whereLooked(m_request.gameSearch));
+    if (!folderExists(game))
         return GameFolder::check(game);
     const HostPath& package = m_request.package;
     if (PathGuard::leadsInto(game, package))
