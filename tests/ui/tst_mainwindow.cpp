@@ -11,15 +11,19 @@
 #include "util/InstallLog.h"
 
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 using namespace Qt::StringLiterals;
 using namespace veltrane;
@@ -47,6 +51,8 @@ private Q_SLOTS:
     void packageIsAskedForWhereThereIsNone_data();
     void packageIsAskedForWhereThereIsNone();
     void startUpAsksOneThingAtATime();
+    void droppedPackageOpensAsChosen_data();
+    void droppedPackageOpensAsChosen();
     void cancelTakesTheInstallBack();
 
 private:
@@ -454,6 +460,46 @@ void TestMainWindow::startUpAsksOneThingAtATime()
                  texts[2].startsWith(u"Choose the package to install"_s),
              qPrintable(texts.join(u"\n"_s)));
     QCOMPARE(watcher.mostAtOnce(), 1);
+}
+
+void TestMainWindow::droppedPackageOpensAsChosen_data()
+{
+    QTest::addColumn<QString>("dropped"); // under the temporary folder
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("complaint"); // the start of a message; empty for none
+    QTest::newRow("a route's folder") << u"route"_s << u"Install Route"_s << QString();
+    QTest::newRow("a scenario's archive")
+        << u"scenario.zip"_s << u"Install Scenario"_s << QString();
+    QTest::newRow("a folder with no package")
+        << u"empty"_s << u"Choose Package..."_s << u"There is no package in"_s;
+}
+
+void TestMainWindow::droppedPackageOpensAsChosen()
+{
+    QFETCH(QString, dropped);
+    QFETCH(QString, caption);
+    QFETCH(QString, complaint);
+    const QString root = m_dir->path();
+    writeFile(root + u"/route/Veltrane.xxx"_s, "x");
+    writeFile(root + u"/scenario.zip"_s,
+              zipArchive({zipFile("Scenario.zzz", "x"), zipFile("Rail Simulator/a.txt", "a")}));
+    makeFolder(root + u"/empty"_s);
+    ModalWatcher watcher;
+    MainWindow window(m_package);
+    window.show();
+
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(root + u'/' + dropped)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &drop);
+    QTRY_COMPARE(window.installButton()->text(), caption);
+    if (!complaint.isEmpty()) {
+        QTRY_COMPARE(watcher.messages().size(), 1);
+        QVERIFY(watcher.messages().first().text.startsWith(complaint));
+    }
 }
 
 void TestMainWindow::cancelTakesTheInstallBack()
