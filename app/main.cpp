@@ -1,7 +1,7 @@
 #include "cli/CommandLine.h"
 #include "cli/ConsoleUserInterface.h"
 #include "cli/WindowlessRun.h"
-#include "platform/Display.h"
+#include "platform/DisplayServer.h"
 #include "platform/ParentConsole.h"
 #include "platform/StopRequest.h"
 #include "ui/MainWindow.h"
@@ -96,7 +96,7 @@ int main(int argc, char* argv[])
     if (windowless)
         return runWithoutWindow(argc, argv, line);
     // Qt's GUI would abort with its own words where no window can be shown.
-    if (!Display::available()) {
+    if (!DisplayServer::available()) {
         print(stderr, u"error: There is no display to show Veltrane's window on. Install without "
                       u"a window instead: veltrane --no-window [--yes] [--game FOLDER] PACKAGE\n"
                       u"Try veltrane --help."_s);

@@ -74,7 +74,7 @@ QString PackageFolder::ownFolderEntry(const HostPath& folder)
         }
         return {};
     };
-    if (const QString top = ownIn(folder); !top.isEmpty())
+    if (QString top = ownIn(folder); !top.isEmpty())
         return top;
     const QString tree = folder.matchEntry(u"Rail Simulator"_s);
     if (tree.isEmpty())

@@ -40,7 +40,7 @@ using namespace Qt::StringLiterals;
 
 namespace veltrane {
 
-MainWindow::MainWindow(QString packageFolder, QWidget* parent)
+MainWindow::MainWindow(const QString& packageFolder, QWidget* parent)
     : QWidget(parent), m_package(std::make_unique<PackageSource>(packageFolder)),
       m_gamePathEdit(new QLineEdit(this)), m_pathLabel(new QLabel(u"Rail Simulator Path"_s, this)),
       m_browseButton(new QPushButton(u"....."_s, this)),

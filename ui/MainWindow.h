@@ -26,7 +26,7 @@ class MainWindow : public QWidget, public UserInterface {
 public:
     // packageFolder: the folder that holds the running program, the package folder unless
     // another is given. When it holds no package, the window asks for one.
-    explicit MainWindow(QString packageFolder, QWidget* parent = nullptr);
+    explicit MainWindow(const QString& packageFolder, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // The package to install in place of the program's folder: a folder, or an archive

@@ -1,10 +1,10 @@
-#include "Display.h"
+#include "DisplayServer.h"
 
 #include <QtGlobal>
 
 namespace veltrane {
 
-bool Display::available()
+bool DisplayServer::available()
 {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
     return qEnvironmentVariableIsSet("QT_QPA_PLATFORM") ||
