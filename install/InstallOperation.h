@@ -1,11 +1,14 @@
 #pragma once
 
+#include "InstallPlan.h"
+#include "InstallPlanner.h"
 #include "InstallRequest.h"
 #include "InstallStep.h"
 #include "util/Expected.h"
 
 #include <QList>
 #include <QString>
+#include <optional>
 
 namespace veltrane {
 
@@ -36,12 +39,19 @@ public:
     // The request's game folder text becomes GamePath.
     Outcome run();
 
+    // Whose the game's files are, for the plan's replaced files; without it every one is the
+    // game's own.
+    void setOwnerLookup(InstallPlanner::OwnerOf ownerOf) { m_ownerOf = std::move(ownerOf); }
+    // The plan the last run made and carried out; nothing when it was refused before.
+    const std::optional<InstallPlan>& plan() const { return m_plan; }
+
+    // Whether the install can start in this game folder with this package.
+    Expected<void> checkFolders() const;
+
 private:
     Outcome runInGame(UserInterface& ui, InstallLog& log);
     Outcome runLocked(UserInterface& ui, InstallLog& log, GameLock& lock);
     Outcome runSteps(EngineContext& context, InstallLog& log);
-    // Whether the install can start in this game folder with this package.
-    Expected<void> checkFolders() const;
     // The package folder when it may be written to, else a new folder in the user's cache.
     Expected<HostPath> chooseWorkFolder() const;
     // The read-only offer; false when the user declines and the install must end.
@@ -51,6 +61,8 @@ private:
     AppState& m_state;
     UserInterface& m_ui;
     InstallRequest m_request;
+    InstallPlanner::OwnerOf m_ownerOf;
+    std::optional<InstallPlan> m_plan;
 };
 
 } // namespace veltrane
