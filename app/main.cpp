@@ -54,6 +54,7 @@ int runWithoutWindow(int argc, char* argv[], const CommandLine& line)
         return int(ExitStatus::BadUsage);
     case CommandLine::Action::Install:
     case CommandLine::Action::Undo:
+    case CommandLine::Action::DryRun:
         break;
     }
     ConsoleUserInterface ui(line.yes);
@@ -88,6 +89,7 @@ int main(int argc, char* argv[])
     const CommandLine line = CommandLine::parse(arguments);
     const bool windowless = line.noWindow || line.action == CommandLine::Action::ShowHelp ||
                             line.action == CommandLine::Action::ShowVersion ||
-                            line.action == CommandLine::Action::Refuse;
+                            line.action == CommandLine::Action::Refuse ||
+                            line.action == CommandLine::Action::DryRun;
     return windowless ? runWithoutWindow(argc, argv, line) : runWithWindow(argc, argv, line);
 }
