@@ -227,7 +227,10 @@ ExitStatus WindowlessRun::dryRun()
     if (const Expected<void> folders = InstallOperation(state, m_ui, request).checkFolders();
         !folders)
         return refuse(folders.message());
-    const InstallPlan plan = InstallPlanner::make(request, m_ownerOf);
+    InstallPlanner planner(request, m_ownerOf);
+    // The install unpacks an archive beside the game, on its disk.
+    planner.setUnpackedByTheInstall(source.isArchive());
+    const InstallPlan plan = planner.make();
     const QByteArray text = plan.text().toLocal8Bit();
     std::fwrite(text.constData(), 1, std::size_t(text.size()), m_out);
     std::fflush(m_out);

@@ -68,8 +68,8 @@ void fileLines(const InstallPlan& plan, QStringList& out)
     folders.sort(Qt::CaseInsensitive);
     for (const QString& folder : std::as_const(folders))
         out.append(u"make folder "_s + folder);
-    for (const QString& unreadable : plan.unreadable)
-        out.append(u"unreadable "_s + unreadable);
+    for (const QString& problem : plan.copyProblems)
+        out.append(u"cannot copy: "_s + problem);
     if (!plan.merge)
         out.append(u"(the package brings no \"Rail Simulator\" folder: no files are copied)"_s);
 }
@@ -179,8 +179,10 @@ void spaceLines(const InstallPlan::Space& space, QStringList& out)
 {
     out.append(QString());
     QString line = u"Space: "_s + bytes(space.needed) + u" needed"_s;
-    if (space.moved)
-        line += u" (the unpacked files are moved)"_s;
+    if (space.moved && space.needed == space.listBytes)
+        line += u" (the unpacked files are moved into place)"_s;
+    else if (space.moved)
+        line += u" (the archive is unpacked on the game's disk, then moved into place)"_s;
     line += space.available < 0 ? u", free space unknown"_s
                                 : u", "_s + bytes(space.available) + u" free"_s;
     if (!space.enough())

@@ -111,7 +111,8 @@ struct InstallPlan {
     struct Space {
         qint64 fileBytes = 0; // of the files the package adds or replaces
         qint64 listBytes = 0; // of the lists written anew
-        bool moved = false;   // the files arrive by renames on the game's file system
+        // The files arrive by renames on the game's file system: an unpacked archive's.
+        bool moved = false;
         qint64 needed = 0;
         qint64 available = -1; // -1 when the file system does not say
         bool enough() const { return available < 0 || needed <= available; }
@@ -128,8 +129,9 @@ struct InstallPlan {
     QList<File> files;
     // The folders the copy makes, relative to the game, each before those below it.
     QStringList madeFolders;
-    // What the copy meets that it cannot read, each as "path: why".
-    QStringList unreadable;
+    // What keeps the copy from files of the tree: a tree that cannot be used, a folder that
+    // cannot be read.
+    QStringList copyProblems;
 
     std::optional<RouteList> route;
     std::optional<ScenarioList> scenario;

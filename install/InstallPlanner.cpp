@@ -163,7 +163,7 @@ void InstallPlanner::planFiles(InstallPlan& plan) const
     plan.merge = MergePlan::of(source, m_request.game);
     const MergePlan& merge = *plan.merge;
     if (merge.refusal())
-        plan.unreadable.append(merge.refusal()->description());
+        plan.copyProblems.append(merge.refusal()->description());
     // A folder the game has a file in the way of keeps what it holds out.
     std::vector<bool> blocked(std::size_t(merge.entries().size()), false);
     QSet<QString> made;
@@ -173,7 +173,7 @@ void InstallPlanner::planFiles(InstallPlan& plan) const
         const bool under = entry.parent >= 0 && blocked[std::size_t(entry.parent)];
         if (entry.kind == Kind::Failure) {
             if (!under)
-                plan.unreadable.append(entry.failure->description());
+                plan.copyProblems.append(entry.failure->description());
         } else if (entry.kind == Kind::Folder) {
             const bool inTheWay = entry.existing == MergePlan::Existing::File ||
                                   entry.existing == MergePlan::Existing::Other;
@@ -396,11 +396,12 @@ void InstallPlanner::planSpace(InstallPlan& plan) const
     }
     const QStorageInfo game(m_request.game.toString());
     const QStorageInfo package(m_request.package.toString());
-    // Renamed within one file system, a file takes no new room; an archive unpacked elsewhere
-    // is unpacked on the game's for the install itself.
-    space.moved = m_request.packageMovable && game.isValid() && package.isValid() &&
-                  game.rootPath() == package.rootPath() && game.device() == package.device();
-    space.needed = space.listBytes + (space.moved ? 0 : space.fileBytes);
+    const bool sameDisk = game.isValid() && package.isValid() &&
+                          game.rootPath() == package.rootPath() && game.device() == package.device();
+    // Renamed within one file system, a file takes no new room, once it was unpacked there.
+    space.moved = m_request.packageMovable && (m_unpackedByTheInstall || sameDisk);
+    const bool roomTaken = space.moved && !m_unpackedByTheInstall;
+    space.needed = space.listBytes + (roomTaken ? 0 : space.fileBytes);
     if (game.isValid() && game.isReady())
         space.available = game.bytesAvailable();
 }

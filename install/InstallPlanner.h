@@ -24,6 +24,9 @@ public:
     // Whether the user agreed to have missing stock made already in this run: then no
     // question comes before the first variant.
     void setStockConsent(bool given) { m_stockConsent = given; }
+    // Whether the package is an archive that the install will unpack on the game's disk
+    // first: its files take their room there before they are moved.
+    void setUnpackedByTheInstall(bool unpacked) { m_unpackedByTheInstall = unpacked; }
 
     InstallPlan make() const;
     static InstallPlan make(const InstallRequest& request, const OwnerOf& ownerOf = {});
@@ -39,6 +42,7 @@ private:
     InstallRequest m_request;
     OwnerOf m_ownerOf;
     bool m_stockConsent = false;
+    bool m_unpackedByTheInstall = false;
 };
 
 } // namespace veltrane

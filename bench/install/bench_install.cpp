@@ -1,6 +1,6 @@
-// The install's copy of a package tree, its journal kept, against cp -r; the undo of that
-// copy against cp -r of the files it replaced; and the route list splice against reading and
-// writing the same list once.
+// The install's copy of a package tree, its journal kept, against cp -r; the plan of that
+// install against the copy; the undo of that copy against cp -r of the files it replaced; and
+// the route list splice against reading and writing the same list once.
 //
 //   bench_install [files]        files in the package tree, default 20000 (10 per folder)
 //   VELTRANE_BENCH_FILES         the same as the argument
@@ -9,6 +9,7 @@
 #include "BenchTiming.h"
 #include "BenchTree.h"
 #include "BenchUserInterface.h"
+#include "install/InstallPlanner.h"
 #include "journal/ChangeJournal.h"
 #include "journal/FileChanges.h"
 #include "journal/InstallHistory.h"
@@ -38,7 +39,8 @@ namespace {
 void copyBenchmark(const QString& root, int files, qint64 bigBytes)
 {
     std::printf("# copy: %d files in %d folders, %d of %lld MB, into a game folder holding half "
-                "of them, the install's journal kept; undo: the same install taken back, against "
+                "of them, the install's journal kept; plan: what that install will do, worked "
+                "out before it, against the copy; undo: the same install taken back, against "
                 "cp -r of the files it replaced; wall time\n",
                 files, files / kFilesPerFolder, kBigFiles, static_cast<long long>(bigBytes >> 20));
     const QString source = root + u"/package/Rail Simulator"_s;
@@ -52,6 +54,8 @@ void copyBenchmark(const QString& root, int files, qint64 bigBytes)
     double oursBest = 0;
     double cpBackBest = 0;
     double undoBest = 0;
+    double planBest = 0;
+    qsizetype planned = 0;
     bool undoWhole = true;
     long rssBefore = 0;
     long rssAfter = 0;
@@ -82,6 +86,11 @@ void copyBenchmark(const QString& root, int files, qint64 bigBytes)
             flushToDisk();
         };
         const auto runOurs = [&] {
+            // Of the game as the install meets it: before the copy.
+            InstallRequest request = InstallRequest::forFolder(
+                HostPath::fromProgramPath(root + u"/package"_s), PackageKind::Assets);
+            request.setGame(ourGame);
+            best(planBest, timeMs([&] { planned = InstallPlanner::make(request).files.size(); }));
             if (rssBefore == 0)
                 rssBefore = peakRssKb();
             best(oursBest, timeMs([&] {
@@ -122,8 +131,11 @@ void copyBenchmark(const QString& root, int files, qint64 bigBytes)
     }
     if (!undoWhole)
         std::printf("undo: some files were not put back\n");
+    if (planned != files)
+        std::printf("plan: %lld files planned of %d\n", static_cast<long long>(planned), files);
     report(u"copydir_%1_files_with_journal_against_cp_r"_s.arg(files), cpBest, oursBest, 1.25);
     report(u"undo_%1_files_against_cp_r_of_replaced"_s.arg(files), cpBackBest, undoBest, 1.5);
+    report(u"plan_%1_files_against_its_install_copy"_s.arg(files), oursBest, planBest, 0.5);
     std::printf("copydir_peak_rss: %ld KiB before the copies, %ld KiB after (+%ld KiB)\n",
                 rssBefore, rssAfter, rssAfter - rssBefore);
     QDir(root + u"/package"_s).removeRecursively();

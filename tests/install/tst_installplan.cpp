@@ -137,9 +137,11 @@ void TestInstallPlan::planIsWhatTheInstallDoes()
     // Each planned file arrives with the package's bytes (the batch file runs and goes), as
     // an addition where the game had none and a replacement where it had one.
     QStringList expected = besides;
+    qint64 bytes = 0;
     for (const MergePlan::Entry& entry : plan.merge->entries()) {
         if (entry.kind != MergePlan::Entry::Kind::File)
             continue;
+        bytes += readFile(entry.source.toString()).size();
         const auto file = std::find_if(plan.files.cbegin(), plan.files.cend(),
                                        [&](const auto& f) { return f.path == entry.relative; });
         QVERIFY(file != plan.files.cend());
@@ -151,6 +153,10 @@ void TestInstallPlan::planIsWhatTheInstallDoes()
         QCOMPARE(after.value(entry.relative), readFile(entry.source.toString()));
         expected.append(entry.relative);
     }
+    // The room they take on the game's disk, which has some free.
+    QCOMPARE(plan.space.fileBytes, bytes);
+    QCOMPARE(plan.space.needed, bytes + plan.space.listBytes);
+    QVERIFY(plan.space.enough() && plan.space.available > 0);
     // The owner was asked for each replaced file, and named where it was known.
     QStringList replaced;
     for (const InstallPlan::File& file : plan.files) {
