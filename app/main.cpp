@@ -1,7 +1,9 @@
 #include "cli/CommandLine.h"
 #include "cli/ConsoleUserInterface.h"
 #include "cli/WindowlessRun.h"
+#include "platform/Display.h"
 #include "platform/ParentConsole.h"
+#include "platform/StopRequest.h"
 #include "ui/MainWindow.h"
 #include "util/Version.h"
 
@@ -57,8 +59,10 @@ int runWithoutWindow(int argc, char* argv[], const CommandLine& line)
     case CommandLine::Action::DryRun:
         break;
     }
+    // Ctrl-C or SIGTERM takes back what the run did, rather than leaving it half done.
+    StopRequest::watch();
     ConsoleUserInterface ui(line.yes);
-    return int(WindowlessRun(line, programFolder(), ui).run());
+    return int(WindowlessRun(line, programFolder(), ui, &ui).run());
 }
 
 int runWithWindow(int argc, char* argv[], const CommandLine& line)
@@ -74,7 +78,7 @@ int runWithWindow(int argc, char* argv[], const CommandLine& line)
         return int(WindowlessRun(line, programFolder(), window).run());
     }
     if (!line.package.isEmpty())
-        window.openPackage(line.package);
+        window.setPackageToOpen(line.package);
     window.show();
     return app.exec();
 }
@@ -91,5 +95,14 @@ int main(int argc, char* argv[])
                             line.action == CommandLine::Action::ShowVersion ||
                             line.action == CommandLine::Action::Refuse ||
                             line.action == CommandLine::Action::DryRun;
-    return windowless ? runWithoutWindow(argc, argv, line) : runWithWindow(argc, argv, line);
+    if (windowless)
+        return runWithoutWindow(argc, argv, line);
+    // Qt's GUI would abort with its own words where no window can be shown.
+    if (!Display::available()) {
+        print(stderr, u"error: There is no display to show Veltrane's window on. Install without "
+                      u"a window instead: veltrane --no-window [--yes] [--game FOLDER] PACKAGE\n"
+                      u"Try veltrane --help."_s);
+        return int(ExitStatus::BadUsage);
+    }
+    return runWithWindow(argc, argv, line);
 }

@@ -7,6 +7,7 @@
 #include "util/FolderGuard.h"
 #include "util/UserInterface.h"
 #include "util/Windows1252.h"
+#include "util/WorkCancelled.h"
 
 #include <QFile>
 #include <algorithm>
@@ -182,6 +183,8 @@ int BatchInterpreter::run(const Script& script)
     BatchExecutor executor(m_ui, m_files, guard, script.batchFolder, script.workingFolder);
     for (const BatchLine& line : script.lines) {
         m_ui.processEvents();
+        if (m_ui.cancelRequested())
+            throw WorkCancelled();
         if (!executor.run(line))
             break;
     }

@@ -1,9 +1,11 @@
 #include "WindowlessRun.h"
 
+#include "ConsoleUserInterface.h"
 #include "install/GameFolder.h"
 #include "install/InstallOperation.h"
 #include "install/LogCopyCheck.h"
 #include "journal/UndoOperation.h"
+#include "package/PackageFolder.h"
 #include "package/PackageSource.h"
 #include "util/AppState.h"
 #include "util/FileError.h"
@@ -34,6 +36,7 @@ ExitStatus statusOf(InstallOperation::Outcome outcome)
         return ExitStatus::StepFailed;
     case InstallOperation::Outcome::Refused:
         return ExitStatus::BadUsage;
+    case InstallOperation::Outcome::Cancelled:
     case InstallOperation::Outcome::Ended:
         break;
     }
@@ -73,9 +76,16 @@ QString firstMissing(const QString& path)
 } // namespace
 
 WindowlessRun::WindowlessRun(const CommandLine& line, QString programFolder, UserInterface& ui,
-                             std::FILE* out)
-    : m_line(line), m_programFolder(std::move(programFolder)), m_ui(ui), m_out(out)
+                             ConsoleUserInterface* console, std::FILE* out)
+    : m_line(line), m_programFolder(std::move(programFolder)), m_ui(ui), m_console(console),
+      m_out(out)
 {
+}
+
+void WindowlessRun::printLine(const QString& kind, const QString& text) const
+{
+    if (m_console && !text.isEmpty())
+        m_console->print(kind, text);
 }
 
 ExitStatus WindowlessRun::run()
@@ -140,10 +150,13 @@ ExitStatus WindowlessRun::refuse(const QString& why)
 
 std::optional<std::pair<QString, HostPath>> WindowlessRun::gameFolder()
 {
-    const QString text = m_line.game.isEmpty() ? GameFolder::defaultFolder() : m_line.game;
+    const GameFolder::Search search =
+        m_line.game.isEmpty() ? GameFolder::find() : GameFolder::Search{m_line.game, {}};
+    const QString text = search.folder;
     if (text.trimmed().isEmpty()) {
         refuse(u"No game folder was given, and none was found. Give the folder of Rail "
-               u"Simulator with --game FOLDER."_s);
+               u"Simulator with --game FOLDER."_s +
+               GameFolder::whereLooked(search.placesLooked));
         return std::nullopt;
     }
     const HostPath game = GameFolder::fromText(text);
@@ -186,8 +199,18 @@ ExitStatus WindowlessRun::install()
     request.gameText = game->first;
     request.game = game->second;
     request.logCopy = m_line.logCopy;
+    const QString display = PackageFolder::displayName(source.folder(), *kind);
+    printLine(u"package"_s, source.name() + u" ("_s + PackageFolder::kindName(*kind) +
+                                (display.isEmpty() ? QString() : u", "_s + display) + u')');
+    // As the user gave it, and where that is on this system when it is a Windows path.
+    const QString real =
+        QDir::toNativeSeparators(QFileInfo(game->second.toString()).canonicalFilePath());
+    printLine(u"game"_s, game->first == real ? real : game->first + u" ("_s + real + u')');
     AppState state;
-    return statusOf(InstallOperation(state, m_ui, std::move(request)).run());
+    InstallOperation operation(state, m_ui, std::move(request));
+    const ExitStatus status = statusOf(operation.run());
+    printLine(u"log"_s, QDir::toNativeSeparators(operation.logPath()));
+    return status;
 }
 
 ExitStatus WindowlessRun::dryRun()
@@ -255,6 +278,7 @@ ExitStatus WindowlessRun::undo()
         m_ui.showMessage(u"No install into the game folder "_s + game.display() +
                              u" can be undone."_s,
                          Icon::Information);
+    printLine(u"log"_s, QDir::toNativeSeparators(operation.logPath()));
     return statusOf(outcome);
 }
 

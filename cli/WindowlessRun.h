@@ -13,6 +13,7 @@
 
 namespace veltrane {
 
+class ConsoleUserInterface;
 class PackageSource;
 class UserInterface;
 
@@ -21,10 +22,11 @@ class UserInterface;
 // game folder found, the work done, and the exit status that tells how it went.
 class WindowlessRun {
 public:
-    // programFolder: the folder the program lies in, the package folder when none is given;
+    // programFolder: the folder the program lies in, the package folder when none is given.
+    // console: where the run names the package, the game and its log, when it prints.
     // out: where a dry run prints its plan.
     WindowlessRun(const CommandLine& line, QString programFolder, UserInterface& ui,
-                  std::FILE* out = stdout);
+                  ConsoleUserInterface* console = nullptr, std::FILE* out = stdout);
 
     ExitStatus run();
 
@@ -46,9 +48,12 @@ private:
                                            const std::function<HostPath()>& unpackParent);
     Expected<void> checkedLogCopy(const HostPath& game, const HostPath& package) const;
 
+    void printLine(const QString& kind, const QString& text) const;
+
     const CommandLine& m_line;
     QString m_programFolder;
     UserInterface& m_ui;
+    ConsoleUserInterface* m_console;
     std::FILE* m_out;
     InstallPlanner::OwnerOf m_ownerOf;
 };

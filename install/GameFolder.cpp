@@ -20,15 +20,29 @@ const QString kExpectedGame =
 
 } // namespace
 
-QString GameFolder::defaultFolder()
+GameFolder::Search GameFolder::find()
 {
     if (fileExists(HostPath::fromProgramPath(kDefaultGamePath + u"\\RailSim.exe"_s)))
-        return kDefaultGamePath;
-#ifdef Q_OS_WIN
-    return {};
-#else
-    return GameLocator(QDir::homePath(), QProcessEnvironment::systemEnvironment()).find();
+        return {kDefaultGamePath, {}};
+    Search search;
+    search.placesLooked.append(HostPath::fromProgramPath(kDefaultGamePath).display());
+#ifndef Q_OS_WIN
+    GameLocator locator(QDir::homePath(), QProcessEnvironment::systemEnvironment());
+    search.folder = locator.find();
+    search.placesLooked += locator.placesLooked();
 #endif
+    return search;
+}
+
+QString GameFolder::whereLooked(const QStringList& placesLooked)
+{
+    if (placesLooked.isEmpty())
+        return {};
+    constexpr qsizetype kNamed = 12;
+    QStringList named = placesLooked.mid(0, kNamed);
+    if (placesLooked.size() > kNamed)
+        named.append(u"and "_s + QString::number(placesLooked.size() - kNamed) + u" more"_s);
+    return u"\r\nVeltrane looked for RailSim.exe in:\r\n"_s + named.join(u"\r\n"_s);
 }
 
 HostPath GameFolder::fromText(const QString& text)

@@ -4,6 +4,7 @@
 #include "util/HostPath.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace veltrane {
 
@@ -11,9 +12,21 @@ namespace veltrane {
 // is the game's.
 namespace GameFolder {
 
-// "c:\program files\Rail Simulator" when RailSim.exe is there, else the first game found where
-// Linux users keep it; empty when none.
-QString defaultFolder();
+struct Search {
+    // "c:\program files\Rail Simulator" when RailSim.exe is there, else the first game found
+    // where Linux users keep it; empty when none.
+    QString folder;
+    // Where it was looked for, in order, for a message when it was not found.
+    QStringList placesLooked;
+};
+Search find();
+inline QString defaultFolder()
+{
+    return find().folder;
+}
+
+// The words that say where the game was looked for, for a message; empty for nowhere.
+QString whereLooked(const QStringList& placesLooked);
 
 // The folder the text names, mapped; empty for a text that names none.
 HostPath fromText(const QString& text);

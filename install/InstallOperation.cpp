@@ -8,6 +8,7 @@
 #include "journal/GameLock.h"
 #include "journal/InstallHistory.h"
 #include "journal/InstallTransaction.h"
+#include "journal/JournalReplay.h"
 #include "journal/TextFileWriter.h"
 #include "journal/UndoOperation.h"
 #include "lists/FreeFormatReader.h"
@@ -27,6 +28,7 @@
 #include "util/TextFile.h"
 #include "util/UserInterface.h"
 #include "util/Version.h"
+#include "util/WorkCancelled.h"
 #include "util/WorkReport.h"
 
 #include <QDateTime>
@@ -81,6 +83,8 @@ QString outcomeName(InstallOperation::Outcome outcome)
         return u"incomplete"_s;
     case InstallOperation::Outcome::Refused:
         return u"refused"_s;
+    case InstallOperation::Outcome::Cancelled:
+        return u"cancelled"_s;
     case InstallOperation::Outcome::Ended:
         break;
     }
@@ -146,6 +150,7 @@ InstallOperation::Outcome InstallOperation::run()
     m_state.GamePath = m_request.gameText;
 
     InstallLog log(u"install"_s, m_request.logCopy);
+    m_logPath = log.path();
     const auto copyLog = qScopeGuard([&log] { static_cast<void>(writeLogCopy(log)); });
     log.write(u"veltrane"_s, u"version "_s + QString::fromLatin1(kVersionText));
     log.write(u"package"_s, m_request.packageName + u" in "_s + m_request.package.display() +
@@ -243,6 +248,8 @@ InstallOperation::Outcome InstallOperation::runLocked(UserInterface& ui, Install
     const HostPath kept = journal.folder();
     const bool changedAnything = journal.hasChanges();
     transaction.closeJournal();
+    if (outcome == Outcome::Cancelled)
+        takeBackCancelled(ui, log, changedAnything);
     if (!changedAnything)
         removeUnusedJournal(kept);
     history.prune();
@@ -265,7 +272,13 @@ InstallOperation::Outcome InstallOperation::runSteps(EngineContext& context, Ins
     // A close of the window waits for the end of the install: the steps are short, and a
     // half install would leave the route or scenario without its files. Only a conversion,
     // which may take long, is ended by it, and counts as failed.
+    const auto clearStep = qScopeGuard([&ui] { ui.showStep({}); });
     for (const InstallStep& step : std::as_const(steps)) {
+        if (ui.cancelRequested()) {
+            log.write(u"step"_s, step.name + u": not begun, the install was cancelled"_s);
+            return Outcome::Cancelled;
+        }
+        ui.showStep(step.name);
         log.write(u"step"_s, step.name + u": started"_s);
         const qsizetype failuresBefore = report.failures().size();
         const auto ended = [&] {
@@ -275,6 +288,9 @@ InstallOperation::Outcome InstallOperation::runSteps(EngineContext& context, Ins
         try {
             if (step.run() == Result::EndInstall)
                 return ended();
+        } catch (const WorkCancelled&) {
+            log.write(u"step"_s, step.name + u": cancelled"_s);
+            return Outcome::Cancelled;
         } catch (const FileError& error) {
             if (error.kind() == FileError::Kind::Journal) {
                 // Without its record a change could not be undone: none is made.
@@ -313,6 +329,35 @@ InstallOperation::Outcome InstallOperation::runSteps(EngineContext& context, Ins
     return Outcome::Incomplete;
 }
 
+void InstallOperation::takeBackCancelled(UserInterface& ui, InstallLog& log, bool changedAnything)
+{
+    ui.showStep(u"Taking the install back"_s);
+    const auto clearStep = qScopeGuard([&ui] { ui.showStep({}); });
+    JournalReplay::Result result;
+    if (changedAnything) {
+        // Its own journal, the newest: nobody changed its files since, so nothing is asked.
+        InstallTransaction rollback(log, {m_request.game});
+        const QList<InstallHistory::Install> installs = InstallHistory(m_request.game).installs();
+        if (!installs.isEmpty())
+            result =
+                JournalReplay(ui, rollback.files(), m_request.game).undo(installs.first(), false);
+    }
+    if (result.failed.isEmpty()) {
+        ui.showMessage(u"The install has been cancelled. The game folder "_s +
+                           m_request.game.display() + u" is exactly as it was before it began."_s,
+                       Icon::Information);
+        return;
+    }
+    QStringList named = result.failed.mid(0, kNamedEntries);
+    if (result.failed.size() > kNamedEntries)
+        named.append(u"and "_s + QString::number(result.failed.size() - kNamedEntries) +
+                     u" more"_s);
+    ui.showMessage(u"The install has been cancelled, but these could not be put back; undo "
+                   u"the last install to try again:\r\n"_s +
+                       named.join(u"\r\n"_s) + logNamed(log),
+                   Icon::Exclamation);
+}
+
 Expected<HostPath> InstallOperation::chooseWorkFolder() const
 {
     // Asked by making a file, not by the permission bits: a read-only mount, an ACL or a
@@ -333,7 +378,10 @@ Expected<HostPath> InstallOperation::chooseWorkFolder() const
 Expected<void> InstallOperation::checkFolders() const
 {
     const HostPath& game = m_request.game;
-    if (game.isEmpty() || !folderExists(game))
+    if (game.isEmpty())
+        return failure(GameFolder::check(game).message() +
+                       GameFolder::whereLooked(m_request.gameSearch));
+    if (!folderExists(game))
         return GameFolder::check(game);
     const HostPath& package = m_request.package;
     if (PathGuard::leadsInto(game, package))

@@ -32,12 +32,15 @@ public:
         Ended,      // stopped early; the window stays open
         Refused,    // nothing was done: the folders or the package may not be used, or another
                     // program is changing the game
+        Cancelled,  // the user stopped it, and what it had done was taken back
     };
 
     InstallOperation(AppState& state, UserInterface& ui, InstallRequest request);
 
     // The request's game folder text becomes GamePath.
     Outcome run();
+    // The install log of the last run, in the user's state folder; empty when none was made.
+    const QString& logPath() const { return m_logPath; }
 
     // Whose the game's files are, for the plan's replaced files; without it every one is the
     // game's own.
@@ -52,6 +55,8 @@ private:
     Outcome runInGame(UserInterface& ui, InstallLog& log);
     Outcome runLocked(UserInterface& ui, InstallLog& log, GameLock& lock);
     Outcome runSteps(EngineContext& context, InstallLog& log);
+    // Puts back what a cancelled install changed, from its journal, and says so.
+    void takeBackCancelled(UserInterface& ui, InstallLog& log, bool changedAnything);
     // The package folder when it may be written to, else a new folder in the user's cache.
     Expected<HostPath> chooseWorkFolder() const;
     // The read-only offer; false when the user declines and the install must end.
@@ -61,6 +66,7 @@ private:
     AppState& m_state;
     UserInterface& m_ui;
     InstallRequest m_request;
+    QString m_logPath;
     InstallPlanner::OwnerOf m_ownerOf;
     std::optional<InstallPlan> m_plan;
 };

@@ -4,6 +4,7 @@
 #include "util/PackageKind.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace veltrane {
 
@@ -16,6 +17,8 @@ struct InstallRequest {
     QString gameText;
     // The same, mapped; empty when the text names none.
     HostPath game;
+    // Where the game was looked for when the user named none, for the message that says so.
+    QStringList gameSearch;
     HostPath package;
     // As the user knows the package: the folder's name, or the archive's.
     QString packageName;

@@ -95,6 +95,7 @@ UndoOperation::Outcome UndoOperation::offerRollback(const HostPath& game)
     if (!interrupted)
         return Outcome::Nothing;
     InstallLog log(u"undo"_s, m_logCopy);
+    m_logPath = log.path();
     const auto copyLog = qScopeGuard([&log] { static_cast<void>(writeLogCopy(log)); });
     startLog(log, game, u"rollback of "_s + InstallHistory::describe(*interrupted));
     // What the user is shown and answers goes to the log as well.
@@ -138,6 +139,7 @@ UndoOperation::Outcome UndoOperation::undo(const HostPath& game, int index)
     if (index < 0 || index >= installs.size())
         return Outcome::Nothing;
     InstallLog log(u"undo"_s, m_logCopy);
+    m_logPath = log.path();
     const auto copyLog = qScopeGuard([&log] { static_cast<void>(writeLogCopy(log)); });
     startLog(log, game, InstallHistory::describe(installs[index]));
     LoggedUserInterface ui(m_ui, log);

@@ -26,6 +26,8 @@ public:
     void setLogCopy(const QString& path) { m_logCopy = path; }
     // The game's lock is held already, by the install that asks for the rollback.
     void useHeldLock(GameLock& lock) { m_heldLock = &lock; }
+    // The log of the last undo, in the user's state folder; empty when none was made.
+    const QString& logPath() const { return m_logPath; }
 
     // When the newest install into the game folder never finished, says so and offers to put
     // every file back as it was before it. Says nothing while another program changes the
@@ -42,6 +44,7 @@ private:
     UserInterface& m_ui;
     QString m_logCopy;
     GameLock* m_heldLock = nullptr;
+    QString m_logPath;
 };
 
 } // namespace veltrane

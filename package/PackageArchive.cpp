@@ -267,14 +267,14 @@ public:
         if (m_file >= 0 && (::fstat(m_file, &info) != 0 || !S_ISREG(info.st_mode))) {
             ::close(m_file);
             archive_read_free(m_archive);
-            throw FileError(FileError::Kind::Other, u"It is not a file that can be read ("_s +
-                                                        path.display() + u')');
+            throw FileError(FileError::Kind::Other,
+                            u"It is not a file that can be read ("_s + path.display() + u')');
         }
         if (m_file >= 0)
             ::fcntl(m_file, F_SETFL, ::fcntl(m_file, F_GETFL) & ~O_NONBLOCK);
-        const int opened = m_file >= 0 ? archive_read_open_fd(m_archive, m_file, kReadBlock)
-                                       : archive_read_open_filename(m_archive, path.fs().c_str(),
-                                                                    kReadBlock);
+        const int opened =
+            m_file >= 0 ? archive_read_open_fd(m_archive, m_file, kReadBlock)
+                        : archive_read_open_filename(m_archive, path.fs().c_str(), kReadBlock);
 #else
         const int opened = archive_read_open_filename_w(m_archive, path.fs().c_str(), kReadBlock);
 #endif

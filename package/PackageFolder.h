@@ -15,6 +15,13 @@ namespace PackageFolder {
 // assets. Nothing when it holds none of them.
 std::optional<PackageKind> identify(const HostPath& folder);
 
+// The name the package's marker gives what it installs (the route's or the scenario's English
+// name); empty for assets, or when the marker names none.
+QString displayName(const HostPath& folder, PackageKind kind);
+
+// The kind as the user reads it: "route", "scenario", "assets".
+QString kindName(PackageKind kind);
+
 // The entry of the package that would reach the program's own folder of the game (".veltrane"
 // in any letter case at its top or under "Rail Simulator"), as the package names it; empty
 // when there is none. No package may bring it.

@@ -3,8 +3,10 @@
 #include <QtGlobal> // Q_OS_WIN
 
 #ifdef Q_OS_WIN
-#include <cstdio>
+#include <io.h>
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace veltrane {
@@ -26,6 +28,15 @@ void ParentConsole::attach()
         freopen_s(&reopened, "CONOUT$", "w", stdout);
     if (!errorLeads)
         freopen_s(&reopened, "CONOUT$", "w", stderr);
+#endif
+}
+
+bool ParentConsole::isTerminal(std::FILE* stream)
+{
+#ifdef Q_OS_WIN
+    return _isatty(_fileno(stream)) != 0;
+#else
+    return ::isatty(fileno(stream)) != 0;
 #endif
 }
 

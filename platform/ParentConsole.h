@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdio>
+
 namespace veltrane {
 
 // Windows starts a program built for windows without a console, so what a windowless run
@@ -9,6 +11,8 @@ namespace veltrane {
 namespace ParentConsole {
 
 void attach();
+// Whether the stream is a terminal a person watches, where a line may be redrawn.
+bool isTerminal(std::FILE* stream);
 
 } // namespace ParentConsole
 

@@ -175,7 +175,7 @@ ProcessResult ProcessRunner::run(const HostPath& program, const QStringList& arg
         if (finished)
             break;
         result.timedOut = options.timeLimit > 0 && running.elapsed() > options.timeLimit;
-        result.endedByClose = options.endOnClose && ui.closeRequested();
+        result.endedByClose = options.endOnClose && (ui.closeRequested() || ui.cancelRequested());
         if (result.timedOut || result.endedByClose) {
             process.kill();
             process.waitForFinished(-1);

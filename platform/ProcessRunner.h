@@ -17,7 +17,8 @@ struct RunOptions {
     WindowStyle window = WindowStyle::Hidden;
     // After this many milliseconds the program is ended and counts as failed; 0 for never.
     qint64 timeLimit = 0;
-    // A request to close the window ends the program, which then counts as failed.
+    // A request to close the window, or to cancel the work, ends the program, which then
+    // counts as failed.
     bool endOnClose = false;
     // Keep what the program writes to its error output, for the message of a failure.
     bool keepErrorOutput = false;

@@ -4,6 +4,7 @@
 #include "util/FileError.h"
 #include "util/HostPath.h"
 #include "util/UserInterface.h"
+#include "util/WorkCancelled.h"
 #include "util/WorkReport.h"
 
 #include <QString>
@@ -60,6 +61,8 @@ public:
     // it and lets the window show the progress and breathe.
     template <typename Work> void placeFile(const HostPath& destination, Work work)
     {
+        if (m_ui.cancelRequested())
+            throw WorkCancelled();
         if (attempt(destination, [&] {
                 refuseExisting(destination);
                 work();

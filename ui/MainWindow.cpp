@@ -4,11 +4,14 @@
 #include "MessageBoxes.h"
 #include "MissingStockReport.h"
 #include "PackageChooser.h"
+#include "ProgressPanel.h"
 #include "Twips.h"
 #include "install/GameFolder.h"
 #include "install/InstallOperation.h"
 #include "journal/InstallHistory.h"
 #include "journal/UndoOperation.h"
+#include "package/PackageArchive.h"
+#include "package/PackageFolder.h"
 #include "package/PackageSource.h"
 #include "util/FileError.h"
 #include "util/TextFile.h"
@@ -17,15 +20,20 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QStandardPaths>
+#include <QThread>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -37,7 +45,8 @@ MainWindow::MainWindow(QString packageFolder, QWidget* parent)
       m_gamePathEdit(new QLineEdit(this)), m_pathLabel(new QLabel(u"Rail Simulator Path"_s, this)),
       m_browseButton(new QPushButton(u"....."_s, this)),
       m_installButton(new QPushButton(u"Install Route"_s, this)),
-      m_progressBar(new QProgressBar(this)), m_undoButton(new QPushButton(u"Undo..."_s, this))
+      m_progressBar(new QProgressBar(this)), m_undoButton(new QPushButton(u"Undo..."_s, this)),
+      m_packageLine(new QLabel(this)), m_progress(new ProgressPanel(this))
 {
     // Tests and accessibility tools find the window and its controls by these names.
     setObjectName(u"frmVeltrane"_s);
@@ -47,6 +56,7 @@ MainWindow::MainWindow(QString packageFolder, QWidget* parent)
     m_installButton->setObjectName(u"Command2"_s);
     m_progressBar->setObjectName(u"progressBar"_s);
     m_undoButton->setObjectName(u"undoButton"_s);
+    m_packageLine->setObjectName(u"packageLine"_s);
 
     setWindowTitle(u"Veltrane  Version "_s + QString::number(kVersionMajor) + u'.' +
                    QString::number(kVersionMinor) + u'.' + QString::number(kVersionRevision));
@@ -79,6 +89,13 @@ MainWindow::MainWindow(QString packageFolder, QWidget* parent)
     m_undoButton->setToolTip(u"Put the game folder back as it was before an install"_s);
     m_undoButton->setMenu(new QMenu(m_undoButton));
 
+    // Under the path box: which package the install button installs.
+    m_packageLine->setGeometry(twipsRect(2040, 1110, 5655, 300));
+    m_packageLine->setTextFormat(Qt::PlainText);
+    // Along the bottom, while something long runs: what it does, how far, and Cancel.
+    m_progress->setGeometry(twipsRect(240, 1875, 9015, 315));
+    setAcceptDrops(true);
+
     setTabOrder(m_gamePathEdit, m_browseButton);
     setTabOrder(m_browseButton, m_installButton);
     setTabOrder(m_installButton, m_undoButton);
@@ -90,10 +107,6 @@ MainWindow::MainWindow(QString packageFolder, QWidget* parent)
 
     fillGamePath();
     detectPackageKind();
-    // Once the window shows: an install the program was killed in must be the first thing
-    // the user hears of; then, started where no package lies, the window asks for one.
-    QTimer::singleShot(0, this, &MainWindow::offerRollback);
-    QTimer::singleShot(0, this, &MainWindow::askForPackageWhenNone);
 }
 
 MainWindow::~MainWindow() = default;
@@ -104,8 +117,22 @@ void MainWindow::setGameFolder(const QString& folder)
     m_gamePathEdit->setText(folder);
 }
 
-void MainWindow::askForPackageWhenNone()
+void MainWindow::showEvent(QShowEvent* event)
 {
+    QWidget::showEvent(event);
+    if (!m_started) {
+        m_started = true;
+        QTimer::singleShot(0, this, &MainWindow::startUp);
+    }
+}
+
+void MainWindow::startUp()
+{
+    // An install the program was killed in must be the first thing the user hears of.
+    offerRollback();
+    if (!m_packageToOpen.isEmpty())
+        openPackage(std::exchange(m_packageToOpen, QString()));
+    // Started where no package lies, the window asks for one.
     if (!m_hasPackage && !m_installing)
         choosePackage();
 }
@@ -117,7 +144,7 @@ const HostPath& MainWindow::packageFolder() const
 
 bool MainWindow::choosePackage()
 {
-    const QString chosen = PackageChooser::choose(this, m_package->folder());
+    const QString chosen = PackageChooser::choose(this);
     if (chosen.isEmpty())
         return false;
 
@@ -142,10 +169,13 @@ bool MainWindow::openPackage(const QString& given)
             throw FileError(FileError::Kind::Other, u"The folder "_s +
                                                         QDir::toNativeSeparators(cache) +
                                                         u" cannot be made"_s);
-        // Unpacking a large archive takes a while; the cursor says so.
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-        package->open(HostPath::fromHost(cache));
+        unpackInTheBackground(*package, HostPath::fromHost(cache));
+    } catch (const ArchiveRefusal& refusal) {
+        if (refusal.reason() != ArchiveRefusal::Reason::Cancelled)
+            showMessage(u"The package "_s + QDir::toNativeSeparators(given) +
+                            u" cannot be installed: "_s + refusal.description(),
+                        Icon::Exclamation);
+        return false;
     } catch (const FileError& error) {
         showMessage(u"The package "_s + QDir::toNativeSeparators(given) +
                         u" cannot be installed: "_s + error.description(),
@@ -155,6 +185,89 @@ bool MainWindow::openPackage(const QString& given)
     m_package = std::move(package);
     detectPackageKind();
     return true;
+}
+
+void MainWindow::unpackInTheBackground(PackageSource& package, const HostPath& parent)
+{
+    if (!package.isArchive())
+        return;
+    m_installing = true;
+    m_progress->clearCancel();
+    const auto idle = qScopeGuard([this] {
+        m_installing = false;
+        showStep({});
+        unsetCursor();
+    });
+    setCursor(Qt::BusyCursor);
+    showStep(u"Unpacking "_s + package.name());
+    // The worker reports through the event loop, and reads the Cancel through an atomic.
+    std::atomic<bool> cancelled{false};
+    PackageArchive::Observer observer;
+    observer.report = [this, &cancelled](const PackageArchive::Progress& progress) {
+        QMetaObject::invokeMethod(this, [this, progress] {
+            showProgress(progress.entriesDone, progress.entriesTotal);
+            showBytes(progress.bytesDone, progress.bytesTotal);
+        });
+        return !cancelled.load();
+    };
+    std::exception_ptr failure;
+    QEventLoop loop;
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        try {
+            package.open(parent, observer);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }));
+    connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    QTimer watchCancel;
+    connect(&watchCancel, &QTimer::timeout, this,
+            [this, &cancelled] { cancelled = cancelled || m_progress->cancelRequested(); });
+    watchCancel.start(50);
+    worker->start();
+    loop.exec();
+    worker->wait();
+    showProgress(0, 0);
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void MainWindow::showPackageLine()
+{
+    if (!m_hasPackage) {
+        m_packageLine->setText(u"No package chosen yet"_s);
+        return;
+    }
+    const QString display = PackageFolder::displayName(m_package->folder(), m_packageKind);
+    const QString line = u"Package: "_s + m_package->name() + u" ("_s +
+                         PackageFolder::kindName(m_packageKind) +
+                         (display.isEmpty() ? QString() : u", "_s + display) + u')';
+    m_packageLine->setToolTip(line);
+    m_packageLine->setText(
+        m_packageLine->fontMetrics().elidedText(line, Qt::ElideMiddle, m_packageLine->width()));
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!m_installing && urls.size() == 1 && urls.first().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    if (m_installing)
+        return;
+    const QString dropped = event->mimeData()->urls().value(0).toLocalFile();
+    event->acceptProposedAction();
+    // Opened as if chosen, once the drop is over.
+    QTimer::singleShot(0, this, [this, dropped] {
+        if (openPackage(dropped) && !m_hasPackage)
+            showMessage(u"There is no package in "_s + QDir::toNativeSeparators(dropped) +
+                            u": no Veltrane.xxx, no Scenario.zzz and no \"Rail Simulator\" "
+                            u"folder."_s,
+                        Icon::Exclamation);
+    });
 }
 
 void MainWindow::offerRollback()
@@ -196,21 +309,28 @@ void MainWindow::undoInstall(int index)
 
 void MainWindow::fillGamePath()
 {
-    if (m_state.GamePath.isEmpty())
-        m_state.GamePath = GameFolder::defaultFolder();
+    if (m_state.GamePath.isEmpty()) {
+        const GameFolder::Search search = GameFolder::find();
+        m_state.GamePath = search.folder;
+        m_gameSearch = search.placesLooked;
+    }
     m_gamePathEdit->setText(m_state.GamePath);
+    // An empty box says why it is empty.
+    m_gamePathEdit->setPlaceholderText(u"not found: choose the game folder"_s);
 }
 
 void MainWindow::detectPackageKind()
 {
     const std::optional<PackageKind> kind = m_package->kind();
     m_hasPackage = kind.has_value();
+    if (kind)
+        m_packageKind = *kind;
+    showPackageLine();
     if (!m_hasPackage) {
         // Nothing to install here: the button asks for a package instead.
         m_installButton->setText(u"Choose Package..."_s);
         return;
     }
-    m_packageKind = *kind;
     switch (m_packageKind) {
     case PackageKind::Route:
         m_installButton->setText(u"Install Route"_s);
@@ -255,8 +375,10 @@ void MainWindow::install()
         return;
     }
     m_installing = true;
+    m_progress->clearCancel();
     InstallRequest request = InstallRequest::forPackage(*m_package, m_packageKind);
     request.setGame(m_gamePathEdit->text());
+    request.gameSearch = m_gameSearch;
     request.logCopy = m_logCopy;
     // The files are copied, never moved, even from an unpacked archive: the window stays open
     // for another try, which must find the whole package again.
@@ -309,8 +431,24 @@ void MainWindow::setBusy(bool busy)
         unsetCursor();
 }
 
+void MainWindow::showStep(const QString& step)
+{
+    m_progress->setStep(step);
+}
+
+void MainWindow::showBytes(qint64 done, qint64 total)
+{
+    m_progress->setBytes(done, total);
+}
+
+bool MainWindow::cancelRequested() const
+{
+    return m_progress->cancelRequested();
+}
+
 void MainWindow::showProgress(qint64 done, qint64 total)
 {
+    m_progress->setFiles(done, total);
     if (total <= 0) {
         m_progressBar->hide();
         return;

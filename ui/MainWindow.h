@@ -16,6 +16,7 @@ class QPushButton;
 namespace veltrane {
 
 class PackageSource;
+class ProgressPanel;
 
 // The main window: shows the game folder, the package's kind on its install button, and
 // is the engine's way to the user while an install runs.
@@ -28,10 +29,14 @@ public:
     explicit MainWindow(QString packageFolder, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // The package to install in place of the program's folder: a folder, or a zip archive
-    // unpacked into the cache. False when it cannot be opened (the user has been told); a
-    // folder with no package in it is taken, and the window then asks for another.
+    // The package to install in place of the program's folder: a folder, or an archive
+    // unpacked into the cache while the window stays live and the unpacking can be cancelled.
+    // False when it cannot be opened (the user has been told); a folder with no package in it
+    // is taken, and the window then asks for another.
     bool openPackage(const QString& given);
+    // The package given on the command line, opened once the window shows, after the offer
+    // to take back an install cut short: one dialog at a time.
+    void setPackageToOpen(const QString& given) { m_packageToOpen = given; }
     // The game folder from the command line, in place of the default.
     void setGameFolder(const QString& folder);
     // A second copy of every install's log.
@@ -52,6 +57,9 @@ public:
     QProgressBar* progressBar() const { return m_progressBar; }
     // Lists the installs into the game folder shown that can be undone, newest first.
     QPushButton* undoButton() const { return m_undoButton; }
+    // The package as the user chose it, its kind and the name its marker gives it.
+    QLabel* packageLine() const { return m_packageLine; }
+    ProgressPanel* progressPanel() const { return m_progress; }
 
     // UserInterface
     void showMessage(const QString& text, Icon icon) override;
@@ -60,10 +68,16 @@ public:
     void processEvents() override;
     void setBusy(bool busy) override;
     void showProgress(qint64 done, qint64 total) override;
+    void showStep(const QString& step) override;
+    void showBytes(qint64 done, qint64 total) override;
     bool closeRequested() const override { return m_closeRequested; }
+    bool cancelRequested() const override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private Q_SLOTS:
     void takeTypedGamePath();
@@ -72,15 +86,25 @@ private Q_SLOTS:
     void listUndoableInstalls();
     void undoInstall(int index);
     void offerRollback();
-    void askForPackageWhenNone();
+    // What the window does once it shows: the rollback offer, the package given, the
+    // chooser where there is none; each after the one before has been answered.
+    void startUp();
 
 private:
     void fillGamePath();
     void detectPackageKind();
+    void showPackageLine();
+    // Unpacks the archive on a worker thread while the window shows the progress; throws
+    // what the unpacking throws.
+    void unpackInTheBackground(PackageSource& package, const HostPath& parent);
 
     // The program's folder, or a package given or chosen.
     std::unique_ptr<PackageSource> m_package;
+    QString m_packageToOpen;
     bool m_hasPackage = false;
+    bool m_started = false;
+    // Where the game was looked for when none was found, for the message at install time.
+    QStringList m_gameSearch;
     QString m_logCopy;
     AppState m_state;
     PackageKind m_packageKind = PackageKind::Assets;
@@ -93,6 +117,8 @@ private:
     QPushButton* m_installButton;
     QProgressBar* m_progressBar;
     QPushButton* m_undoButton;
+    QLabel* m_packageLine;
+    ProgressPanel* m_progress;
 };
 
 } // namespace veltrane

@@ -11,15 +11,14 @@ using namespace Qt::StringLiterals;
 
 namespace veltrane {
 
-QString PackageChooser::choose(QWidget* parent, const HostPath& whereNone)
+QString PackageChooser::choose(QWidget* parent)
 {
+    // Started from the menu the program's own folder means nothing to the user: not named.
     QMessageBox box(QMessageBox::Question, MessageBoxes::caption(),
-                    u"There is no package to install in "_s + whereNone.display() +
-                        u".\nChoose the package: its unzipped folder, or the zip archive it "
-                        u"came in."_s,
+                    u"Choose the package to install: its folder or its archive."_s,
                     QMessageBox::Cancel, parent);
     QPushButton* folderButton = box.addButton(u"Package Folder..."_s, QMessageBox::AcceptRole);
-    QPushButton* archiveButton = box.addButton(u"Zip Archive..."_s, QMessageBox::AcceptRole);
+    QPushButton* archiveButton = box.addButton(u"Package Archive..."_s, QMessageBox::AcceptRole);
     box.setDefaultButton(folderButton);
     MessageBoxes::trace("question:", box.text());
     box.exec();

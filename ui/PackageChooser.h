@@ -1,7 +1,5 @@
 #pragma once
 
-#include "util/HostPath.h"
-
 #include <QString>
 
 class QWidget;
@@ -12,9 +10,8 @@ namespace veltrane {
 // Qt's own file dialog.
 namespace PackageChooser {
 
-// The folder or archive the user chose; empty when they chose none. whereNone: the folder
-// that holds no package, named in the question.
-QString choose(QWidget* parent, const HostPath& whereNone);
+// The folder or archive the user chose; empty when they chose none.
+QString choose(QWidget* parent);
 
 } // namespace PackageChooser
 

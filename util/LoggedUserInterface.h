@@ -20,6 +20,9 @@ public:
     void showProgress(qint64 done, qint64 total) override { m_inner.showProgress(done, total); }
     bool closeRequested() const override { return m_inner.closeRequested(); }
     void showNote(const QString& text) override;
+    void showStep(const QString& step) override { m_inner.showStep(step); }
+    void showBytes(qint64 done, qint64 total) override { m_inner.showBytes(done, total); }
+    bool cancelRequested() const override { return m_inner.cancelRequested(); }
 
 private:
     UserInterface& m_inner;

@@ -1,5 +1,6 @@
 // The program as a script runs it: options, exit statuses and zipped packages, through the
 // built program as a process with no display at all.
+#include "ArchiveWriter.h"
 #include "FileFixture.h"
 #include "InstallFixture.h"
 #include "ZipBuilder.h"
@@ -9,6 +10,7 @@
 #include <QProcess>
 #include <QTest>
 #include <QThread>
+#include <csignal>
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
@@ -76,6 +78,21 @@ QByteArray zipOfFolder(const QString& folder, const QByteArray& top)
     return zipArchive(entries);
 }
 
+// A package folder as an archive of another format, its entries below top.
+QByteArray archiveOfFolder(const QString& folder, const QByteArray& top, ArchiveFormat format)
+{
+    QList<ArchiveEntry> entries{archiveFolder(top + '/')};
+    QDirIterator it(folder, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QByteArray name = top + '/' + QDir(folder).relativeFilePath(path).toUtf8();
+        entries.append(it.fileInfo().isDir() ? archiveFolder(name + '/')
+                                             : archiveFile(name, readFile(path)));
+    }
+    return writtenArchive(format, entries);
+}
+
 // Whatever an unpacked archive leaves in the game's private folder after the run.
 QStringList unpackLeftovers(const QString& game)
 {
@@ -121,6 +138,8 @@ private Q_SLOTS:
     void undoPutsTheGameBack_data();
     void undoPutsTheGameBack();
     void twoProgramsAtOnceLoseNothing();
+    void stopRequestTakesTheInstallBack_data();
+    void stopRequestTakesTheInstallBack();
     void dryRunChangesNothing_data();
     void dryRunChangesNothing();
 };
@@ -188,7 +207,11 @@ void TestCommandLine::optionsEndWithTheirStatus_data()
     QTest::newRow("a question answered No")
         << u"route"_s << QStringList{noWindow, u"--game"_s, u"{game}"_s, u"{package}"_s} << 2
         << u"question: You are about to install Route - Riverside Branch | Into your Rail "
-           u"Simulator Routes folder - Please Confirm. -> No"_s;
+           u"Simulator Routes folder - Please Confirm. -> No (answered No: give --yes to answer "
+           u"Yes)"_s;
+    QTest::newRow("a window with no display to show it on")
+        << u"route"_s << QStringList{u"--game"_s, u"{game}"_s, u"{package}"_s} << 3
+        << u"error: There is no display to show Veltrane's window on."_s;
     QTest::newRow("every question answered Yes, the log copied")
         << u"route"_s << QStringList{noWindow,    u"--yes"_s,  u"--log"_s,    u"{root}/copy.log"_s,
                                      u"--game"_s, u"{game}"_s, u"{package}"_s}
@@ -278,10 +301,15 @@ void TestCommandLine::zippedPackageInstallsAsItsFolder_data()
 {
     QTest::addColumn<QString>("package");
     QTest::addColumn<QByteArray>("top");
+    QTest::addColumn<ArchiveFormat>("format");
     for (const QString& package : {u"route"_s, u"scenario"_s, u"assets"_s}) {
-        QTest::addRow("%s", qPrintable(package)) << package << QByteArray();
+        QTest::addRow("%s", qPrintable(package)) << package << QByteArray() << ArchiveFormat::Zip;
         QTest::addRow("%s in a top folder", qPrintable(package))
-            << package << QByteArray("My Pack");
+            << package << QByteArray("My Pack") << ArchiveFormat::Zip;
+        QTest::addRow("%s as 7z", qPrintable(package))
+            << package << QByteArray("My Pack") << ArchiveFormat::SevenZip;
+        QTest::addRow("%s as tar.gz", qPrintable(package))
+            << package << QByteArray("My Pack") << ArchiveFormat::TarGz;
     }
 }
 
@@ -289,6 +317,7 @@ void TestCommandLine::zippedPackageInstallsAsItsFolder()
 {
     QFETCH(QString, package);
     QFETCH(QByteArray, top);
+    QFETCH(ArchiveFormat, format);
     const QStringList yes{u"--no-window"_s, u"--yes"_s, u"--game"_s};
 
     InstallFixture fromFolder;
@@ -298,8 +327,9 @@ void TestCommandLine::zippedPackageInstallsAsItsFolder()
 
     InstallFixture fromZip;
     fromZip.layOutDemoGame();
-    const QString zip = fromZip.root + u"/"_s + package + u".zip"_s;
-    writeFile(zip, zipOfFolder(fromFolder.package, top));
+    const QString zip = fromZip.root + u"/"_s + package + archiveSuffix(format);
+    writeFile(zip, format == ArchiveFormat::Zip ? zipOfFolder(fromFolder.package, top)
+                                                : archiveOfFolder(fromFolder.package, top, format));
     const Run run = runProgram(yes + QStringList{fromZip.game, zip});
     QVERIFY2(run.status == 0, qPrintable(run.output));
 
@@ -369,6 +399,46 @@ void TestCommandLine::twoProgramsAtOnceLoseNothing()
             QCOMPARE(runProgram(undo).status, 0);
         QCOMPARE(withoutCaches(f.gameSnapshot()), before);
     }
+}
+
+void TestCommandLine::stopRequestTakesTheInstallBack_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("Ctrl-C") << int(SIGINT);
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+}
+
+void TestCommandLine::stopRequestTakesTheInstallBack()
+{
+    QFETCH(int, signal);
+    InstallFixture f;
+    f.gameFile(u"Assets/Kuju/Coach.bin"_s, "the game's own");
+    f.packageFile(u"Rail Simulator/Assets/Kuju/Coach.bin"_s, "the package's");
+    // Enough files that the copy is still going when the request comes.
+    for (int i = 0; i < 6000; ++i)
+        f.packageFile(u"Rail Simulator/Assets/Many/%1/file%2.bin"_s.arg(i / 100).arg(i),
+                      QByteArray(512, 'x'));
+    const auto before = f.gameSnapshot();
+
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(u"QT_QPA_PLATFORM"_s);
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(qEnvironmentVariable("VELTRANE_BUILD_DIR") + u"/bin/veltrane"_s,
+                  {u"--no-window"_s, u"--yes"_s, u"--game"_s, f.game, f.package});
+    QByteArray output;
+    while (!output.contains("game: ") && process.waitForReadyRead(10'000))
+        output += process.readAll();
+    QThread::msleep(300);
+    ::kill(pid_t(process.processId()), signal);
+    QVERIFY(process.waitForFinished(60'000));
+    output += process.readAll();
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(process.exitCode() == 2 &&
+                 output.contains("message: The install has been cancelled. The game folder "),
+             output.constData());
+    QCOMPARE(f.gameSnapshot(), before);
 }
 
 void TestCommandLine::dryRunChangesNothing_data()

@@ -137,11 +137,11 @@ expect() { # <kind of box> <text the box must start with> <window title> <key>
 main=$(window_of "Veltrane  Version [0-9.]*")
 case "$case_name" in
 no-package)
-    expect question "There is no package to install in $package" Veltrane Escape
+    expect question "Choose the package to install: its folder or its archive." Veltrane Escape
     ;;
 chosen-package)
     # The chooser's default is a folder; its path is typed into the file dialog's name box.
-    expect question "There is no package to install in $package" Veltrane Return
+    expect question "Choose the package to install: its folder or its archive." Veltrane Return
     dialog=$(window_of "Choose the Package Folder")
     press "$dialog" ctrl+a
     xdotool type --delay 20 "$scratch/chosen"
@@ -172,7 +172,7 @@ esac
 case "$case_name" in
 no-package)
     # The button asks for a package again.
-    expect question "There is no package to install in $package" Veltrane Escape
+    expect question "Choose the package to install: its folder or its archive." Veltrane Escape
     ;;
 full-disk)
     expect message "The package has not been installed completely." Veltrane Return

@@ -23,6 +23,11 @@ QStringList ModalWatcher::messageTexts() const
 
 void ModalWatcher::poll()
 {
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    m_mostAtOnce = qMax(
+        m_mostAtOnce, int(std::count_if(windows.begin(), windows.end(), [](const QWidget* window) {
+            return window->isVisible() && window->isModal();
+        })));
     QWidget* modal = QApplication::activeModalWidget();
     if (!modal || !modal->isVisible())
         return;

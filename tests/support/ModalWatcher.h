@@ -46,6 +46,8 @@ public:
 
     // Dialogs handed to the action, and how many of them the action closed itself.
     int dialogsSeen() const { return m_dialogsSeen; }
+    // The most modal windows that were ever open at once: one asks, the rest would hide.
+    int mostAtOnce() const { return m_mostAtOnce; }
     int dialogsClosedByAction() const { return m_closedByAction; }
 
 private:
@@ -60,6 +62,7 @@ private:
     QStringList m_buttonTexts;
     int m_dialogsSeen = 0;
     int m_closedByAction = 0;
+    int m_mostAtOnce = 0;
 };
 
 } // namespace veltrane::test

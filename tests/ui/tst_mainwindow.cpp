@@ -7,18 +7,23 @@
 #include "journal/InstallTransaction.h"
 #include "ui/GameFolderDialog.h"
 #include "ui/MainWindow.h"
+#include "ui/ProgressPanel.h"
 #include "util/InstallLog.h"
 
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 using namespace Qt::StringLiterals;
 using namespace veltrane;
@@ -45,6 +50,10 @@ private Q_SLOTS:
     void interruptedInstallIsOfferedBackOnStart();
     void packageIsAskedForWhereThereIsNone_data();
     void packageIsAskedForWhereThereIsNone();
+    void startUpAsksOneThingAtATime();
+    void droppedPackageOpensAsChosen_data();
+    void droppedPackageOpensAsChosen();
+    void cancelTakesTheInstallBack();
 
 private:
     QTemporaryDir* m_dir = nullptr;
@@ -98,16 +107,20 @@ void TestMainWindow::markersDecideThePackageKind_data()
     QTest::addColumn<QStringList>("markers");
     QTest::addColumn<PackageKind>("kind");
     QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("line"); // the package line under the path box
     QTest::newRow("route") << QStringList{u"Veltrane.xxx"_s} << PackageKind::Route
-                           << u"Install Route"_s;
+                           << u"Install Route"_s << u"Package: package (route, Riverside)"_s;
     QTest::newRow("scenario") << QStringList{u"Scenario.zzz"_s} << PackageKind::Scenario
-                              << u"Install Scenario"_s;
-    QTest::newRow("both: route wins") << QStringList{u"Scenario.zzz"_s, u"Veltrane.xxx"_s}
-                                      << PackageKind::Route << u"Install Route"_s;
+                              << u"Install Scenario"_s
+                              << u"Package: package (scenario, Riverside)"_s;
+    QTest::newRow("both: route wins")
+        << QStringList{u"Scenario.zzz"_s, u"Veltrane.xxx"_s} << PackageKind::Route
+        << u"Install Route"_s << u"Package: package (route, Riverside)"_s;
     QTest::newRow("neither") << QStringList{u"Scenario.yyy"_s, u"UKCode.txt"_s}
-                             << PackageKind::Assets << u"Install Assets"_s;
-    QTest::newRow("marker is a folder")
-        << QStringList{u"Veltrane.xxx/"_s} << PackageKind::Assets << u"Install Assets"_s;
+                             << PackageKind::Assets << u"Install Assets"_s
+                             << u"Package: package (assets)"_s;
+    QTest::newRow("marker is a folder") << QStringList{u"Veltrane.xxx/"_s} << PackageKind::Assets
+                                        << u"Install Assets"_s << u"Package: package (assets)"_s;
 }
 
 void TestMainWindow::markersDecideThePackageKind()
@@ -115,15 +128,18 @@ void TestMainWindow::markersDecideThePackageKind()
     QFETCH(QStringList, markers);
     QFETCH(PackageKind, kind);
     QFETCH(QString, caption);
+    QFETCH(QString, line);
     for (const QString& marker : markers) {
         if (marker.endsWith(u'/'))
             makeFolder(m_package + u'/' + marker);
         else
-            writeFile(m_package + u'/' + marker, "x");
+            writeFile(m_package + u'/' + marker,
+                      "<DisplayName><English d:type=\"cDeltaString\">Riverside</English>");
     }
     MainWindow window(m_package);
     QCOMPARE(window.packageKind(), kind);
     QCOMPARE(window.installButton()->text(), caption);
+    QCOMPARE(window.packageLine()->toolTip(), line);
 }
 
 void TestMainWindow::defaultGameFolderFoundInTheWinePrefix()
@@ -370,9 +386,9 @@ void TestMainWindow::packageIsAskedForWhereThereIsNone_data()
         << u"Package Folder..."_s << u"empty"_s << u"Choose Package..."_s
         << u"There is no package in"_s;
     QTest::newRow("a zip with a top folder")
-        << u"Zip Archive..."_s << u"scenario.zip"_s << u"Install Scenario"_s << QString();
-    QTest::newRow("a damaged zip")
-        << u"Zip Archive..."_s << u"damaged.zip"_s << u"Choose Package..."_s << u"The package"_s;
+        << u"Package Archive..."_s << u"scenario.zip"_s << u"Install Scenario"_s << QString();
+    QTest::newRow("a damaged zip") << u"Package Archive..."_s << u"damaged.zip"_s
+                                   << u"Choose Package..."_s << u"The package"_s;
 }
 
 void TestMainWindow::packageIsAskedForWhereThereIsNone()
@@ -406,13 +422,116 @@ void TestMainWindow::packageIsAskedForWhereThereIsNone()
     MainWindow window(root + u"/nothing"_s);
     window.show();
     QTRY_VERIFY(!watcher.messages().isEmpty());
-    QVERIFY(watcher.messages().first().text.startsWith(u"There is no package to install in"_s));
+    QCOMPARE(watcher.messages().first().text,
+             u"Choose the package to install: its folder or its archive."_s);
     QTRY_COMPARE(watcher.dialogsSeen(), chosen.isEmpty() ? 0 : 1);
     QTRY_COMPARE(watcher.messages().size(), complaint.isEmpty() ? 1 : 2);
     if (!complaint.isEmpty())
         QVERIFY(watcher.messages().last().text.startsWith(complaint));
     QCOMPARE(window.installButton()->text(), caption);
     QCOMPARE(window.hasPackage(), complaint.isEmpty() && !chosen.isEmpty());
+}
+
+void TestMainWindow::startUpAsksOneThingAtATime()
+{
+    // An install cut short, a damaged archive given, and no package where the program lies:
+    // three things to say, one after the other.
+    const HostPath game = HostPath::fromHost(m_dir->path() + u"/game"_s);
+    makeFolder(game.child(u"Content"_s).toString());
+    writeFile(game.toString() + u"/Assets/coach.txt"_s, "the game's own");
+    {
+        InstallLog log(u"install"_s);
+        InstallTransaction transaction(log, {game});
+        transaction.keepJournal(game, InstallHistory(game).newJournal(), {u"Cut"_s, u"assets"_s});
+        transaction.files().writeWhole(game.child(u"Assets"_s).child(u"coach.txt"_s), "half");
+    }
+    writeFile(m_dir->path() + u"/damaged.zip"_s,
+              zipArchive({zipFile("Scenario.zzz", "x")}).left(40));
+    makeFolder(m_dir->path() + u"/nothing"_s);
+
+    ModalWatcher watcher;
+    MainWindow window(m_dir->path() + u"/nothing"_s);
+    window.gamePathEdit()->setText(game.toString());
+    window.setPackageToOpen(m_dir->path() + u"/damaged.zip"_s);
+    window.show();
+    QTRY_COMPARE(watcher.messages().size(), 3);
+    const QStringList texts = watcher.messageTexts();
+    QVERIFY2(texts[0].contains(u"did not finish"_s) && texts[1].startsWith(u"The package "_s) &&
+                 texts[2].startsWith(u"Choose the package to install"_s),
+             qPrintable(texts.join(u"\n"_s)));
+    QCOMPARE(watcher.mostAtOnce(), 1);
+}
+
+void TestMainWindow::droppedPackageOpensAsChosen_data()
+{
+    QTest::addColumn<QString>("dropped"); // under the temporary folder
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("complaint"); // the start of a message; empty for none
+    QTest::newRow("a route's folder") << u"route"_s << u"Install Route"_s << QString();
+    QTest::newRow("a scenario's archive")
+        << u"scenario.zip"_s << u"Install Scenario"_s << QString();
+    QTest::newRow("a folder with no package")
+        << u"empty"_s << u"Choose Package..."_s << u"There is no package in"_s;
+}
+
+void TestMainWindow::droppedPackageOpensAsChosen()
+{
+    QFETCH(QString, dropped);
+    QFETCH(QString, caption);
+    QFETCH(QString, complaint);
+    const QString root = m_dir->path();
+    writeFile(root + u"/route/Veltrane.xxx"_s, "x");
+    writeFile(root + u"/scenario.zip"_s,
+              zipArchive({zipFile("Scenario.zzz", "x"), zipFile("Rail Simulator/a.txt", "a")}));
+    makeFolder(root + u"/empty"_s);
+    ModalWatcher watcher;
+    MainWindow window(m_package);
+    window.show();
+
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(root + u'/' + dropped)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &drop);
+    QTRY_COMPARE(window.installButton()->text(), caption);
+    if (!complaint.isEmpty()) {
+        QTRY_COMPARE(watcher.messages().size(), 1);
+        QVERIFY(watcher.messages().first().text.startsWith(complaint));
+    }
+}
+
+void TestMainWindow::cancelTakesTheInstallBack()
+{
+    const QString game = m_dir->path() + u"/game"_s;
+    makeFolder(game + u"/Content"_s);
+    writeFile(game + u"/Assets/coach.txt"_s, "the game's own");
+    writeFile(m_package + u"/Rail Simulator/Assets/coach.txt"_s, "the package's");
+    for (int i = 0; i < 40; ++i)
+        writeFile(m_package + u"/Rail Simulator/Assets/New/file%1.txt"_s.arg(i), "new");
+    m_environment.set("PATH", QFile::encodeName(m_dir->path() + u"/no programs"_s));
+    const auto before = gameFiles(game);
+
+    ModalWatcher watcher;
+    MainWindow window(m_package);
+    window.gamePathEdit()->setText(game);
+    window.show();
+    bool cancelShown = false;
+    // Pressed while the first files are copied: the window breathes after each.
+    QTimer::singleShot(0, &window, [&] {
+        cancelShown = window.progressPanel()->cancelButton()->isVisible();
+        window.progressPanel()->cancelButton()->click();
+    });
+    window.installButton()->click();
+
+    QVERIFY(cancelShown);
+    QCOMPARE(watcher.messageTexts(),
+             QStringList{u"The install has been cancelled. The game folder "_s +
+                         QDir::toNativeSeparators(game) +
+                         u" is exactly as it was before it began."_s});
+    QCOMPARE(gameFiles(game), before);
+    QVERIFY2(window.isVisible(), "the window stays open for another try");
 }
 
 QTEST_MAIN(TestMainWindow)

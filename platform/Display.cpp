@@ -1,0 +1,18 @@
+#include "Display.h"
+
+#include <QtGlobal>
+
+namespace veltrane {
+
+bool Display::available()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    return qEnvironmentVariableIsSet("QT_QPA_PLATFORM") ||
+           !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+#else
+    return true;
+#endif
+}
+
+} // namespace veltrane
