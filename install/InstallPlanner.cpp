@@ -27,21 +27,9 @@ namespace veltrane {
 
 namespace {
 
-// Reading asks nothing of the user; what a read meets is kept in the plan instead.
-class QuietUserInterface : public UserInterface {
-public:
-    void showMessage(const QString&, Icon) override {}
-    bool askYesNo(const QString&) override { return false; }
-    void showReport(const QString&) override {}
-    void processEvents() override {}
-    void setBusy(bool) override {}
-    void showProgress(qint64, qint64) override {}
-    bool closeRequested() const override { return false; }
-};
-
 Expected<QString> readText(const HostPath& path)
 {
-    QuietUserInterface ui;
+    SilentUserInterface ui;
     QString text;
     try {
         readTextFile(ui, path, text);
@@ -250,7 +238,7 @@ void InstallPlanner::planRoute(InstallPlan& plan) const
 
 void InstallPlanner::planScenario(InstallPlan& plan) const
 {
-    QuietUserInterface ui;
+    SilentUserInterface ui;
     const ScenarioInstaller::Markers markers =
         ScenarioInstaller::readMarkers(m_request.package, ui);
     if (!markers.problem.isEmpty()) {
@@ -371,7 +359,7 @@ void InstallPlanner::planBatch(InstallPlan& plan) const
         plan.batch = batch;
         return;
     }
-    QuietUserInterface ui;
+    SilentUserInterface ui;
     FileChanges none;
     const HostPath there = game.child(batch.path);
     const BatchInterpreter::Script script =
@@ -397,7 +385,8 @@ void InstallPlanner::planSpace(InstallPlan& plan) const
     const QStorageInfo game(m_request.game.toString());
     const QStorageInfo package(m_request.package.toString());
     const bool sameDisk = game.isValid() && package.isValid() &&
-                          game.rootPath() == package.rootPath() && game.device() == package.device();
+                          game.rootPath() == package.rootPath() &&
+                          game.device() == package.device();
     // Renamed within one file system, a file takes no new room, once it was unpacked there.
     space.moved = m_request.packageMovable && (m_unpackedByTheInstall || sameDisk);
     const bool roomTaken = space.moved && !m_unpackedByTheInstall;

@@ -189,8 +189,8 @@ void TestInstallPlan::planIsWhatTheInstallDoes()
 
 void TestInstallPlan::listRecordsAreThoseTheInstallAsksAboutAndEdits_data()
 {
-    QTest::addColumn<QStringList>("routes");    // ids of the game's route list
-    QTest::addColumn<QString>("route");         // the package's route id; empty: a scenario
+    QTest::addColumn<QStringList>("routes");     // ids of the game's route list
+    QTest::addColumn<QString>("route");          // the package's route id; empty: a scenario
     QTest::addColumn<QByteArrayList>("records"); // ids of the route R1's scenario list
     QTest::addColumn<QByteArray>("keys");
     QTest::addColumn<QStringList>("gone");  // the records the plan says go (or are replaced)
@@ -272,9 +272,7 @@ void TestInstallPlan::listRecordsAreThoseTheInstallAsksAboutAndEdits()
     const QByteArray list = route.isEmpty()
                                 ? deserialised(f.readGame(u"Content/Routes/R1/Scenarios.bin"_s))
                                 : f.readGame(u"Content/Routes.xml"_s);
-    const auto holds = [&](const QString& id) {
-        return int(list.count(">" + id.toUtf8() + "<"));
-    };
+    const auto holds = [&](const QString& id) { return int(list.count(">" + id.toUtf8() + "<")); };
     QCOMPARE(holds(added), 1);
     for (const QString& id : gone) {
         if (id != added)
