@@ -186,7 +186,7 @@ ExitStatus WindowlessRun::install()
             QDir().rmdir(unpackParent.toString());
     });
     PackageSource source(given);
-    const std::optional<PackageKind> kind = openPackage(source, [&] {
+    const std::optional<PackageKind> kind = openPackage(source, [&]() -> const HostPath& {
         if (!QDir().mkpath(unpackParent.toString()))
             throw FileError(FileError::Kind::Other,
                             u"The folder "_s + unpackParent.display() + u" cannot be made"_s);

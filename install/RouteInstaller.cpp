@@ -103,7 +103,7 @@ Result RouteInstaller::confirm()
 std::optional<RouteListSplice::Record> RouteInstaller::otherRouteHolding(const QString& list,
                                                                          const QString& identifier)
 {
-    const auto record = RouteListSplice::recordHolding(list, identifier);
+    auto record = RouteListSplice::recordHolding(list, identifier);
     if (record && record->start >= 0 &&
         record->identifier.compare(identifier, Qt::CaseInsensitive) != 0)
         return record;
