@@ -56,6 +56,7 @@ int runWithoutWindow(int argc, char* argv[], const CommandLine& line)
         return int(ExitStatus::BadUsage);
     case CommandLine::Action::Install:
     case CommandLine::Action::Undo:
+    case CommandLine::Action::DryRun:
         break;
     }
     // Ctrl-C or SIGTERM takes back what the run did, rather than leaving it half done.
@@ -92,7 +93,8 @@ int main(int argc, char* argv[])
     const CommandLine line = CommandLine::parse(arguments);
     const bool windowless = line.noWindow || line.action == CommandLine::Action::ShowHelp ||
                             line.action == CommandLine::Action::ShowVersion ||
-                            line.action == CommandLine::Action::Refuse;
+                            line.action == CommandLine::Action::Refuse ||
+                            line.action == CommandLine::Action::DryRun;
     if (windowless)
         return runWithoutWindow(argc, argv, line);
     // Qt's GUI would abort with its own words where no window can be shown.

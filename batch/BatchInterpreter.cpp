@@ -140,12 +140,19 @@ std::optional<BatchInterpreter::Script> BatchInterpreter::read(const QString& ba
         return std::nullopt;
     }
 
-    Script script{batchShown,
+    return scriptOf(bytes, batchFile, folder);
+}
+
+BatchInterpreter::Script BatchInterpreter::scriptOf(const QByteArray& bytes,
+                                                    const QString& batchFile,
+                                                    const QString& workingFolder) const
+{
+    Script script{HostPath::fromProgramPath(batchFile).display(),
                   BatchParser::parse(decode(bytes)),
                   BatchPath::folderWithSeparator(batchFile),
-                  folder,
+                  workingFolder,
                   {}};
-    script.refused = check(script.lines, script.batchFolder, folder);
+    script.refused = check(script.lines, script.batchFolder, workingFolder);
     return script;
 }
 

@@ -61,6 +61,10 @@ public:
 
     // The file read and checked; nothing when it cannot be read (the user has been told).
     std::optional<Script> read(const QString& batchPath, const QString& workingFolder);
+    // The file's bytes read and checked as if they lay at batchFile, both in the program's
+    // own path form, without looking for the file: what a file would do once it is there.
+    Script scriptOf(const QByteArray& bytes, const QString& batchFile,
+                    const QString& workingFolder) const;
     // Tells the user why the script is not run, naming the lines that keep it from running.
     void tellRefusal(const Script& script) const;
     // Runs a script that nothing refused; returns its exit status as cmd's would be. What

@@ -24,6 +24,10 @@ struct Options {
     QCommandLineOption undo{
         u"undo"_s, u"Put the game folder back as it was before the last install, or before an "
                    u"install that did not finish."_s};
+    QCommandLineOption dryRun{
+        u"dry-run"_s, u"Print what the install would do (every file it adds or replaces and whose "
+                      u"it was, the list records, the rolling stock, the batch file, the space) "
+                      u"and change nothing; no window."_s};
     QCommandLineOption help{QStringList{u"h"_s, u"help"_s}, u"Show this help."_s};
     QCommandLineOption version{QStringList{u"v"_s, u"version"_s}, u"Show the version."_s};
 
@@ -35,8 +39,12 @@ struct Options {
             u"  0  every step was done\n"
             u"  1  a step failed; the output and the install log name it\n"
             u"  2  the install ended early: a No, a stop message\n"
-            u"  3  bad usage, no package, no game folder"_s);
-        parser.addOptions({game, noWindow, yes, log, undo, help, version});
+            u"  3  bad usage, no package, no game folder\n\n"
+            u"Exit status with --dry-run:\n"
+            u"  0  the install could run\n"
+            u"  2  it would stop early, before it changes anything (the plan says why)\n"
+            u"  3  it would be refused (the reason is printed), or bad usage"_s);
+        parser.addOptions({game, noWindow, yes, log, undo, dryRun, help, version});
         parser.addPositionalArgument(
             u"PACKAGE"_s,
             u"A package folder or a zip archive; by default the folder the program lies in."_s,
@@ -82,10 +90,18 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     } else if (positional.size() > 1) {
         line.action = Action::Refuse;
         line.problem = u"Give one package at most; these were given: "_s + positional.join(u", "_s);
+    } else if (parser.isSet(options.dryRun) &&
+               (parser.isSet(options.undo) || parser.isSet(options.log))) {
+        line.action = Action::Refuse;
+        line.problem = u"--dry-run changes nothing and writes no log: it takes neither --undo nor "
+                       u"--log."_s;
     } else if (parser.isSet(options.undo) && !positional.isEmpty()) {
         line.action = Action::Refuse;
         line.problem = u"--undo takes no package: it undoes the last install into the game "
                        u"folder."_s;
+    } else if (parser.isSet(options.dryRun)) {
+        line.action = Action::DryRun;
+        line.package = positional.value(0);
     } else {
         line.action = parser.isSet(options.undo) ? Action::Undo : Action::Install;
         line.package = positional.value(0);

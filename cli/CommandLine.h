@@ -6,13 +6,14 @@
 namespace veltrane {
 
 // What the user asked for on the command line:
-//   veltrane [--game FOLDER] [--no-window] [--yes] [--log FILE] [--undo] [PACKAGE]
+//   veltrane [--game FOLDER] [--no-window] [--yes] [--log FILE] [--undo | --dry-run] [PACKAGE]
 // PACKAGE is a package folder or a zip archive; without it the program's own folder is the
 // package folder.
 struct CommandLine {
     enum class Action {
         Install,
         Undo,
+        DryRun, // the plan of the install printed; nothing changed
         ShowHelp,
         ShowVersion,
         Refuse, // bad usage: `problem` says why

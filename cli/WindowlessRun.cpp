@@ -16,6 +16,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 
 using namespace Qt::StringLiterals;
 
@@ -57,11 +59,26 @@ ExitStatus statusOf(UndoOperation::Outcome outcome)
     return ExitStatus::EndedEarly;
 }
 
+// The outermost folder of path that does not exist yet; empty when all do.
+QString firstMissing(const QString& path)
+{
+    QString missing;
+    for (QString folder = path; !folder.isEmpty() && !QFileInfo::exists(folder);) {
+        missing = folder;
+        const QString parent = QFileInfo(folder).path();
+        if (parent == folder)
+            break;
+        folder = parent;
+    }
+    return missing;
+}
+
 } // namespace
 
 WindowlessRun::WindowlessRun(const CommandLine& line, QString programFolder, UserInterface& ui,
-                             ConsoleUserInterface* console)
-    : m_line(line), m_programFolder(std::move(programFolder)), m_ui(ui), m_console(console)
+                             ConsoleUserInterface* console, std::FILE* out)
+    : m_line(line), m_programFolder(std::move(programFolder)), m_ui(ui), m_console(console),
+      m_out(out)
 {
 }
 
@@ -73,7 +90,47 @@ void WindowlessRun::printLine(const QString& kind, const QString& text) const
 
 ExitStatus WindowlessRun::run()
 {
-    return m_line.action == CommandLine::Action::Undo ? undo() : install();
+    switch (m_line.action) {
+    case CommandLine::Action::Undo:
+        return undo();
+    case CommandLine::Action::DryRun:
+        return dryRun();
+    default:
+        break;
+    }
+    return install();
+}
+
+std::optional<PackageKind> WindowlessRun::openPackage(PackageSource& source,
+                                                      const std::function<HostPath()>& unpackParent)
+{
+    const QString given = packageGiven();
+    if (!source.isArchive() && !QFileInfo(given).isDir()) {
+        refuse(u"The package "_s + QDir::toNativeSeparators(given) +
+               u" is neither a folder nor a package archive (zip, 7z, rar, tar or tar.gz)."_s);
+        return std::nullopt;
+    }
+    if (source.isArchive()) {
+        try {
+            source.open(unpackParent());
+        } catch (const FileError& error) {
+            refuse(u"The package "_s + QDir::toNativeSeparators(given) +
+                   u" cannot be installed: "_s + error.description() +
+                   u"\r\nNothing has been changed."_s);
+            return std::nullopt;
+        }
+    }
+    const std::optional<PackageKind> kind = source.kind();
+    if (!kind)
+        refuse(u"The folder "_s + source.folder().display() +
+               u" holds no package: no Veltrane.xxx, no Scenario.zzz and no \"Rail "
+               u"Simulator\" folder."_s);
+    return kind;
+}
+
+QString WindowlessRun::packageGiven() const
+{
+    return m_line.package.isEmpty() ? m_programFolder : m_line.package;
 }
 
 Expected<void> WindowlessRun::checkedLogCopy(const HostPath& game, const HostPath& package) const
@@ -115,7 +172,7 @@ ExitStatus WindowlessRun::install()
     const auto game = gameFolder();
     if (!game)
         return ExitStatus::BadUsage;
-    const QString given = m_line.package.isEmpty() ? m_programFolder : m_line.package;
+    const QString given = packageGiven();
     if (const Expected<void> log = checkedLogCopy(game->second, HostPath::fromHost(given)); !log)
         return refuse(log.message());
     // An archive is unpacked beside the game, on its own file system, so that its files can
@@ -129,27 +186,14 @@ ExitStatus WindowlessRun::install()
             QDir().rmdir(unpackParent.toString());
     });
     PackageSource source(given);
-    if (!source.isArchive() && !QFileInfo(given).isDir())
-        return refuse(
-            u"The package "_s + QDir::toNativeSeparators(given) +
-            u" is neither a folder nor a package archive (zip, 7z, rar, tar or tar.gz)."_s);
-    if (source.isArchive()) {
-        try {
-            if (!QDir().mkpath(unpackParent.toString()))
-                throw FileError(FileError::Kind::Other,
-                                u"The folder "_s + unpackParent.display() + u" cannot be made"_s);
-            source.open(unpackParent);
-        } catch (const FileError& error) {
-            return refuse(u"The package "_s + QDir::toNativeSeparators(given) +
-                          u" cannot be installed: "_s + error.description() +
-                          u"\r\nNothing has been changed."_s);
-        }
-    }
-    const std::optional<PackageKind> kind = source.kind();
+    const std::optional<PackageKind> kind = openPackage(source, [&]() -> const HostPath& {
+        if (!QDir().mkpath(unpackParent.toString()))
+            throw FileError(FileError::Kind::Other,
+                            u"The folder "_s + unpackParent.display() + u" cannot be made"_s);
+        return unpackParent;
+    });
     if (!kind)
-        return refuse(u"The folder "_s + source.folder().display() +
-                      u" holds no package: no Veltrane.xxx, no Scenario.zzz and no \"Rail "
-                      u"Simulator\" folder."_s);
+        return ExitStatus::BadUsage;
 
     InstallRequest request = InstallRequest::forPackage(source, *kind);
     request.gameText = game->first;
@@ -167,6 +211,53 @@ ExitStatus WindowlessRun::install()
     const ExitStatus status = statusOf(operation.run());
     printLine(u"log"_s, QDir::toNativeSeparators(operation.logPath()));
     return status;
+}
+
+ExitStatus WindowlessRun::dryRun()
+{
+    const auto game = gameFolder();
+    if (!game)
+        return ExitStatus::BadUsage;
+    // An archive is unpacked where the game is not: into a folder of the user's cache that
+    // goes when the run ends, with the folders made for it.
+    std::optional<QTemporaryDir> unpackParent;
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    QString made;
+    const auto removeMade = qScopeGuard([&] {
+        unpackParent.reset();
+        for (QString folder = cache; !made.isEmpty(); folder = QFileInfo(folder).path()) {
+            if (!QDir().rmdir(folder) || folder == made)
+                break;
+        }
+    });
+    PackageSource source(packageGiven());
+    const std::optional<PackageKind> kind = openPackage(source, [&] {
+        made = firstMissing(cache);
+        if (cache.isEmpty() || !QDir().mkpath(cache) ||
+            !unpackParent.emplace(cache + u"/dry-run-XXXXXX"_s).isValid())
+            throw FileError(FileError::Kind::Other,
+                            u"no folder to unpack it into can be made in "_s + cache);
+        return HostPath::fromHost(unpackParent->path());
+    });
+    if (!kind)
+        return ExitStatus::BadUsage;
+
+    InstallRequest request = InstallRequest::forPackage(source, *kind);
+    request.gameText = game->first;
+    request.game = game->second;
+    AppState state;
+    // Refused as the install would refuse it, before anything is worked out.
+    if (const Expected<void> folders = InstallOperation(state, m_ui, request).checkFolders();
+        !folders)
+        return refuse(folders.message());
+    InstallPlanner planner(request, m_ownerOf);
+    // The install unpacks an archive beside the game, on its disk.
+    planner.setUnpackedByTheInstall(source.isArchive());
+    const InstallPlan plan = planner.make();
+    const QByteArray text = plan.text().toLocal8Bit();
+    std::fwrite(text.constData(), 1, std::size_t(text.size()), m_out);
+    std::fflush(m_out);
+    return plan.stop.isEmpty() ? ExitStatus::Done : ExitStatus::EndedEarly;
 }
 
 ExitStatus WindowlessRun::undo()

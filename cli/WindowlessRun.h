@@ -1,37 +1,51 @@
 #pragma once
 
 #include "CommandLine.h"
+#include "install/InstallPlanner.h"
 #include "util/Expected.h"
 #include "util/HostPath.h"
 
 #include <QString>
+#include <cstdio>
+#include <functional>
 #include <optional>
 #include <utility>
 
 namespace veltrane {
 
 class ConsoleUserInterface;
+class PackageSource;
 class UserInterface;
 
-// An install or an undo as the command line asks for it, with the user interface given (the
-// console's without a window): the package opened, the game folder found, the work done, and
-// the exit status that tells how it went.
+// An install, an undo or the plan of an install (a dry run) as the command line asks for it,
+// with the user interface given (the console's without a window): the package opened, the
+// game folder found, the work done, and the exit status that tells how it went.
 class WindowlessRun {
 public:
     // programFolder: the folder the program lies in, the package folder when none is given.
     // console: where the run names the package, the game and its log, when it prints.
+    // out: where a dry run prints its plan.
     WindowlessRun(const CommandLine& line, QString programFolder, UserInterface& ui,
-                  ConsoleUserInterface* console = nullptr);
+                  ConsoleUserInterface* console = nullptr, std::FILE* out = stdout);
 
     ExitStatus run();
+
+    // Whose the game's files are, for the plan of a dry run.
+    void setOwnerLookup(InstallPlanner::OwnerOf ownerOf) { m_ownerOf = std::move(ownerOf); }
 
 private:
     ExitStatus install();
     ExitStatus undo();
+    ExitStatus dryRun();
     // The game folder as given or found, and mapped; nothing after telling the user there is
     // none.
     std::optional<std::pair<QString, HostPath>> gameFolder();
     ExitStatus refuse(const QString& why);
+    QString packageGiven() const;
+    // The package opened, an archive unpacked into the folder unpackParent gives (it throws
+    // FileError when it cannot); nothing after telling the user why not.
+    std::optional<PackageKind> openPackage(PackageSource& source,
+                                           const std::function<HostPath()>& unpackParent);
     Expected<void> checkedLogCopy(const HostPath& game, const HostPath& package) const;
 
     void printLine(const QString& kind, const QString& text) const;
@@ -40,6 +54,8 @@ private:
     QString m_programFolder;
     UserInterface& m_ui;
     ConsoleUserInterface* m_console;
+    std::FILE* m_out;
+    InstallPlanner::OwnerOf m_ownerOf;
 };
 
 } // namespace veltrane

@@ -71,42 +71,76 @@ Run BatchFileRunner::run(const HostPath& batchFile, const HostPath& workingFolde
         interpreter.read(batchFile.toString(), workingFolder.toString());
     if (!script)
         return notRun(u"it could not be read"_s);
-    if (script->refused.isEmpty())
+    const Choice choice = choose(*script, batchFile, workingFolder, author);
+    switch (choice.by) {
+    case Run::By::Ours:
         return runOurs(interpreter, *script, options);
-    // Ours to judge: no interpreter gets a file that means to change files elsewhere.
-    if (script->leavesFolders()) {
-        interpreter.tellRefusal(*script);
-        return notRun(lineNumbers(script->refused, true) +
-                      u" would change files outside the game and package folders"_s);
+    case Run::By::Wine:
+        if (!wineAgreed(batchFile, script->unsupported()))
+            return notRun(choice.unsupported +
+                          u", and running it in Wine's command interpreter was declined"_s);
+        return runInWine(*choice.wine, batchFile, options);
+    case Run::By::Windows:
+    case Run::By::Nobody:
+        break;
     }
-    const QString unsupported =
-        u"Veltrane cannot run "_s + lineNumbers(script->refused, false) + u" of it itself"_s;
-    if (author == Author::Package && Wine::isInstalled()) {
-        // The full path: "cmd /c del_blueprints.bat" would run "del _blueprints.bat".
-        const std::optional<LaunchCommand> command = ProgramLauncher::command(
-            Program{HostPath::fromHost(u"cmd"_s), true},
-            {ProgramArgument::plain(u"/c"_s), ProgramArgument::file(batchFile)}, workingFolder);
-        if (command) {
-            if (!wineAgreed(batchFile, script->unsupported()))
-                return notRun(unsupported +
-                              u", and running it in Wine's command interpreter was declined"_s);
-            return runInWine(*command, batchFile, options);
-        }
-        // Wine's cmd must find the file and start in the folder it is meant to run in.
-        const QString unreached =
-            (Wine::toWindowsPath(batchFile) ? workingFolder : batchFile.parent()).display();
+    if (!choice.unreached.isEmpty()) {
         interpreter.explainRefusal(
-            u"No drive of the Wine prefix holds "_s + unreached + u", so"_s,
-            u"Give the Wine prefix a drive that holds "_s + unreached +
+            u"No drive of the Wine prefix holds "_s + choice.unreached + u", so"_s,
+            u"Give the Wine prefix a drive that holds "_s + choice.unreached +
                 u" (winecfg, Drives) to have files like this one run by Wine's command "
                 u"interpreter."_s);
-        interpreter.tellRefusal(*script);
-        return notRun(unsupported + u", and no drive of the Wine prefix holds "_s + unreached);
     }
     interpreter.tellRefusal(*script);
-    return notRun(author == Author::Package ? unsupported + u", and Wine is not installed"_s
-                                            : unsupported);
+    return notRun(choice.whyNot);
 #endif
+}
+
+BatchFileRunner::Choice BatchFileRunner::choose(const BatchInterpreter::Script& script,
+                                                const HostPath& batchFile,
+                                                const HostPath& workingFolder, Author author)
+{
+    Choice choice;
+#ifdef Q_OS_WIN
+    Q_UNUSED(script);
+    Q_UNUSED(batchFile);
+    Q_UNUSED(workingFolder);
+    Q_UNUSED(author);
+    choice.by = Run::By::Windows;
+#else
+    if (script.refused.isEmpty()) {
+        choice.by = Run::By::Ours;
+        return choice;
+    }
+    // Ours to judge: no interpreter gets a file that means to change files elsewhere.
+    if (script.leavesFolders()) {
+        choice.whyNot = lineNumbers(script.refused, true) +
+                        u" would change files outside the game and package folders"_s;
+        return choice;
+    }
+    choice.unsupported =
+        u"Veltrane cannot run "_s + lineNumbers(script.refused, false) + u" of it itself"_s;
+    if (author == Author::Package && Wine::isInstalled()) {
+        // The full path: "cmd /c del_blueprints.bat" would run "del _blueprints.bat".
+        choice.wine = ProgramLauncher::command(
+            Program{HostPath::fromHost(u"cmd"_s), true},
+            {ProgramArgument::plain(u"/c"_s), ProgramArgument::file(batchFile)}, workingFolder);
+        if (choice.wine) {
+            choice.by = Run::By::Wine;
+            return choice;
+        }
+        // Wine's cmd must find the file and start in the folder it is meant to run in.
+        choice.unreached =
+            (Wine::toWindowsPath(batchFile) ? workingFolder : batchFile.parent()).display();
+        choice.whyNot =
+            choice.unsupported + u", and no drive of the Wine prefix holds "_s + choice.unreached;
+        return choice;
+    }
+    choice.whyNot = author == Author::Package
+                        ? choice.unsupported + u", and Wine is not installed"_s
+                        : choice.unsupported;
+#endif
+    return choice;
 }
 
 Run BatchFileRunner::runOurs(BatchInterpreter& interpreter, const BatchInterpreter::Script& script,

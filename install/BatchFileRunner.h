@@ -2,16 +2,17 @@
 
 #include "batch/BatchInterpreter.h"
 #include "platform/ProcessRunner.h"
+#include "platform/ProgramLauncher.h"
 #include "util/HostPath.h"
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 namespace veltrane {
 
 class FileChanges;
-struct LaunchCommand;
 class TreeListing;
 class UserInterface;
 
@@ -52,6 +53,22 @@ public:
 
     Run run(const HostPath& batchFile, const HostPath& workingFolder, const RunOptions& options,
             Author author = Author::Package);
+
+    // Who runs a file, decided from the file read and checked before any line of it runs.
+    struct Choice {
+        // Wine only after the user agreed; Nobody when it is not run at all.
+        Run::By by = Run::By::Nobody;
+        // How Wine's cmd would be started.
+        std::optional<LaunchCommand> wine;
+        // "Veltrane cannot run line N of it itself" when ours cannot run every line.
+        QString unsupported;
+        // Why it is not run, when nobody runs it.
+        QString whyNot;
+        // The folder no drive of the Wine prefix holds, when that keeps Wine's cmd away.
+        QString unreached;
+    };
+    static Choice choose(const BatchInterpreter::Script& script, const HostPath& batchFile,
+                         const HostPath& workingFolder, Author author = Author::Package);
 
 private:
     Run runOurs(BatchInterpreter& interpreter, const BatchInterpreter::Script& script,

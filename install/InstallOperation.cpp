@@ -18,6 +18,7 @@
 #include "stock/EngineContext.h"
 #include "tree/FolderCopy.h"
 #include "tree/FolderMove.h"
+#include "tree/MergePlan.h"
 #include "util/AppState.h"
 #include "util/FileError.h"
 #include "util/InstallLog.h"
@@ -206,6 +207,10 @@ InstallOperation::Outcome InstallOperation::runLocked(UserInterface& ui, Install
                        Icon::Exclamation);
         return Outcome::Ended;
     }
+    // Worked out once the game is ours and put right: the copy carries out what it names.
+    InstallPlanner planner(m_request, m_ownerOf);
+    planner.setStockConsent(m_state.ProduceConsent);
+    m_plan = planner.make();
     const auto dropWorkFolder = qScopeGuard([&] {
         if (!(*workFolder == m_request.package)) {
             std::error_code error;
@@ -461,21 +466,20 @@ QList<InstallStep> InstallOperation::completionSteps(EngineContext& context)
                       return Result::Next;
                   }});
 
-    steps.append(
-        {kCopyStep, [package, game, movable, &ui, &files, &report] {
-             const HostPath source = package.mappedChild(u"Rail Simulator"_s);
-             // A route or scenario package may bring no files of its own.
-             if (!QFileInfo(source.toString()).exists() &&
-                 !QFileInfo(source.toString()).isSymLink())
-                 return Result::Next;
-             const qint64 copied =
-                 movable ? FolderMove(ui, files, &report, kCopyStep).moveFolder(source, game, true)
-                         : FolderCopy(ui, files, &report, kCopyStep).copyFolder(source, game, true);
-             report.done(QString::number(copied) +
-                         (copied == 1 ? u" file was"_s : u" files were"_s) +
-                         u" copied into the game folder"_s);
-             return Result::Next;
-         }});
+    steps.append({kCopyStep, [this, movable, &ui, &files, &report] {
+                      // A route or scenario package may bring no files of its own.
+                      if (!m_plan->merge)
+                          return Result::Next;
+                      const MergePlan& merge = *m_plan->merge;
+                      const qint64 copied =
+                          movable
+                              ? FolderMove(ui, files, &report, kCopyStep).movePlanned(merge, true)
+                              : FolderCopy(ui, files, &report, kCopyStep).copyPlanned(merge, true);
+                      report.done(QString::number(copied) +
+                                  (copied == 1 ? u" file was"_s : u" files were"_s) +
+                                  u" copied into the game folder"_s);
+                      return Result::Next;
+                  }});
 
     steps.append({kPackageBatchStep, [game, roots, options, &ui, &files, &report] {
                       const HostPath batch = game.mappedChild(u"RS-Install.bat"_s);

@@ -100,6 +100,16 @@ Result RouteInstaller::confirm()
     return yes ? Result::Next : Result::EndInstall;
 }
 
+std::optional<RouteListSplice::Record> RouteInstaller::otherRouteHolding(const QString& list,
+                                                                         const QString& identifier)
+{
+    auto record = RouteListSplice::recordHolding(list, identifier);
+    if (record && record->start >= 0 &&
+        record->identifier.compare(identifier, Qt::CaseInsensitive) != 0)
+        return record;
+    return std::nullopt;
+}
+
 Result RouteInstaller::editList()
 {
     const Expected<QString> list = m_stop.read(m_listPath);
@@ -108,9 +118,7 @@ Result RouteInstaller::editList()
     // The identifier may occur in another route's record: its name, its own identifier that
     // begins with this one. That route is replaced only when the user says so.
     auto placement = RouteListSplice::Placement::ReplaceRecord;
-    const auto record = RouteListSplice::recordHolding(*list, m_identifier);
-    if (record && record->start >= 0 &&
-        record->identifier.compare(m_identifier, Qt::CaseInsensitive) != 0) {
+    if (const auto record = otherRouteHolding(*list, m_identifier)) {
         const bool replace = m_context.ui.askYesNo(
             u"The route list holds the route "_s + record->name + u" ("_s + record->identifier +
             u"), whose record contains this package's route identifier "_s + m_identifier +

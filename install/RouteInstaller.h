@@ -2,10 +2,12 @@
 
 #include "FlowStop.h"
 #include "InstallStep.h"
+#include "lists/RouteListSplice.h"
 #include "util/HostPath.h"
 
 #include <QList>
 #include <QString>
+#include <optional>
 
 namespace veltrane {
 
@@ -18,6 +20,11 @@ public:
     explicit RouteInstaller(EngineContext& context);
 
     QList<InstallStep> steps();
+
+    // The record of another route that holds the identifier's first occurrence: its name,
+    // its own identifier that begins with this one. Replacing it waits for the user's Yes.
+    static std::optional<RouteListSplice::Record> otherRouteHolding(const QString& list,
+                                                                    const QString& identifier);
 
 private:
     InstallStep::Result findList();

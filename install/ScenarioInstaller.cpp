@@ -133,9 +133,15 @@ QStringList backupNames()
     return names;
 }
 
-// The first free backup name for Scenarios.bin in the folder, or empty when all fifty
-// numbered names are taken.
-QString backupName(const HostPath& routeFolder)
+} // namespace
+
+ScenarioInstaller::ScenarioInstaller(EngineContext& context)
+    : m_context(context),
+      m_stop(context.ui, u"scenario"_s, u"The route's scenario list has not been changed."_s)
+{
+}
+
+QString ScenarioInstaller::backupName(const HostPath& routeFolder)
 {
     for (const QString& name : backupNames()) {
         if (!nameTaken(routeFolder.mappedChild(name)))
@@ -144,8 +150,7 @@ QString backupName(const HostPath& routeFolder)
     return {};
 }
 
-// The backup an install made last: the last name taken in order.
-QString newestBackup(const HostPath& routeFolder)
+QString ScenarioInstaller::newestBackup(const HostPath& routeFolder)
 {
     QString newest;
     for (const QString& name : backupNames()) {
@@ -156,17 +161,10 @@ QString newestBackup(const HostPath& routeFolder)
     return newest;
 }
 
-} // namespace
-
-ScenarioInstaller::ScenarioInstaller(EngineContext& context)
-    : m_context(context),
-      m_stop(context.ui, u"scenario"_s, u"The route's scenario list has not been changed."_s)
+QString ScenarioInstaller::assetsRelative(const QString& stockPath)
 {
-}
-
-HostPath ScenarioInstaller::marker(const QString& name) const
-{
-    return m_context.packageFolder.mappedChild(name);
+    const QString relative = normalisedStockPath(stockPath);
+    return PathGuard::isContainedRelative(relative) ? relative : QString();
 }
 
 QList<InstallStep> ScenarioInstaller::steps()
@@ -183,43 +181,65 @@ QList<InstallStep> ScenarioInstaller::steps()
     };
 }
 
-InstallStep::Result ScenarioInstaller::readMarkers()
+ScenarioInstaller::Markers ScenarioInstaller::readMarkers(const HostPath& package,
+                                                          UserInterface& ui)
 {
-    UserInterface& ui = m_context.ui;
-    m_scenarioKeys.clear();
-    const HostPath keysPath = marker(u"Scenario.yyy"_s);
-    const HostPath recordPath = marker(u"Scenario.zzz"_s);
-    const HostPath stockPath = marker(u"Scenario.qqq"_s);
+    Markers markers;
+    const HostPath keysPath = package.mappedChild(u"Scenario.yyy"_s);
+    const HostPath recordPath = package.mappedChild(u"Scenario.zzz"_s);
+    const HostPath stockPath = package.mappedChild(u"Scenario.qqq"_s);
+    const auto problem = [&](const HostPath& file, const QString& what) {
+        markers.problemFile = file;
+        markers.problem = what;
+        return markers;
+    };
     for (const HostPath& path : {keysPath, recordPath, stockPath}) {
         // One that is there but cannot be read is told by the reader below, with the reason.
         if (!QFileInfo::exists(path.toString()))
-            return m_stop.stop(path, u"It is missing from the package."_s);
+            return problem(path, u"It is missing from the package."_s);
     }
+    // Each read whole, and checked before the next is read.
+    QString text;
+    const auto read = [&](const HostPath& path) {
+        text.clear();
+        try {
+            readTextFile(ui, path, text);
+        } catch (const FileError& error) {
+            markers.problemFile = path;
+            markers.problem = error.description();
+            return false;
+        }
+        ui.processEvents();
+        return true;
+    };
+    if (!read(keysPath))
+        return markers;
+    const QStringList items = FreeFormatReader::items(text);
+    markers.routeFolder = routeFolderName(items.value(0));
+    if (const QString wrong = routeFolderProblem(markers.routeFolder); !wrong.isEmpty())
+        return problem(keysPath, wrong);
+    markers.keys = items.mid(1);
+    if (!read(recordPath))
+        return markers;
+    if (text.trimmed().isEmpty())
+        return problem(recordPath, u"It holds no scenario record."_s);
+    markers.record = text;
+    if (!read(stockPath))
+        return markers;
+    markers.requiredStock = textLines(text);
+    return markers;
+}
 
-    const Expected<QString> keys = m_stop.read(keysPath);
-    if (!keys)
-        return Result::EndInstall;
-    const QStringList items = FreeFormatReader::items(*keys);
-    m_routeFolder = routeFolderName(items.value(0));
-    const QString problem = routeFolderProblem(m_routeFolder);
-    if (!problem.isEmpty())
-        return m_stop.stop(keysPath, problem);
-    m_scenarioKeys = items.mid(1);
-    ui.processEvents();
-
-    const Expected<QString> record = m_stop.read(recordPath);
-    if (!record)
-        return Result::EndInstall;
-    if (record->trimmed().isEmpty())
-        return m_stop.stop(recordPath, u"It holds no scenario record."_s);
-    m_record = *record;
-    ui.processEvents();
-
-    const Expected<QString> stock = m_stop.read(stockPath);
-    if (!stock)
-        return Result::EndInstall;
-    m_requiredStock = textLines(*stock);
-    ui.processEvents();
+InstallStep::Result ScenarioInstaller::readMarkers()
+{
+    m_scenarioKeys.clear();
+    const Markers markers = readMarkers(m_context.packageFolder, m_context.ui);
+    if (!markers.problem.isEmpty())
+        return m_stop.stop(markers.problemFile, markers.problem);
+    m_routeFolder = markers.routeFolder;
+    m_scenarioKeys = markers.keys;
+    m_record = markers.record;
+    m_requiredStock = markers.requiredStock;
     return Result::Next;
 }
 
@@ -398,9 +418,9 @@ QString ScenarioInstaller::checkRequiredStock(const QStringList& requirementLine
         if (line.trimmed().isEmpty())
             continue;
         const QString stockPath = RequirementLine::stockPath(line);
-        const QString relative = normalisedStockPath(stockPath);
+        const QString relative = assetsRelative(stockPath);
         // A path that would leave the Assets folder is neither looked at nor made.
-        if (!PathGuard::isContainedRelative(relative)) {
+        if (relative.isEmpty()) {
             missing += stockPath + u"\r\n"_s;
             continue;
         }

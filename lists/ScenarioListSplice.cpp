@@ -22,7 +22,7 @@ const QString kLineEnd = u"\r\n"_s;
 
 ScenarioListSplice::Result problem(const QString& what)
 {
-    return {QString(), what, {}};
+    return {QString(), what, {}, {}};
 }
 
 // A key shown in a message: long or odd keys would make it unreadable.
@@ -95,6 +95,17 @@ bool searchableAsBytes(const QString& foldedKey)
 using ScenarioListSplice::ForeignRecord;
 using ScenarioListSplice::Removable;
 
+// The records the keys reached: those that stayed and those that went.
+struct Reached {
+    QList<ForeignRecord> kept;
+    QList<ForeignRecord> removed;
+};
+
+ForeignRecord describedRecord(QStringView record, qsizetype start, const QString& key)
+{
+    return {start, key, ScenarioRecordText::id(record), ScenarioRecordText::englishName(record)};
+}
+
 // A record's place, from its opening tag to past its closing one; start is -1 for none.
 struct Span {
     qsizetype start = -1;
@@ -110,8 +121,7 @@ bool mayRemove(QStringView record, qsizetype start, const QString& key, const QS
         return true;
     if (std::none_of(kept.cbegin(), kept.cend(),
                      [&](const ForeignRecord& other) { return other.start == start; })) {
-        kept.append(
-            {start, key, ScenarioRecordText::id(record), ScenarioRecordText::englishName(record)});
+        kept.append(describedRecord(record, start, key));
     }
     return false;
 }
@@ -178,7 +188,7 @@ ScenarioListSplice::Result removePlain(const QString& list, const QStringList& k
     };
 
     Stretches removed;
-    QList<ForeignRecord> kept;
+    Reached reached;
     for (const QString& key : keys) {
         if (key.isEmpty())
             continue;
@@ -190,16 +200,18 @@ ScenarioListSplice::Result removePlain(const QString& list, const QStringList& k
         if (record.start < 0)
             return outsideEveryRecord(key);
         if (removable && !mayRemove(textOf(record), placeInList(removed, record.start), key, keys,
-                                    *removable, kept)) {
+                                    *removable, reached.kept)) {
             record = ownFrom(matcher, record.stop);
             if (record.start < 0)
                 continue;
         }
+        reached.removed.append(
+            describedRecord(textOf(record), placeInList(removed, record.start), key));
         noteRemoval(removed, record.start, record.stop);
         text.remove(record.start, record.stop - record.start);
         lower.remove(record.start, record.stop - record.start);
     }
-    return {text, QString(), kept};
+    return {text, QString(), reached.kept, reached.removed};
 }
 
 } // namespace
@@ -240,8 +252,7 @@ bool joinMatters(const LiveText& live, qsizetype position, qsizetype longest,
 // finished result: a problem, or what the plain way gives where this one cannot follow it.
 std::optional<ScenarioListSplice::Result> removeLive(const QString& list, const QStringList& keys,
                                                      const QByteArray& lower, LiveText& live,
-                                                     const Removable* removable,
-                                                     QList<ForeignRecord>& kept)
+                                                     const Removable* removable, Reached& reached)
 {
     const QByteArray openTag = foldedBytes(kRecordOpen);
     const QByteArray closeTag = foldedBytes(kRecordClose);
@@ -291,11 +302,12 @@ std::optional<ScenarioListSplice::Result> removeLive(const QString& list, const 
         if (record.start < 0)
             return outsideEveryRecord(keys[i]);
         if (removable &&
-            !mayRemove(textOf(record), record.start, keys[i], keys, *removable, kept)) {
+            !mayRemove(textOf(record), record.start, keys[i], keys, *removable, reached.kept)) {
             record = ownFrom(QByteArrayMatcher(key), record.stop);
             if (record.start < 0)
                 continue;
         }
+        reached.removed.append(describedRecord(textOf(record), record.start, keys[i]));
         live.remove(record.start, record.stop);
         // A name that forms only where the removal joined the text: left to the plain way.
         const QList<QByteArray> names =
@@ -311,21 +323,24 @@ ScenarioListSplice::Result removeQuickly(const QString& list, const QStringList&
 {
     const QByteArray lower = foldedBytes(list);
     LiveText live(lower);
-    QList<ForeignRecord> kept;
-    if (auto finished = removeLive(list, keys, lower, live, removable, kept))
+    Reached reached;
+    if (auto finished = removeLive(list, keys, lower, live, removable, reached))
         return *finished;
     QString text;
     text.reserve(list.size() - live.removedLength());
     live.appendKept(text, list, 0, list.size());
-    return {text, QString(), kept};
+    return {text, QString(), reached.kept, reached.removed};
 }
 
-// A successful result lists the records kept on the way; a problem lists none.
-ScenarioListSplice::Result withKept(ScenarioListSplice::Result result,
-                                    const QList<ForeignRecord>& kept)
+// A successful result lists the records kept and removed on the way; a problem lists none.
+ScenarioListSplice::Result withReached(ScenarioListSplice::Result result,
+                                       const QList<ForeignRecord>& kept,
+                                       const QList<ForeignRecord>& removed)
 {
-    if (result.ok())
+    if (result.ok()) {
         result.kept = kept;
+        result.removed = removed;
+    }
     return result;
 }
 
@@ -335,9 +350,10 @@ ScenarioListSplice::Result editQuickly(const QString& list, const QStringList& k
     using ScenarioListSplice::insertRecord;
     const QByteArray lower = foldedBytes(list);
     LiveText live(lower);
-    QList<ForeignRecord> keptRecords;
-    if (auto removed = removeLive(list, keys, lower, live, removable, keptRecords))
-        return removed->ok() ? withKept(insertRecord(removed->text, record), removed->kept)
+    Reached reached;
+    if (auto removed = removeLive(list, keys, lower, live, removable, reached))
+        return removed->ok() ? withReached(insertRecord(removed->text, record), removed->kept,
+                                           removed->removed)
                              : *removed;
 
     // The insertion of insertRecord, on the kept characters.
@@ -347,7 +363,7 @@ ScenarioListSplice::Result editQuickly(const QString& list, const QStringList& k
         QString kept;
         kept.reserve(list.size() - live.removedLength());
         live.appendKept(kept, list, 0, list.size());
-        return withKept(insertRecord(kept, record), keptRecords);
+        return withReached(insertRecord(kept, record), reached.kept, reached.removed);
     }
     const qsizetype lastTagEnd = listEnd > 0 ? live.lastStartingBy(">", listEnd - 1) : -1;
     if (lastTagEnd < 0)
@@ -368,7 +384,7 @@ ScenarioListSplice::Result editQuickly(const QString& list, const QStringList& k
     live.appendKept(text, list, 0, headEnd);
     text.append(record);
     live.appendKept(text, list, restStart, list.size());
-    return {text, QString(), keptRecords};
+    return {text, QString(), reached.kept, reached.removed};
 }
 
 } // namespace
@@ -420,7 +436,7 @@ ScenarioListSplice::Result ScenarioListSplice::insertRecord(const QString& list,
     text.append(QStringView(list).left(headSize));
     text.append(record);
     text.append(rest);
-    return {text, QString(), {}};
+    return {text, QString(), {}, {}};
 }
 
 } // namespace veltrane

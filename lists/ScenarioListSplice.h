@@ -12,9 +12,9 @@ namespace veltrane {
 // problem instead of a damaged list.
 namespace ScenarioListSplice {
 
-// A record that a key reaches although its own scenario id is none of the keys: another
-// scenario's, which the key names only in passing (its display name, a generic tag, a longer
-// id that begins with the key).
+// A record that a key reaches. Kept, it is another scenario's, whose own scenario id is none
+// of the keys: the key names it only in passing (its display name, a generic tag, a longer id
+// that begins with the key).
 struct ForeignRecord {
     qsizetype start = -1; // where its opening tag begins in the list as given
     QString key;          // the key whose first occurrence it holds
@@ -32,6 +32,8 @@ struct Result {
     // reached and that stayed because they are not among them, each once, in the order the
     // keys reached them.
     QList<ForeignRecord> kept;
+    // The records that went, each with the key that reached it, in the order they went.
+    QList<ForeignRecord> removed;
     bool ok() const { return problem.isEmpty(); }
 };
 

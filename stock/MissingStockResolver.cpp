@@ -16,9 +16,10 @@ MissingStockResolver::MissingStockResolver(EngineContext& context)
 {
 }
 
-bool MissingStockResolver::insideAssets(const QString& missingPath, const QString& basePath) const
+bool MissingStockResolver::insideAssets(const QString& gamePath, const QString& missingPath,
+                                        const QString& basePath)
 {
-    const QString assets = m_context.state.GamePath + u"\\Assets\\"_s;
+    const QString assets = gamePath + u"\\Assets\\"_s;
     if (!missingPath.startsWith(assets))
         return false;
     const HostPath assetsFolder = HostPath::fromProgramPath(assets);
@@ -27,37 +28,46 @@ bool MissingStockResolver::insideAssets(const QString& missingPath, const QStrin
            PathGuard::leadsInto(HostPath::fromProgramPath(missingPath), assetsFolder);
 }
 
-bool MissingStockResolver::resolve(const QString& missingPath, const QString& requirementLine)
+std::optional<MissingStockResolver::Variant>
+MissingStockResolver::variantOf(const QString& gamePath, const QString& missingPath)
 {
     const qsizetype slash = missingPath.lastIndexOf(u'\\');
-    const QString folder = missingPath.left(slash + 1);
+    Variant variant;
+    variant.folder = missingPath.left(slash + 1);
     const QString fileName = missingPath.mid(slash + 1);
     if (fileName.size() < 4)
-        return false;
-    const QString missingName = fileName.chopped(4);
-    const qsizetype underscore = missingName.lastIndexOf(u'_');
+        return std::nullopt;
+    variant.name = fileName.chopped(4);
+    const qsizetype underscore = variant.name.lastIndexOf(u'_');
     if (underscore < 0)
-        return false;
-    const QString suffix = missingName.mid(underscore);
-    const QString baseName = missingName.left(underscore);
-    const QString basePath = folder + baseName + u".bin"_s;
-    if (!insideAssets(missingPath, basePath))
-        return false;
-    if (!fileExists(HostPath::fromProgramPath(basePath)))
+        return std::nullopt;
+    variant.suffix = variant.name.mid(underscore);
+    variant.baseName = variant.name.left(underscore);
+    variant.basePath = variant.folder + variant.baseName + u".bin"_s;
+    variant.crew = BlueprintText::isCrewSuffix(variant.suffix);
+    if (!insideAssets(gamePath, missingPath, variant.basePath))
+        return std::nullopt;
+    return variant;
+}
+
+bool MissingStockResolver::resolve(const QString& missingPath, const QString& requirementLine)
+{
+    const std::optional<Variant> variant = variantOf(m_context.state.GamePath, missingPath);
+    if (!variant || !fileExists(HostPath::fromProgramPath(variant->basePath)))
         return false;
     if (!m_context.state.ProduceConsent) {
-        const bool yes = m_context.ui.askYesNo(u"Although you do not appear to have "_s +
-                                               missingName + u"\r\nYou do have "_s + baseName +
-                                               u".bin - Do you wish me to automatically\r\n"_s +
-                                               u"produce the missing stock where possible?"_s);
+        const bool yes = m_context.ui.askYesNo(
+            u"Although you do not appear to have "_s + variant->name + u"\r\nYou do have "_s +
+            variant->baseName + u".bin - Do you wish me to automatically\r\n"_s +
+            u"produce the missing stock where possible?"_s);
         if (!yes)
             return false;
         m_context.state.ProduceConsent = true;
     }
 
-    if (BlueprintText::isCrewSuffix(suffix))
-        return m_crew.make(folder, baseName, suffix);
-    return m_number.make(folder, baseName, suffix, requirementLine);
+    if (variant->crew)
+        return m_crew.make(variant->folder, variant->baseName, variant->suffix);
+    return m_number.make(variant->folder, variant->baseName, variant->suffix, requirementLine);
 }
 
 } // namespace veltrane

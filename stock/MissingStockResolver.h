@@ -4,6 +4,7 @@
 #include "NumberVariantMaker.h"
 
 #include <QString>
+#include <optional>
 
 namespace veltrane {
 
@@ -21,8 +22,23 @@ public:
     // Assets folder is never read from or written to.
     bool resolve(const QString& missingPath, const QString& requirementLine);
 
+    // A missing blueprint named as a variant: its folder (ending in "\\"), its name without
+    // ".bin", the base's name and path and the suffix, and which maker takes it.
+    struct Variant {
+        QString folder;
+        QString name;
+        QString baseName;
+        QString basePath;
+        QString suffix;
+        bool crew = false; // a crew and load variant; else a number and lamp one
+    };
+    // The variant missingPath names, whether or not its base is there; nothing when it names
+    // none, or it or its base would leave the Assets folder of the game at gamePath.
+    static std::optional<Variant> variantOf(const QString& gamePath, const QString& missingPath);
+
 private:
-    bool insideAssets(const QString& missingPath, const QString& basePath) const;
+    static bool insideAssets(const QString& gamePath, const QString& missingPath,
+                             const QString& basePath);
 
     EngineContext& m_context;
     CrewVariantMaker m_crew;

@@ -7,6 +7,7 @@
 namespace veltrane {
 
 class FileChanges;
+class MergePlan;
 class UserInterface;
 class WorkReport;
 
@@ -26,6 +27,9 @@ public:
     // must itself be a real folder of its parent, not a link out of it. Returns the number
     // of files copied.
     qint64 copyFolder(const HostPath& source, const HostPath& destination, bool overwrite);
+    // The same for a plan made beforehand: its files are copied where it names them, without
+    // walking the tree again, and its refusal is thrown.
+    qint64 copyPlanned(const MergePlan& plan, bool overwrite);
 
     // Deletes the folder with everything in it; any failure is ignored.
     void removeFolder(const HostPath& folder);

@@ -7,6 +7,7 @@
 namespace veltrane {
 
 class FileChanges;
+class MergePlan;
 class UserInterface;
 class WorkReport;
 
@@ -23,12 +24,14 @@ public:
 
     // Moves the files of source into destination, creating destination (one level) and
     // missing folders; existing folders are merged whatever their letter case, existing files
-    // are replaced when overwrite is true, each as FileChanges::moveFile() replaces it. A symbolic
-    // link in source is first replaced by a copy of what it leads to where that lies inside
-    // source, and left out otherwise, as FolderCopy follows links. Permission denied throws
+    // are replaced when overwrite is true, each as FileChanges::moveFile() replaces it. What a
+    // symbolic link in source leads to is copied where FolderCopy would follow it, and the links of
+    // source are removed. Permission denied throws
     // FileError and abandons the rest. The folders of source stay behind, emptied of what was
     // moved. Returns the number of files moved.
     qint64 moveFolder(const HostPath& source, const HostPath& destination, bool overwrite);
+    // The same for a plan made beforehand, without walking the tree again.
+    qint64 movePlanned(const MergePlan& plan, bool overwrite);
 
 private:
     UserInterface& m_ui;

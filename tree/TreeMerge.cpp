@@ -8,10 +8,9 @@ using namespace Qt::StringLiterals;
 
 namespace veltrane {
 
-TreeMerge::TreeMerge(UserInterface& ui, FileChanges& files, HostPath root, bool overwrite,
-                     WorkReport* report, QString step)
-    : m_ui(ui), m_files(files), m_root(std::move(root)), m_report(report), m_step(std::move(step)),
-      m_overwrite(overwrite)
+TreeMerge::TreeMerge(UserInterface& ui, FileChanges& files, bool overwrite, WorkReport* report,
+                     QString step)
+    : m_ui(ui), m_files(files), m_report(report), m_step(std::move(step)), m_overwrite(overwrite)
 {
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MergePlan.h"
 #include "util/FileError.h"
 #include "util/HostPath.h"
 #include "util/UserInterface.h"
@@ -8,18 +9,19 @@
 
 #include <QString>
 #include <filesystem>
+#include <vector>
 
 namespace veltrane {
 
 class FileChanges;
 
-// What the folder copy and the folder move share while they merge a tree into the game: the
-// check of the source folder, the going on after a failure, the folders made on the way and
-// the count and progress of the files placed.
+// What the folder copy and the folder move share while they carry out the plan of a merge of
+// a tree into the game: the check of the source folder, the going on after a failure, the
+// folders made on the way and the count and progress of the files placed.
 class TreeMerge {
 public:
-    TreeMerge(UserInterface& ui, FileChanges& files, HostPath root, bool overwrite,
-              WorkReport* report, QString step);
+    TreeMerge(UserInterface& ui, FileChanges& files, bool overwrite, WorkReport* report,
+              QString step);
     ~TreeMerge();
     TreeMerge(const TreeMerge&) = delete;
     TreeMerge& operator=(const TreeMerge&) = delete;
@@ -34,7 +36,6 @@ public:
     // Shows the progress bar from nothing; the bar goes with this object.
     void startProgress(qint64 total);
 
-protected:
     [[noreturn]] static void fail(const std::error_code& error, const HostPath& path);
 
     // Runs one change; a failure other than permission denied is reported and the merge goes
@@ -49,21 +50,6 @@ protected:
                 throw;
             m_report->fail(m_step, path.display(), error.description());
             return false;
-        }
-    }
-
-    // Calls visit with each entry of the folder as its listing gives it; a folder that cannot
-    // be listed, or read to its end, is a failure of its own.
-    template <typename Visit> void forEachListed(const HostPath& folder, Visit visit)
-    {
-        std::error_code error;
-        std::filesystem::directory_iterator it(folder.fs(), error);
-        if (error && !attempt(folder, [&] { fail(error, folder); }))
-            return;
-        for (std::filesystem::directory_iterator end; it != end; it.increment(error)) {
-            if (error && !attempt(folder, [&] { fail(error, folder); }))
-                return;
-            visit(*it);
         }
     }
 
@@ -87,20 +73,56 @@ protected:
         m_ui.processEvents();
     }
 
-    UserInterface& m_ui;
-    FileChanges& m_files;
-    const HostPath m_root;
-    WorkReport* m_report;
-    const QString m_step;
-    qint64 m_total = 0;
+    // Goes through the plan in its order: makes its folders where missing, meets the failures
+    // its walk met as the walk would have, and places each file that now picks by place. A
+    // folder that cannot be made keeps what lies in it from arriving, here and in placeRest().
+    template <typename Pick, typename Place>
+    void placeInOrder(const MergePlan& plan, Pick now, Place place)
+    {
+        const QList<MergePlan::Entry>& entries = plan.entries();
+        m_blocked.assign(std::size_t(entries.size()), false);
+        for (qsizetype i = 0; i < entries.size(); ++i) {
+            const MergePlan::Entry& entry = entries[i];
+            if (blocked(entry)) {
+                m_blocked[std::size_t(i)] = true;
+                continue;
+            }
+            using Kind = MergePlan::Entry::Kind;
+            if (entry.kind == Kind::Folder)
+                m_blocked[std::size_t(i)] = !enterFolder(entry.destination);
+            else if (entry.kind == Kind::Failure)
+                attempt(entry.source, [&] { throw *entry.failure; });
+            else if (entry.kind == Kind::File && now(entry))
+                placeFile(entry.destination, [&] { place(entry); });
+        }
+    }
+    // The files that placeInOrder() left and later picks, placed by place.
+    template <typename Pick, typename Place>
+    void placeRest(const MergePlan& plan, Pick later, Place place)
+    {
+        for (const MergePlan::Entry& entry : plan.entries()) {
+            if (entry.kind == MergePlan::Entry::Kind::File && !blocked(entry) && later(entry))
+                placeFile(entry.destination, [&] { place(entry); });
+        }
+    }
 
 private:
     void refuseExisting(const HostPath& destination) const;
+    bool blocked(const MergePlan::Entry& entry) const
+    {
+        return entry.parent >= 0 && m_blocked[std::size_t(entry.parent)];
+    }
 
+    UserInterface& m_ui;
+    FileChanges& m_files;
+    WorkReport* m_report;
+    const QString m_step;
+    qint64 m_total = 0;
     const bool m_overwrite;
     bool m_showsProgress = false;
     qint64 m_placed = 0;
     qint64 m_done = 0;
+    std::vector<bool> m_blocked;
 };
 
 } // namespace veltrane

@@ -1,6 +1,6 @@
-// The install's copy of a package tree, its journal kept, against cp -r; the undo of that
-// copy against cp -r of the files it replaced; and the route list splice against reading and
-// writing the same list once.
+// The install's copy of a package tree, its journal kept, against cp -r; the plan of that
+// install against the copy; the undo of that copy against cp -r of the files it replaced; and
+// the route list splice against reading and writing the same list once.
 //
 //   bench_install [files]        files in the package tree, default 20000 (10 per folder)
 //   VELTRANE_BENCH_FILES         the same as the argument
@@ -9,6 +9,7 @@
 #include "BenchTiming.h"
 #include "BenchTree.h"
 #include "BenchUserInterface.h"
+#include "install/InstallPlanner.h"
 #include "journal/ChangeJournal.h"
 #include "journal/FileChanges.h"
 #include "journal/InstallHistory.h"
@@ -35,10 +36,41 @@ using namespace veltrane::bench::BenchTree;
 
 namespace {
 
+// The plan of the package's install into the game, made as the install makes it before its
+// copy: wall time.
+double planMs(const QString& package, const QString& game, int files)
+{
+    InstallRequest request =
+        InstallRequest::forFolder(HostPath::fromProgramPath(package), PackageKind::Assets);
+    request.setGame(game);
+    qsizetype planned = 0;
+    const double ms = timeMs([&] { planned = InstallPlanner::make(request).files.size(); });
+    if (planned != files)
+        std::printf("plan: %lld files planned of %d\n", static_cast<long long>(planned), files);
+    return ms;
+}
+
+// cp -r of the package's tree into the game, then what an undo without a journal would do:
+// the replaced files copied back over. Wall times, each flushed to the disk after.
+std::pair<double, double> cpBaselines(const QString& source, const QString& original,
+                                      const QString& game, bool& failed)
+{
+    const double copy = timeMs([&] {
+        failed = QProcess::execute(u"cp"_s, {u"-r"_s, source + u"/."_s, game}) != 0;
+    });
+    flushToDisk();
+    const double back = timeMs([&] {
+        failed = failed || QProcess::execute(u"cp"_s, {u"-r"_s, original + u"/."_s, game}) != 0;
+    });
+    flushToDisk();
+    return {copy, back};
+}
+
 void copyBenchmark(const QString& root, int files, qint64 bigBytes)
 {
     std::printf("# copy: %d files in %d folders, %d of %lld MB, into a game folder holding half "
-                "of them, the install's journal kept; undo: the same install taken back, against "
+                "of them, the install's journal kept; plan: what that install will do, worked "
+                "out before it, against the copy; undo: the same install taken back, against "
                 "cp -r of the files it replaced; wall time\n",
                 files, files / kFilesPerFolder, kBigFiles, static_cast<long long>(bigBytes >> 20));
     const QString source = root + u"/package/Rail Simulator"_s;
@@ -52,6 +84,7 @@ void copyBenchmark(const QString& root, int files, qint64 bigBytes)
     double oursBest = 0;
     double cpBackBest = 0;
     double undoBest = 0;
+    double planBest = 0;
     bool undoWhole = true;
     long rssBefore = 0;
     long rssAfter = 0;
@@ -69,19 +102,12 @@ void copyBenchmark(const QString& root, int files, qint64 bigBytes)
         flushToDisk();
         bool cpFailed = false;
         const auto runCp = [&] {
-            best(
-                cpBest, timeMs([&] {
-                    cpFailed = QProcess::execute(u"cp"_s, {u"-r"_s, source + u"/."_s, cpGame}) != 0;
-                }));
-            flushToDisk();
-            // What an undo without a journal would do: the replaced files copied back over.
-            best(cpBackBest, timeMs([&] {
-                     cpFailed = cpFailed || QProcess::execute(u"cp"_s, {u"-r"_s, original + u"/."_s,
-                                                                        cpGame}) != 0;
-                 }));
-            flushToDisk();
+            const auto [copy, back] = cpBaselines(source, original, cpGame, cpFailed);
+            best(cpBest, copy);
+            best(cpBackBest, back);
         };
         const auto runOurs = [&] {
+            best(planBest, planMs(root + u"/package"_s, ourGame, files));
             if (rssBefore == 0)
                 rssBefore = peakRssKb();
             best(oursBest, timeMs([&] {
@@ -124,6 +150,7 @@ void copyBenchmark(const QString& root, int files, qint64 bigBytes)
         std::printf("undo: some files were not put back\n");
     report(u"copydir_%1_files_with_journal_against_cp_r"_s.arg(files), cpBest, oursBest, 1.25);
     report(u"undo_%1_files_against_cp_r_of_replaced"_s.arg(files), cpBackBest, undoBest, 1.5);
+    report(u"plan_%1_files_against_its_install_copy"_s.arg(files), oursBest, planBest, 0.5);
     std::printf("copydir_peak_rss: %ld KiB before the copies, %ld KiB after (+%ld KiB)\n",
                 rssBefore, rssAfter, rssAfter - rssBefore);
     QDir(root + u"/package"_s).removeRecursively();

@@ -21,18 +21,18 @@ using Result = ScenarioListSplice::Result;
 
 namespace {
 
-bool sameKept(const Result& a, const Result& b)
+bool sameRecords(const QList<ScenarioListSplice::ForeignRecord>& a,
+                 const QList<ScenarioListSplice::ForeignRecord>& b)
 {
-    return std::equal(a.kept.cbegin(), a.kept.cend(), b.kept.cbegin(), b.kept.cend(),
-                      [](const auto& x, const auto& y) {
-                          return x.start == y.start && x.key == y.key && x.id == y.id &&
-                                 x.name == y.name;
-                      });
+    return std::equal(a.cbegin(), a.cend(), b.cbegin(), b.cend(), [](const auto& x, const auto& y) {
+        return x.start == y.start && x.key == y.key && x.id == y.id && x.name == y.name;
+    });
 }
 
 bool same(const Result& a, const Result& b)
 {
-    return a.problem == b.problem && a.text == b.text && sameKept(a, b);
+    return a.problem == b.problem && a.text == b.text && sameRecords(a.kept, b.kept) &&
+           sameRecords(a.removed, b.removed);
 }
 
 // What may be said of every record the edit kept for the keys.
@@ -118,7 +118,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     REQUIRE(plain.ok() || plain.text.isEmpty());
     REQUIRE(plain.kept.isEmpty());
 
-    const auto inserted = plain.ok() ? ScenarioListSplice::insertRecord(plain.text, record) : plain;
+    auto inserted = plain.ok() ? ScenarioListSplice::insertRecord(plain.text, record) : plain;
+    if (inserted.ok())
+        inserted.removed = plain.removed;
     const auto edited = ScenarioListSplice::edit(list, keys, record);
     REQUIRE(same(edited, inserted));
     REQUIRE(!edited.ok() || edited.text.contains(record));
@@ -137,8 +139,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     auto guardedInserted = guardedPlain.ok()
                                ? ScenarioListSplice::insertRecord(guardedPlain.text, record)
                                : guardedPlain;
-    if (guardedInserted.ok())
+    if (guardedInserted.ok()) {
         guardedInserted.kept = guardedPlain.kept;
+        guardedInserted.removed = guardedPlain.removed;
+    }
     REQUIRE(same(guardedEdit, guardedInserted));
 
     answerInTurn(list, keys, record);

@@ -140,6 +140,8 @@ private Q_SLOTS:
     void twoProgramsAtOnceLoseNothing();
     void stopRequestTakesTheInstallBack_data();
     void stopRequestTakesTheInstallBack();
+    void dryRunChangesNothing_data();
+    void dryRunChangesNothing();
 };
 
 void TestCommandLine::optionsEndWithTheirStatus_data()
@@ -437,6 +439,115 @@ void TestCommandLine::stopRequestTakesTheInstallBack()
                  output.contains("message: The install has been cancelled. The game folder "),
              output.constData());
     QCOMPARE(f.gameSnapshot(), before);
+}
+
+void TestCommandLine::dryRunChangesNothing_data()
+{
+    QTest::addColumn<QString>("demo");
+    // Where the package lies, below the temporary folder; an archive of it when it ends in
+    // ".zip".
+    QTest::addColumn<QString>("packageAt");
+    // A path given to the game beforehand, or taken from it ("-" first), or given to the
+    // package ("package/" first).
+    QTest::addColumn<QString>("setUp");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("lines"); // the output holds lines that begin so
+
+    const QStringList dryRun{u"--dry-run"_s, u"--game"_s, u"{game}"_s, u"{at}"_s};
+    const QString route = u"Content/Routes/8e4d2c1b-0a9f-4e3d-8c7b-6a5f4e3d2003/"_s;
+    const QString coaches = u"Kuju\\RailSimulator\\RailVehicles\\Coaches\\Mk2\\"_s;
+    QTest::newRow("a route, a file of the game's replaced")
+        << u"route"_s << u"package"_s << u"Assets/DemoWorks/Riverside/Scenery/Signalbox.txt"_s
+        << dryRun << 0
+        << QStringList{u"add "_s + route + u"RouteProperties.xml"_s,
+                       u"add "_s + route + u"Networks/Tracks.txt"_s,
+                       u"replace Assets/DemoWorks/Riverside/Scenery/Signalbox.txt (from the "
+                       u"game's own file)"_s,
+                       u"make folder "_s + route + u"Networks"_s,
+                       u"add \"Riverside Branch\" (8e4d2c1b-0a9f-4e3d-8c7b-6a5f4e3d2003)"_s};
+    QTest::newRow("a zipped scenario")
+        << u"scenario"_s << u"scenario.zip"_s << QString() << dryRun << 0
+        << QStringList{u"add Content/Routes/3f1c2a4e-7b6d-4c21-9a0e-5d8b7c6a1001/Scenarios/"
+                       u"b7a6c5d4-e3f2-4a1b-9c8d-7e6f5a4b0301/ScenarioProperties.xml"_s,
+                       u"add \"Evening Mail\" (b7a6c5d4-e3f2-4a1b-9c8d-7e6f5a4b0301)"_s,
+                       u"keep the list as it was as Scenarios.bak"_s,
+                       u"make "_s + coaches + u"Mk2_Coach_DO.bin from "_s + coaches +
+                           u"Mk2_Coach.bin (crew and load variant, after a question)"_s,
+                       u"missing Thirdparty\\DemoWorks\\Wagons\\Special_Tank.bin"_s};
+    QTest::newRow("assets merged into other letter case, with a batch file")
+        << u"assets"_s << u"package"_s << u"Assets/DemoWorks/Wagons/Tank/TankWagon.txt"_s << dryRun
+        << 0
+        << QStringList{u"add Assets/Kuju/RailSimulator/RailVehicles/Coaches/Mk2/Mk2_Livery.txt"_s,
+                       u"replace Assets/DemoWorks/Wagons/Tank/TankWagon.txt (from the game's own "
+                       u"file)"_s,
+                       u"add RS-Install.bat"_s,
+                       u"Batch file RS-Install.bat (from the package):"_s,
+                       u"run by Veltrane's own interpreter, then removed"_s,
+                       u"Space: "_s};
+    QTest::newRow("a route whose list is missing")
+        << u"route"_s << u"package"_s << u"-Content/Routes.xml"_s << dryRun << 2
+        << QStringList{u"The install would stop before it changes anything: the file "_s};
+    QTest::newRow("refused: no game folder")
+        << u"route"_s << u"package"_s << QString()
+        << QStringList{u"--dry-run"_s, u"--game"_s, u"{root}/nowhere"_s, u"{at}"_s} << 3
+        << QStringList{u"error: "_s};
+    QTest::newRow("refused: the package inside the game")
+        << u"assets"_s << u"Rail Simulator/Assets/Pack"_s << QString() << dryRun << 3
+        << QStringList{u"error: The package folder "_s};
+    QTest::newRow("refused: the package brings the program's folder")
+        << u"assets"_s << u"package"_s << u"package/Rail Simulator/.veltrane/installs/x"_s << dryRun
+        << 3 << QStringList{u"error: The package package holds Rail Simulator/.veltrane"_s};
+    QTest::newRow("refused: nothing to install") << QString() << u"package"_s << QString() << dryRun
+                                                 << 3 << QStringList{u"error: The folder "_s};
+    QTest::newRow("refused: with --undo")
+        << QString() << u"package"_s << QString()
+        << QStringList{u"--dry-run"_s, u"--undo"_s, u"--game"_s, u"{game}"_s} << 3
+        << QStringList{u"error: --dry-run changes nothing"_s};
+}
+
+void TestCommandLine::dryRunChangesNothing()
+{
+    QFETCH(QString, demo);
+    QFETCH(QString, packageAt);
+    QFETCH(QString, setUp);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QStringList, lines);
+    InstallFixture f;
+    f.layOutDemoGame();
+    const QString at = f.root + u'/' + packageAt;
+    if (!demo.isEmpty())
+        copyFolderInto(QStringLiteral(VELTRANE_SOURCE_DIR "/examples/packages/") + demo,
+                       packageAt.endsWith(u".zip"_s) ? f.package : at);
+    if (packageAt.endsWith(u".zip"_s))
+        writeFile(at, zipOfFolder(f.package, {}));
+    if (setUp.startsWith(u'-'))
+        QVERIFY(QFile::remove(f.game + u'/' + setUp.mid(1)));
+    else if (setUp.startsWith(u"package/"_s))
+        writeFile(f.root + u'/' + setUp, "x");
+    else if (!setUp.isEmpty())
+        f.gameFile(setUp, "the game's");
+    // Nothing below the temporary folder may change: not the game, not the package, not the
+    // cache an archive is unpacked in.
+    QProcessEnvironment cache;
+    cache.insert(u"XDG_CACHE_HOME"_s, f.root + u"/cache"_s);
+    const QStringList namesBefore = entriesBelow(f.root);
+    const QMap<QString, QByteArray> filesBefore = snapshot(f.root);
+
+    for (QString& argument : arguments)
+        argument.replace(u"{at}"_s, at);
+    const Run run = runProgram(withFolders(arguments, f), cache);
+    QVERIFY2(run.status == status, qPrintable(run.output));
+    const QStringList printed = run.output.split(u'\n');
+    for (const QString& line : std::as_const(lines)) {
+        QVERIFY2(std::any_of(printed.begin(), printed.end(),
+                             [&](const QString& shown) { return shown.startsWith(line); }),
+                 qPrintable(line + u"\n---\n"_s + run.output));
+    }
+    QCOMPARE(entriesBelow(f.root), namesBefore);
+    QCOMPARE(snapshot(f.root), filesBefore);
+    QCOMPARE(f.logs(), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

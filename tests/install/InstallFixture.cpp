@@ -121,6 +121,25 @@ QByteArray InstallFixture::routeList(const QStringList& identifiers)
     return list + "\t</Record>\r\n</cRouteList>\r\n";
 }
 
+QByteArray InstallFixture::scenarioRecord(const QByteArray& id)
+{
+    return "\t\t<cScenarioProperties d:id=\"5\">\r\n\t\t\t<ID>\r\n\t\t\t\t<DevString "
+           "d:type=\"cDeltaString\">" +
+           id +
+           "</DevString>\r\n\t\t\t</ID>\r\n\t\t\t<DisplayName>\r\n\t\t\t\t<English "
+           "d:type=\"cDeltaString\">Scenario " +
+           id + "</English>\r\n\t\t\t</DisplayName>\r\n\t\t</cScenarioProperties>\r\n";
+}
+
+QByteArray InstallFixture::scenarioList(const QList<QByteArray>& ids)
+{
+    QByteArray list = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
+                      "<cScenarioList d:id=\"1\">\r\n\t<Record>\r\n";
+    for (const QByteArray& id : ids)
+        list += scenarioRecord(id);
+    return list + "\t</Record>\r\n</cScenarioList>\r\n";
+}
+
 InstallOperation::Outcome InstallFixture::install(PackageKind kind)
 {
     return install(kind, game);

@@ -51,6 +51,10 @@ public:
     // A route list in the game's layout with one record per identifier.
     static QByteArray routeList(const QStringList& identifiers);
     static QByteArray routeRecord(const QString& identifier, const QString& name);
+    // A route's scenario list as the serialiser shows it, one record per id, each named
+    // "Scenario " and its id.
+    static QByteArray scenarioList(const QList<QByteArray>& ids);
+    static QByteArray scenarioRecord(const QByteArray& id);
 
     InstallOperation::Outcome install(PackageKind kind);
     InstallOperation::Outcome install(PackageKind kind, const QString& gameFolderText);

@@ -21,24 +21,14 @@ const QString kRoute = u"Content/Routes/R1/"_s;
 const QString kHeading =
     u"The following items required by this scenario are not installed on your PC:-\r\n\r\n"_s;
 
-// A scenario record whose English name is "Scenario " and its id.
 QByteArray record(const QByteArray& id)
 {
-    return "\t\t<cScenarioProperties d:id=\"5\">\r\n\t\t\t<ID>\r\n\t\t\t\t<DevString "
-           "d:type=\"cDeltaString\">" +
-           id +
-           "</DevString>\r\n\t\t\t</ID>\r\n\t\t\t<DisplayName>\r\n\t\t\t\t<English "
-           "d:type=\"cDeltaString\">Scenario " +
-           id + "</English>\r\n\t\t\t</DisplayName>\r\n\t\t</cScenarioProperties>\r\n";
+    return InstallFixture::scenarioRecord(id);
 }
 
 QByteArray scenarioList(const QList<QByteArray>& ids)
 {
-    QByteArray list = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
-                      "<cScenarioList d:id=\"1\">\r\n\t<Record>\r\n";
-    for (const QByteArray& id : ids)
-        list += record(id);
-    return list + "\t</Record>\r\n</cScenarioList>\r\n";
+    return InstallFixture::scenarioList(ids);
 }
 
 // A coach base blueprint whose children a crew variant can remove.
