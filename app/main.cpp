@@ -54,9 +54,14 @@ int runWithoutWindow(int argc, char* argv[], const CommandLine& line)
         return int(ExitStatus::BadUsage);
     case CommandLine::Action::Install:
     case CommandLine::Action::Undo:
+    case CommandLine::Action::List:
+    case CommandLine::Action::Uninstall:
         break;
     }
-    ConsoleUserInterface ui(line.yes);
+    // The list alone goes to the standard output, to be read by scripts; what it has to say
+    // besides goes to the standard error.
+    ConsoleUserInterface ui(line.yes,
+                            line.action == CommandLine::Action::List ? stderr : stdout);
     return int(WindowlessRun(line, programFolder(), ui).run());
 }
 
@@ -68,7 +73,7 @@ int runWithWindow(int argc, char* argv[], const CommandLine& line)
     if (!line.game.isEmpty())
         window.setGameFolder(line.game);
     window.setLogCopy(line.logCopy);
-    if (line.action == CommandLine::Action::Undo) {
+    if (line.action == CommandLine::Action::Undo || line.action == CommandLine::Action::Uninstall) {
         // The window's message boxes ask and tell; the window itself is not needed.
         return int(WindowlessRun(line, programFolder(), window).run());
     }
@@ -86,7 +91,9 @@ int main(int argc, char* argv[])
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     const CommandLine line = CommandLine::parse(arguments);
+    // The list is text for a terminal or a script: it never needs a window.
     const bool windowless = line.noWindow || line.action == CommandLine::Action::ShowHelp ||
+                            line.action == CommandLine::Action::List ||
                             line.action == CommandLine::Action::ShowVersion ||
                             line.action == CommandLine::Action::Refuse;
     return windowless ? runWithoutWindow(argc, argv, line) : runWithWindow(argc, argv, line);

@@ -24,6 +24,15 @@ struct Options {
     QCommandLineOption undo{
         u"undo"_s, u"Put the game folder back as it was before the last install, or before an "
                    u"install that did not finish."_s};
+    QCommandLineOption list{
+        u"list"_s, u"Print the installs into the game folder, the newest first, one a line with "
+                   u"tabs between its number, time (UTC), kind, package, number of files and "
+                   u"state."_s};
+    QCommandLineOption uninstall{
+        u"uninstall"_s,
+        u"Take back the install numbered ID by --list. Later installs that changed the same "
+        u"files are named and, after a Yes, taken back first."_s,
+        u"ID"_s};
     QCommandLineOption help{QStringList{u"h"_s, u"help"_s}, u"Show this help."_s};
     QCommandLineOption version{QStringList{u"v"_s, u"version"_s}, u"Show the version."_s};
 
@@ -35,14 +44,41 @@ struct Options {
             u"  0  every step was done\n"
             u"  1  a step failed; the output and the install log name it\n"
             u"  2  the install ended early: a No, a stop message\n"
-            u"  3  bad usage, no package, no game folder"_s);
-        parser.addOptions({game, noWindow, yes, log, undo, help, version});
+            u"  3  bad usage, no package, no game folder, an install that cannot be taken back"_s);
+        parser.addOptions({game, noWindow, yes, log, undo, list, uninstall, help, version});
         parser.addPositionalArgument(
             u"PACKAGE"_s,
             u"A package folder or a zip archive; by default the folder the program lies in."_s,
             u"[PACKAGE]"_s);
     }
 };
+
+// What is asked of the game folder: an install, an undo, the list, or one install taken back.
+CommandLine::Action gameAction(const QCommandLineParser& parser, const Options& options,
+                               CommandLine& line)
+{
+    using Action = CommandLine::Action;
+    const int asked = int(parser.isSet(options.undo)) + int(parser.isSet(options.list)) +
+                      int(parser.isSet(options.uninstall));
+    if (asked > 1) {
+        line.problem = u"Give one of --undo, --list and --uninstall."_s;
+        return Action::Refuse;
+    }
+    if (parser.isSet(options.uninstall)) {
+        bool number = false;
+        line.installId = parser.value(options.uninstall).toInt(&number);
+        if (!number || line.installId <= 0) {
+            line.problem = u"--uninstall takes the number of an install, as --list shows it; "
+                           u"not "_s +
+                           parser.value(options.uninstall);
+            return Action::Refuse;
+        }
+        return Action::Uninstall;
+    }
+    if (parser.isSet(options.list))
+        return Action::List;
+    return parser.isSet(options.undo) ? Action::Undo : Action::Install;
+}
 
 } // namespace
 
@@ -82,13 +118,15 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     } else if (positional.size() > 1) {
         line.action = Action::Refuse;
         line.problem = u"Give one package at most; these were given: "_s + positional.join(u", "_s);
-    } else if (parser.isSet(options.undo) && !positional.isEmpty()) {
-        line.action = Action::Refuse;
-        line.problem = u"--undo takes no package: it undoes the last install into the game "
-                       u"folder."_s;
     } else {
-        line.action = parser.isSet(options.undo) ? Action::Undo : Action::Install;
+        line.action = gameAction(parser, options, line);
         line.package = positional.value(0);
+        if (line.action != Action::Install && line.action != Action::Refuse &&
+            !positional.isEmpty()) {
+            line.action = Action::Refuse;
+            line.problem = u"--undo, --list and --uninstall take no package: they work on the "
+                           u"game folder."_s;
+        }
     }
     return line;
 }

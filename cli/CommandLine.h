@@ -6,13 +6,16 @@
 namespace veltrane {
 
 // What the user asked for on the command line:
-//   veltrane [--game FOLDER] [--no-window] [--yes] [--log FILE] [--undo] [PACKAGE]
+//   veltrane [--game FOLDER] [--no-window] [--yes] [--log FILE] [--undo | --list |
+//            --uninstall ID] [PACKAGE]
 // PACKAGE is a package folder or a zip archive; without it the program's own folder is the
 // package folder.
 struct CommandLine {
     enum class Action {
         Install,
         Undo,
+        List,      // the installs of the game, one a line
+        Uninstall, // the install `installId` taken back
         ShowHelp,
         ShowVersion,
         Refuse, // bad usage: `problem` says why
@@ -22,6 +25,7 @@ struct CommandLine {
     QString package; // as given; empty for the program's own folder
     QString game;    // --game, in the Windows form or as a host path; empty for the default
     QString logCopy; // --log
+    int installId = 0; // --uninstall
     bool noWindow = false;
     bool yes = false; // every question answered Yes; without it, with no window, No
     QString problem;

@@ -3,6 +3,7 @@
 #include "install/GameFolder.h"
 #include "install/InstallOperation.h"
 #include "install/LogCopyCheck.h"
+#include "journal/Inventory.h"
 #include "journal/UndoOperation.h"
 #include "package/PackageSource.h"
 #include "util/AppState.h"
@@ -13,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QScopeGuard>
 
 using namespace Qt::StringLiterals;
@@ -56,14 +58,25 @@ ExitStatus statusOf(UndoOperation::Outcome outcome)
 
 } // namespace
 
-WindowlessRun::WindowlessRun(const CommandLine& line, QString programFolder, UserInterface& ui)
-    : m_line(line), m_programFolder(std::move(programFolder)), m_ui(ui)
+WindowlessRun::WindowlessRun(const CommandLine& line, QString programFolder, UserInterface& ui,
+                             std::FILE* out)
+    : m_line(line), m_programFolder(std::move(programFolder)), m_ui(ui), m_out(out)
 {
 }
 
 ExitStatus WindowlessRun::run()
 {
-    return m_line.action == CommandLine::Action::Undo ? undo() : install();
+    switch (m_line.action) {
+    case CommandLine::Action::Undo:
+        return undo();
+    case CommandLine::Action::List:
+        return list();
+    case CommandLine::Action::Uninstall:
+        return uninstall();
+    default:
+        break;
+    }
+    return install();
 }
 
 Expected<void> WindowlessRun::checkedLogCopy(const HostPath& game, const HostPath& package) const
@@ -164,6 +177,51 @@ ExitStatus WindowlessRun::undo()
                              u" can be undone."_s,
                          Icon::Information);
     return statusOf(outcome);
+}
+
+ExitStatus WindowlessRun::list()
+{
+    const auto found = gameFolder();
+    if (!found)
+        return ExitStatus::BadUsage;
+    const HostPath& game = found->second;
+    const QFileInfo own(OwnFolder::in(game).toString());
+    if (own.exists() && !QDir(own.filePath()).isReadable())
+        return refuse(u"The program's folder "_s + OwnFolder::in(game).display() +
+                      u" in the game folder cannot be read, so its installs cannot be listed."_s);
+    // Read only: a list changes nothing, not even the inventory, and needs no lock.
+    const Inventory inventory = Inventory::open(game, m_ui, Inventory::Access::ReadOnly);
+    for (const InstallRecord& install : inventory.installs()) {
+        QString state = InstallRecord::stateName(install.state);
+        if (install.state != InstallRecord::State::TakenBack && !install.undoable)
+            state += u", not undoable"_s;
+        QStringList fields{QString::number(install.id),
+                           install.started.toUTC().toString(Qt::ISODate),
+                           install.kind,
+                           install.package,
+                           QString::number(install.fileCount),
+                           state};
+        // A name with a tab or a line break would break the line into fields.
+        for (QString& field : fields)
+            field.replace(QRegularExpression(u"[\\t\\r\\n]"_s), u" "_s);
+        const QByteArray line = (fields.join(u'\t') + u'\n').toLocal8Bit();
+        std::fwrite(line.constData(), 1, size_t(line.size()), m_out);
+    }
+    std::fflush(m_out);
+    return ExitStatus::Done;
+}
+
+ExitStatus WindowlessRun::uninstall()
+{
+    const auto found = gameFolder();
+    if (!found)
+        return ExitStatus::BadUsage;
+    const HostPath& game = found->second;
+    if (const Expected<void> log = checkedLogCopy(game, {}); !log)
+        return refuse(log.message());
+    UndoOperation operation(m_ui);
+    operation.setLogCopy(m_line.logCopy);
+    return statusOf(operation.uninstall(game, m_line.installId));
 }
 
 } // namespace veltrane

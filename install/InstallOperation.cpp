@@ -8,6 +8,8 @@
 #include "journal/GameLock.h"
 #include "journal/InstallHistory.h"
 #include "journal/InstallTransaction.h"
+#include "journal/Inventory.h"
+#include "journal/KeptCopies.h"
 #include "journal/TextFileWriter.h"
 #include "journal/UndoOperation.h"
 #include "lists/FreeFormatReader.h"
@@ -214,10 +216,13 @@ InstallOperation::Outcome InstallOperation::runLocked(UserInterface& ui, Install
     InstallTransaction transaction(log, {game, m_request.package, *workFolder},
                                    {OwnFolder::in(game)});
     const InstallHistory history(game);
+    Inventory inventory = Inventory::open(game, ui);
+    const int id = inventory.nextId();
     try {
         transaction.keepJournal(
             game, history.newJournal(),
-            ChangeJournal::Header{m_request.packageName, kindName(m_request.kind)});
+            ChangeJournal::Header{m_request.packageName, kindName(m_request.kind), id});
+        transaction.journal()->setOwnerLookup(inventory.ownerLookup());
     } catch (const FileError& error) {
         ui.showMessage(u"The install cannot begin: "_s + error.description() +
                            u"\r\nNothing has been changed."_s,
@@ -229,18 +234,22 @@ InstallOperation::Outcome InstallOperation::runLocked(UserInterface& ui, Install
                           *workFolder, report};
     const Outcome outcome = runSteps(context, log);
     ChangeJournal& journal = *transaction.journal();
-    try {
-        if (journal.hasChanges())
-            journal.finish(outcomeName(outcome));
-    } catch (const FileError&) {
-        // The install is over; its changes are all recorded already.
+    // The install is over and its changes are recorded: a failure of its end is only logged.
+    if (journal.hasChanges()) {
+        if (const Expected<void> ended = inventory.recordEnd(journal, outcomeName(outcome));
+            !ended)
+            log.write(u"inventory"_s, ended.message());
     }
     const HostPath kept = journal.folder();
     const bool changedAnything = journal.hasChanges();
     transaction.closeJournal();
     if (!changedAnything)
         removeUnusedJournal(kept);
-    history.prune();
+    for (const InstallRecord& dropped : KeptCopies::fit(inventory, game, id))
+        log.write(u"kept"_s, u"the copies kept by install "_s + QString::number(dropped.id) +
+                                 u" ("_s + dropped.package +
+                                 u") were dropped to keep within their disk space; it can no "
+                                 u"longer be undone"_s);
     return outcome;
 }
 

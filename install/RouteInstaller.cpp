@@ -94,6 +94,7 @@ Result RouteInstaller::confirm()
     if (!name.ok())
         return m_stop.stop(m_markerPath, name.message());
     m_routeName = *name;
+    m_context.files.recordDisplayName(m_routeName);
     const bool yes =
         m_context.ui.askYesNo(u"You are about to install Route - "_s + *name +
                               u"\r\nInto your Rail Simulator Routes folder - Please Confirm."_s);
@@ -123,6 +124,17 @@ Result RouteInstaller::editList()
     if (!edited.ok())
         return m_stop.stop(m_listPath, edited.message());
     m_newList = *edited;
+    // What the list's records go through, for the inventory once the list is replaced.
+    m_recordChanges.clear();
+    const bool replaces = record && record->start >= 0 &&
+                          placement == RouteListSplice::Placement::ReplaceRecord;
+    if (replaces && record->identifier.compare(m_identifier, Qt::CaseInsensitive) != 0)
+        m_recordChanges.append({u"removed"_s, record->identifier, record->name});
+    m_recordChanges.append({replaces && record->identifier.compare(m_identifier,
+                                                                    Qt::CaseInsensitive) == 0
+                                ? u"replaced"_s
+                                : u"added"_s,
+                            m_identifier, m_routeName});
     return Result::Next;
 }
 
@@ -136,6 +148,10 @@ Result RouteInstaller::replaceList()
         },
         m_backupPath, ListReplacement::Backup::ReplacesOlder);
     using Kind = ListReplacement::Outcome::Kind;
+    if (outcome.kind == Kind::Replaced || outcome.kind == Kind::BackupLeft) {
+        for (const QStringList& change : std::as_const(m_recordChanges))
+            m_context.files.recordListChange(m_listPath, change[0], change[1], change[2]);
+    }
     switch (outcome.kind) {
     case Kind::Replaced:
         m_context.report.done(u"the route was added to the route list"_s);

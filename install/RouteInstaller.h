@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace veltrane {
 
@@ -37,6 +38,8 @@ private:
     QString m_identifier;
     QString m_routeName;
     QString m_newList;
+    // The records the new list adds, replaces or removes: the change, the id, the name.
+    QList<QStringList> m_recordChanges;
 };
 
 } // namespace veltrane

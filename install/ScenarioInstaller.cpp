@@ -5,6 +5,7 @@
 #include "lists/FreeFormatReader.h"
 #include "lists/ListReplacement.h"
 #include "lists/ScenarioListSplice.h"
+#include "lists/ScenarioRecordText.h"
 #include "stock/EngineContext.h"
 #include "stock/MissingStockResolver.h"
 #include "stock/RequirementLine.h"
@@ -213,6 +214,7 @@ InstallStep::Result ScenarioInstaller::readMarkers()
     if (record->trimmed().isEmpty())
         return m_stop.stop(recordPath, u"It holds no scenario record."_s);
     m_record = *record;
+    m_context.files.recordDisplayName(ScenarioRecordText::englishName(m_record));
     ui.processEvents();
 
     const Expected<QString> stock = m_stop.read(stockPath);
@@ -326,6 +328,7 @@ InstallStep::Result ScenarioInstaller::editList()
         }
         if (!removesMore) {
             m_newList = edited.text;
+            m_removedRecords = edited.removed;
             return Result::Next;
         }
     }
@@ -362,6 +365,7 @@ InstallStep::Result ScenarioInstaller::replaceList()
     switch (outcome.kind) {
     case Kind::Replaced:
     case Kind::BackupLeft:
+        recordListChanges();
         m_context.report.done(u"the scenario was added to the route's scenario list"_s);
         return Result::Next;
     case Kind::NotMade: {
@@ -385,6 +389,22 @@ InstallStep::Result ScenarioInstaller::replaceList()
         return Result::EndInstall;
     }
     return Result::Next;
+}
+
+void ScenarioInstaller::recordListChanges()
+{
+    const QString id = ScenarioRecordText::id(m_record);
+    const QString name = ScenarioRecordText::englishName(m_record);
+    bool replaced = false;
+    for (const ScenarioListSplice::RemovedRecord& removed : std::as_const(m_removedRecords)) {
+        // An earlier copy of this scenario is replaced, once; any other record is removed.
+        const bool same = !replaced && !id.isEmpty() &&
+                          removed.id.compare(id, Qt::CaseInsensitive) == 0;
+        replaced = replaced || same;
+        if (!same)
+            m_context.files.recordListChange(m_listPath, u"removed"_s, removed.id, removed.name);
+    }
+    m_context.files.recordListChange(m_listPath, replaced ? u"replaced"_s : u"added"_s, id, name);
 }
 
 QString ScenarioInstaller::checkRequiredStock(const QStringList& requirementLines)

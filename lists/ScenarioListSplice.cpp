@@ -22,7 +22,7 @@ const QString kLineEnd = u"\r\n"_s;
 
 ScenarioListSplice::Result problem(const QString& what)
 {
-    return {QString(), what, {}};
+    return {QString(), what, {}, {}};
 }
 
 // A key shown in a message: long or odd keys would make it unreadable.
@@ -94,6 +94,7 @@ bool searchableAsBytes(const QString& foldedKey)
 
 using ScenarioListSplice::ForeignRecord;
 using ScenarioListSplice::Removable;
+using ScenarioListSplice::RemovedRecord;
 
 // A record's place, from its opening tag to past its closing one; start is -1 for none.
 struct Span {
@@ -114,6 +115,11 @@ bool mayRemove(QStringView record, qsizetype start, const QString& key, const QS
             {start, key, ScenarioRecordText::id(record), ScenarioRecordText::englishName(record)});
     }
     return false;
+}
+
+ScenarioListSplice::RemovedRecord removedRecord(QStringView record)
+{
+    return {ScenarioRecordText::id(record), ScenarioRecordText::englishName(record)};
 }
 
 // Stretches taken out of the list, in its own places: in order, never overlapping.
@@ -179,6 +185,7 @@ ScenarioListSplice::Result removePlain(const QString& list, const QStringList& k
 
     Stretches removed;
     QList<ForeignRecord> kept;
+    QList<RemovedRecord> removedRecords;
     for (const QString& key : keys) {
         if (key.isEmpty())
             continue;
@@ -196,10 +203,11 @@ ScenarioListSplice::Result removePlain(const QString& list, const QStringList& k
                 continue;
         }
         noteRemoval(removed, record.start, record.stop);
+        removedRecords.append(removedRecord(textOf(record)));
         text.remove(record.start, record.stop - record.start);
         lower.remove(record.start, record.stop - record.start);
     }
-    return {text, QString(), kept};
+    return {text, QString(), kept, removedRecords};
 }
 
 } // namespace
@@ -241,7 +249,8 @@ bool joinMatters(const LiveText& live, qsizetype position, qsizetype longest,
 std::optional<ScenarioListSplice::Result> removeLive(const QString& list, const QStringList& keys,
                                                      const QByteArray& lower, LiveText& live,
                                                      const Removable* removable,
-                                                     QList<ForeignRecord>& kept)
+                                                     QList<ForeignRecord>& kept,
+                                                     QList<RemovedRecord>& removedRecords)
 {
     const QByteArray openTag = foldedBytes(kRecordOpen);
     const QByteArray closeTag = foldedBytes(kRecordClose);
@@ -296,6 +305,7 @@ std::optional<ScenarioListSplice::Result> removeLive(const QString& list, const 
             if (record.start < 0)
                 continue;
         }
+        removedRecords.append(removedRecord(textOf(record)));
         live.remove(record.start, record.stop);
         // A name that forms only where the removal joined the text: left to the plain way.
         const QList<QByteArray> names =
@@ -312,20 +322,24 @@ ScenarioListSplice::Result removeQuickly(const QString& list, const QStringList&
     const QByteArray lower = foldedBytes(list);
     LiveText live(lower);
     QList<ForeignRecord> kept;
-    if (auto finished = removeLive(list, keys, lower, live, removable, kept))
+    QList<RemovedRecord> removedRecords;
+    if (auto finished = removeLive(list, keys, lower, live, removable, kept, removedRecords))
         return *finished;
     QString text;
     text.reserve(list.size() - live.removedLength());
     live.appendKept(text, list, 0, list.size());
-    return {text, QString(), kept};
+    return {text, QString(), kept, removedRecords};
 }
 
-// A successful result lists the records kept on the way; a problem lists none.
+// A successful result lists the records kept and removed on the way; a problem lists none.
 ScenarioListSplice::Result withKept(ScenarioListSplice::Result result,
-                                    const QList<ForeignRecord>& kept)
+                                    const QList<ForeignRecord>& kept,
+                                    const QList<RemovedRecord>& removed)
 {
-    if (result.ok())
+    if (result.ok()) {
         result.kept = kept;
+        result.removed = removed;
+    }
     return result;
 }
 
@@ -336,8 +350,10 @@ ScenarioListSplice::Result editQuickly(const QString& list, const QStringList& k
     const QByteArray lower = foldedBytes(list);
     LiveText live(lower);
     QList<ForeignRecord> keptRecords;
-    if (auto removed = removeLive(list, keys, lower, live, removable, keptRecords))
-        return removed->ok() ? withKept(insertRecord(removed->text, record), removed->kept)
+    QList<RemovedRecord> removedRecords;
+    if (auto removed = removeLive(list, keys, lower, live, removable, keptRecords, removedRecords))
+        return removed->ok() ? withKept(insertRecord(removed->text, record), removed->kept,
+                                        removed->removed)
                              : *removed;
 
     // The insertion of insertRecord, on the kept characters.
@@ -347,7 +363,7 @@ ScenarioListSplice::Result editQuickly(const QString& list, const QStringList& k
         QString kept;
         kept.reserve(list.size() - live.removedLength());
         live.appendKept(kept, list, 0, list.size());
-        return withKept(insertRecord(kept, record), keptRecords);
+        return withKept(insertRecord(kept, record), keptRecords, removedRecords);
     }
     const qsizetype lastTagEnd = listEnd > 0 ? live.lastStartingBy(">", listEnd - 1) : -1;
     if (lastTagEnd < 0)
@@ -368,7 +384,7 @@ ScenarioListSplice::Result editQuickly(const QString& list, const QStringList& k
     live.appendKept(text, list, 0, headEnd);
     text.append(record);
     live.appendKept(text, list, restStart, list.size());
-    return {text, QString(), keptRecords};
+    return {text, QString(), keptRecords, removedRecords};
 }
 
 } // namespace
@@ -420,7 +436,7 @@ ScenarioListSplice::Result ScenarioListSplice::insertRecord(const QString& list,
     text.append(QStringView(list).left(headSize));
     text.append(record);
     text.append(rest);
-    return {text, QString(), {}};
+    return {text, QString(), {}, {}};
 }
 
 } // namespace veltrane

@@ -22,6 +22,12 @@ struct ForeignRecord {
     QString name;         // the English element of its DisplayName, trimmed; may be empty
 };
 
+// A record the edit cut out: its scenario id and English name, trimmed; either may be empty.
+struct RemovedRecord {
+    QString id;
+    QString name;
+};
+
 // The starts, in the list as given, of the records of other scenarios that may be removed.
 using Removable = QSet<qsizetype>;
 
@@ -32,6 +38,8 @@ struct Result {
     // reached and that stayed because they are not among them, each once, in the order the
     // keys reached them.
     QList<ForeignRecord> kept;
+    // On success, the records cut out, in the order they went.
+    QList<RemovedRecord> removed;
     bool ok() const { return problem.isEmpty(); }
 };
 
