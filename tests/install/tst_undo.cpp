@@ -45,11 +45,12 @@ void TestUndo::demoPackageInstalledLoggedThenUndone_data()
 {
     QTest::addColumn<QString>("package");
     QTest::addColumn<PackageKind>("kind");
-    QTest::addColumn<int>("yes"); // questions the install asks
-    QTest::newRow("route") << u"route"_s << PackageKind::Route << 1;
+    QTest::addColumn<int>("yes");     // questions the install asks
+    QTest::addColumn<QString>("list"); // the list whose record it adds, as its path ends
+    QTest::newRow("route") << u"route"_s << PackageKind::Route << 1 << u"Content/Routes.xml"_s;
     QTest::newRow("scenario, with rolling stock made")
-        << u"scenario"_s << PackageKind::Scenario << 1;
-    QTest::newRow("assets") << u"assets"_s << PackageKind::Assets << 0;
+        << u"scenario"_s << PackageKind::Scenario << 1 << u"/Scenarios.bin"_s;
+    QTest::newRow("assets") << u"assets"_s << PackageKind::Assets << 0 << QString();
 }
 
 void TestUndo::demoPackageInstalledLoggedThenUndone()
@@ -57,6 +58,7 @@ void TestUndo::demoPackageInstalledLoggedThenUndone()
     QFETCH(QString, package);
     QFETCH(PackageKind, kind);
     QFETCH(int, yes);
+    QFETCH(QString, list);
     InstallFixture f;
     f.layOutDemoGame();
     f.copyDemoPackage(package);
@@ -81,6 +83,22 @@ void TestUndo::demoPackageInstalledLoggedThenUndone()
     }
     QCOMPARE(log.count(u" -> Yes\n"_s), yes);
     QVERIFY2(log.endsWith(u"outcome   completed\n"_s), qPrintable(log));
+
+    // The inventory names the route or scenario as its marker does, and the record it put in
+    // the list under that name.
+    {
+        const Inventory inventory =
+            Inventory::open(gameOf(f), f.ui, Inventory::Access::ReadOnly);
+        const InstallRecord install = inventory.installs().value(0);
+        const QList<InstallRecord::ListChange> records = inventory.records(install.id);
+        QCOMPARE(install.displayName.isEmpty(), list.isEmpty());
+        QCOMPARE(records.isEmpty(), list.isEmpty());
+        if (!list.isEmpty()) {
+            QVERIFY2(records.last().list.endsWith(list), qPrintable(records.last().list));
+            QCOMPARE(records.last().name, install.displayName);
+            QVERIFY(!records.last().recordId.isEmpty());
+        }
+    }
 
     f.ui.answerYes();
     QCOMPARE(UndoOperation(f.ui).undo(gameOf(f), 0), UndoOperation::Outcome::Undone);
@@ -119,6 +137,11 @@ void TestUndo::olderInstallIsUndoneAfterTheNewer()
     const QString told = f.ui.texts().last();
     QVERIFY2(told.indexOf(u"undone"_s) >= 0, qPrintable(told));
     QCOMPARE(f.gameSnapshot(), before);
+    const QList<InstallRecord> listed =
+        Inventory::open(gameOf(f), f.ui, Inventory::Access::ReadOnly).installs();
+    QCOMPARE(listed.size(), 2);
+    for (const InstallRecord& install : listed)
+        QCOMPARE(install.state, InstallRecord::State::TakenBack);
 }
 
 void TestUndo::fileChangedSinceIsAskedAbout_data()
