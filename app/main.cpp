@@ -60,8 +60,7 @@ int runWithoutWindow(int argc, char* argv[], const CommandLine& line)
     }
     // The list alone goes to the standard output, to be read by scripts; what it has to say
     // besides goes to the standard error.
-    ConsoleUserInterface ui(line.yes,
-                            line.action == CommandLine::Action::List ? stderr : stdout);
+    ConsoleUserInterface ui(line.yes, line.action == CommandLine::Action::List ? stderr : stdout);
     return int(WindowlessRun(line, programFolder(), ui).run());
 }
 

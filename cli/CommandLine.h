@@ -22,9 +22,9 @@ struct CommandLine {
     };
 
     Action action = Action::Install;
-    QString package; // as given; empty for the program's own folder
-    QString game;    // --game, in the Windows form or as a host path; empty for the default
-    QString logCopy; // --log
+    QString package;   // as given; empty for the program's own folder
+    QString game;      // --game, in the Windows form or as a host path; empty for the default
+    QString logCopy;   // --log
     int installId = 0; // --uninstall
     bool noWindow = false;
     bool yes = false; // every question answered Yes; without it, with no window, No

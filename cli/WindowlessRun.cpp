@@ -130,8 +130,9 @@ ExitStatus WindowlessRun::install()
     });
     PackageSource source(given);
     if (!source.isArchive() && !QFileInfo(given).isDir())
-        return refuse(u"The package "_s + QDir::toNativeSeparators(given) +
-                      u" is neither a folder nor a package archive (zip, 7z, rar, tar or tar.gz)."_s);
+        return refuse(
+            u"The package "_s + QDir::toNativeSeparators(given) +
+            u" is neither a folder nor a package archive (zip, 7z, rar, tar or tar.gz)."_s);
     if (source.isArchive()) {
         try {
             if (!QDir().mkpath(unpackParent.toString()))

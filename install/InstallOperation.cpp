@@ -236,8 +236,7 @@ InstallOperation::Outcome InstallOperation::runLocked(UserInterface& ui, Install
     ChangeJournal& journal = *transaction.journal();
     // The install is over and its changes are recorded: a failure of its end is only logged.
     if (journal.hasChanges()) {
-        if (const Expected<void> ended = inventory.recordEnd(journal, outcomeName(outcome));
-            !ended)
+        if (const Expected<void> ended = inventory.recordEnd(journal, outcomeName(outcome)); !ended)
             log.write(u"inventory"_s, ended.message());
     }
     const HostPath kept = journal.folder();

@@ -126,15 +126,15 @@ Result RouteInstaller::editList()
     m_newList = *edited;
     // What the list's records go through, for the inventory once the list is replaced.
     m_recordChanges.clear();
-    const bool replaces = record && record->start >= 0 &&
-                          placement == RouteListSplice::Placement::ReplaceRecord;
+    const bool replaces =
+        record && record->start >= 0 && placement == RouteListSplice::Placement::ReplaceRecord;
     if (replaces && record->identifier.compare(m_identifier, Qt::CaseInsensitive) != 0)
         m_recordChanges.append({u"removed"_s, record->identifier, record->name});
-    m_recordChanges.append({replaces && record->identifier.compare(m_identifier,
-                                                                    Qt::CaseInsensitive) == 0
-                                ? u"replaced"_s
-                                : u"added"_s,
-                            m_identifier, m_routeName});
+    m_recordChanges.append(
+        {replaces && record->identifier.compare(m_identifier, Qt::CaseInsensitive) == 0
+             ? u"replaced"_s
+             : u"added"_s,
+         m_identifier, m_routeName});
     return Result::Next;
 }
 

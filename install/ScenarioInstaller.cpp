@@ -398,8 +398,8 @@ void ScenarioInstaller::recordListChanges()
     bool replaced = false;
     for (const ScenarioListSplice::RemovedRecord& removed : std::as_const(m_removedRecords)) {
         // An earlier copy of this scenario is replaced, once; any other record is removed.
-        const bool same = !replaced && !id.isEmpty() &&
-                          removed.id.compare(id, Qt::CaseInsensitive) == 0;
+        const bool same =
+            !replaced && !id.isEmpty() && removed.id.compare(id, Qt::CaseInsensitive) == 0;
         replaced = replaced || same;
         if (!same)
             m_context.files.recordListChange(m_listPath, u"removed"_s, removed.id, removed.name);

@@ -200,7 +200,8 @@ void FileChanges::recordListChange(const HostPath& list, const QString& change,
 {
     if (ChangeJournal* journal = journalFor(list))
         journal->listChanged(list, change, recordId, name);
-    log(u"list"_s, change + u" record "_s + recordId + u" ("_s + name + u") in "_s + list.display());
+    log(u"list"_s,
+        change + u" record "_s + recordId + u" ("_s + name + u") in "_s + list.display());
 }
 
 void FileChanges::expectCreated(const HostPath& path)

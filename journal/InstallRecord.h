@@ -35,8 +35,8 @@ struct InstallRecord {
     };
 
     int id = 0;
-    QString journal; // the name of its journal's folder
-    QString package; // as the user chose it: the archive's or the folder's name
+    QString journal;     // the name of its journal's folder
+    QString package;     // as the user chose it: the archive's or the folder's name
     QString displayName; // the marker's English name; empty for assets
     QString kind;        // "route", "scenario", "assets"
     QDateTime started;   // UTC

@@ -30,6 +30,8 @@ using Change = InstallRecord::Change;
 // "Velt": the mark of this program's database, and the version of its tables.
 constexpr qint64 kApplicationId = 0x56656C74;
 constexpr qint64 kSchemaVersion = 1;
+// The most files of the installs in the game whose owners an install reads into memory.
+constexpr qint64 kOwnersInMemory = 200000;
 
 constexpr const char* kSchema = R"sql(
 PRAGMA application_id = 1449487476;
@@ -298,10 +300,11 @@ QStringList Inventory::reconcile()
         }
         InstallRecord known = *row;
         rows.erase(row);
-        const std::optional<InstallHistory::Install> journal = history.install(name);
-        if (known.state == State::TakenBack || !journal)
+        // Taken back is the last a journal tells.
+        const auto journal = known.state == State::TakenBack ? std::nullopt : history.install(name);
+        if (!journal)
             continue;
-        const State state = journal->takenBack ? State::TakenBack
+        const State state = journal->takenBack  ? State::TakenBack
                             : journal->finished ? State::Installed
                                                 : State::CutShort;
         const bool undoable = journal->undoable && state != State::TakenBack;
@@ -320,14 +323,20 @@ QStringList Inventory::reconcile()
     for (const InstallRecord& gone : std::as_const(rows))
         told.append(u"The inventory listed "_s + described(gone) +
                     u", whose journal is gone; it is no longer listed."_s);
-    if (unknown.isEmpty() && changed.isEmpty() && rows.isEmpty())
-        return told;
+    if (!unknown.isEmpty() || !changed.isEmpty() || !rows.isEmpty())
+        told += putRight(rows.values(), changed, unknown);
+    return told;
+}
+
+QStringList Inventory::putRight(const QList<InstallRecord>& gone,
+                                const QList<InstallRecord>& changed, QList<JournalSummary>& unknown)
+{
     if (!makeChangeable() || !m_db.exec("BEGIN IMMEDIATE"))
-        return told;
+        return {};
     bool done = true;
-    for (const InstallRecord& gone : std::as_const(rows))
-        done = remove(gone.id) && done;
-    for (const InstallRecord& row : std::as_const(changed)) {
+    for (const InstallRecord& row : gone)
+        done = remove(row.id) && done;
+    for (const InstallRecord& row : changed) {
         SqlDatabase::Query query(m_db.handle(),
                                  "UPDATE installs SET state = ?1, undoable = ?2, kept_bytes = "
                                  "CASE WHEN ?2 THEN kept_bytes ELSE 0 END WHERE id = ?3");
@@ -344,9 +353,11 @@ QStringList Inventory::reconcile()
             news.insert(summary.install().journal);
     }
     numberJournals(unknown);
+    QStringList told;
+    const HostPath journals = InstallHistory(m_game).journals();
     for (JournalSummary& summary : unknown) {
         InstallRecord& install = summary.install();
-        const HostPath journal = history.journals().child(install.journal);
+        const HostPath journal = journals.child(install.journal);
         install.undoable = install.state != State::TakenBack && asideKept(journal);
         install.keptBytes = install.undoable ? KeptCopies::sizeOf(journal) : 0;
         done = store(summary) && done;
@@ -392,9 +403,9 @@ void Inventory::numberJournals(QList<JournalSummary>& journals) const
 bool Inventory::remove(int id)
 {
     bool done = true;
-    for (const char* sql : {"DELETE FROM files WHERE install = ?1",
-                            "DELETE FROM list_records WHERE install = ?1",
-                            "DELETE FROM installs WHERE id = ?1"}) {
+    for (const char* sql :
+         {"DELETE FROM files WHERE install = ?1", "DELETE FROM list_records WHERE install = ?1",
+          "DELETE FROM installs WHERE id = ?1"}) {
         SqlDatabase::Query query(m_db.handle(), sql);
         done = query.bind(1, id).run() && done;
     }
@@ -433,7 +444,8 @@ bool Inventory::store(const JournalSummary& summary)
             .bind(5, changed.previousOwner > 0 ? QVariant(changed.previousOwner) : QVariant());
         done = file.run() && done;
     }
-    SqlDatabase::Query list(m_db.handle(), "INSERT INTO list_records VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+    SqlDatabase::Query list(m_db.handle(),
+                            "INSERT INTO list_records VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
     int position = 0;
     for (const InstallRecord::ListChange& record : summary.listChanges()) {
         list.reset();
@@ -551,9 +563,32 @@ int Inventory::nextId() const
 
 ChangeJournal::OwnerLookup Inventory::ownerLookup() const
 {
-    return [this](const QString& relativePath) {
-        const std::optional<InstallRecord> owner = ownerOf(relativePath);
-        return owner ? ChangeJournal::Owner{owner->id, owner->package} : ChangeJournal::Owner{};
+    // An install asks for every file it replaces: up to so many files of the installs still in
+    // the game are read once into memory, where each answer takes a hash lookup, not a query.
+    SqlDatabase::Query count(m_db.handle(),
+                             "SELECT count(*) FROM files f JOIN installs i ON i.id = f.install "
+                             "WHERE i.state <> 'taken back'");
+    if (!count.next() || count.number(0) > kOwnersInMemory) {
+        return [this](const QString& relativePath) {
+            const std::optional<InstallRecord> owner = ownerOf(relativePath);
+            return owner ? ChangeJournal::Owner{owner->id, owner->package}
+                         : ChangeJournal::Owner{};
+        };
+    }
+    // The last install to change a file is its owner; one that removed it leaves none.
+    SqlDatabase::Query files(m_db.handle(),
+                             "SELECT f.path_key, f.install, f.change, i.package FROM files f JOIN "
+                             "installs i ON i.id = f.install WHERE i.state <> 'taken back' "
+                             "ORDER BY f.install");
+    QHash<QString, ChangeJournal::Owner> owners;
+    while (files.next()) {
+        if (files.text(2) == u"removed"_s)
+            owners.remove(files.text(0));
+        else
+            owners.insert(files.text(0), {int(files.number(1)), files.text(3)});
+    }
+    return [owners = std::move(owners)](const QString& relativePath) {
+        return owners.value(QString(relativePath).replace(u'\\', u'/').toCaseFolded());
     };
 }
 

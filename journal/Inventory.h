@@ -57,7 +57,8 @@ public:
     QList<InstallRecord> installsOver(int id) const;
     // The number of the next install.
     int nextId() const;
-    // ownerOf() for a journal, as long as this inventory lives.
+    // ownerOf() for a journal, as the inventory is now: for the files an install replaces.
+    // It may use this inventory as long as it lives.
     ChangeJournal::OwnerLookup ownerLookup() const;
 
     // Writes the install's row and ends its journal, in one step: the row is kept only when
@@ -83,8 +84,10 @@ private:
     void openEmpty();
     // Puts right what the database and the journals disagree on; what the user is told.
     QStringList reconcile();
-    QList<JournalSummary> unknownJournals(QHash<QString, std::pair<int, InstallRecord::State>>& rows,
-                                          QStringList& corrections) const;
+    // Removes the rows whose journals are gone, corrects the changed ones, adds the journals
+    // it did not list; what the user is told of those.
+    QStringList putRight(const QList<InstallRecord>& gone, const QList<InstallRecord>& changed,
+                         QList<JournalSummary>& unknown);
     void numberJournals(QList<JournalSummary>& journals) const;
     // The database in memory, where a reader may change it.
     bool makeChangeable();

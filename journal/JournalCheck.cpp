@@ -83,8 +83,9 @@ QString problemOf(const JournalFormat::Entry& entry)
                    ? QString()
                    : u"a list record recorded wrongly"_s;
     case Record::Id:
-        return f.size() == 1 && isPositiveNumber(f[0], false) ? QString()
-                                                           : u"an install number recorded wrongly"_s;
+        return f.size() == 1 && isPositiveNumber(f[0], false)
+                   ? QString()
+                   : u"an install number recorded wrongly"_s;
     case Record::Title:
     case Record::Note:
     case Record::End:

@@ -127,9 +127,8 @@ UndoOperation::Outcome UndoOperation::takeBack(const QList<InstallHistory::Insta
             JournalReplay(ui, transaction.files(), game).undo(install, install.finished);
         whole = whole && result.failed.isEmpty() && result.kept.isEmpty() &&
                 result.beyondReach.isEmpty();
-        texts.append(told(u"The install "_s + InstallHistory::describe(install) +
-                              u" has been undone"_s,
-                          result));
+        texts.append(told(
+            u"The install "_s + InstallHistory::describe(install) + u" has been undone"_s, result));
         if (!result.failed.isEmpty())
             break; // an older install cannot be undone over what this one left
         if (const Expected<void> marked = inventory.markTakenBack(install.journal.fileName());
@@ -263,11 +262,12 @@ UndoOperation::Outcome UndoOperation::uninstall(const HostPath& game, int id)
         QStringList later;
         for (const InstallHistory::Install& install : installs.mid(0, over.size()))
             later.append(QString::number(install.id) + u": "_s + InstallHistory::describe(install));
-        const bool yes = ui.askYesNo(
-            u"Take back the install "_s + QString::number(id) + u": "_s +
-            InstallHistory::describe(installs.last()) + u"?\r\n\r\nLater installs changed files "_s +
-            u"it changed too; they must be taken back first, the newest first:\r\n"_s +
-            listed(later));
+        const bool yes =
+            ui.askYesNo(u"Take back the install "_s + QString::number(id) + u": "_s +
+                        InstallHistory::describe(installs.last()) +
+                        u"?\r\n\r\nLater installs changed files "_s +
+                        u"it changed too; they must be taken back first, the newest first:\r\n"_s +
+                        listed(later));
         if (!yes) {
             log.write(u"outcome"_s, u"declined"_s);
             return Outcome::Declined;

@@ -352,9 +352,9 @@ ScenarioListSplice::Result editQuickly(const QString& list, const QStringList& k
     QList<ForeignRecord> keptRecords;
     QList<RemovedRecord> removedRecords;
     if (auto removed = removeLive(list, keys, lower, live, removable, keptRecords, removedRecords))
-        return removed->ok() ? withKept(insertRecord(removed->text, record), removed->kept,
-                                        removed->removed)
-                             : *removed;
+        return removed->ok()
+                   ? withKept(insertRecord(removed->text, record), removed->kept, removed->removed)
+                   : *removed;
 
     // The insertion of insertRecord, on the kept characters.
     const qsizetype listEnd = live.lastStartingBy(foldedBytes(kListClose), lower.size() - 1);

@@ -85,8 +85,8 @@ void InstallLog::fileChanged(const QString& what, const HostPath& path, const QS
     const QString name = path.fileName();
     if (name.startsWith(u'.') && name.contains(u".veltrane-"_s))
         return;
-    write(u"file"_s, what + u' ' + path.display() +
-                         (note.isEmpty() ? QString() : u" ("_s + note + u')'));
+    write(u"file"_s,
+          what + u' ' + path.display() + (note.isEmpty() ? QString() : u" ("_s + note + u')'));
 }
 
 } // namespace veltrane

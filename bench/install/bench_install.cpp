@@ -1,5 +1,5 @@
-// The install's copy of a package tree, its journal and inventory kept, against cp -r; the undo of that
-// copy against cp -r of the files it replaced; and the route list splice against reading and
+// The install's copy of a package tree, its journal and inventory kept, against cp -r; the undo of
+// that copy against cp -r of the files it replaced; and the route list splice against reading and
 // writing the same list once.
 //
 //   bench_install [files]        files in the package tree, default 20000 (10 per folder)
@@ -39,8 +39,8 @@ namespace {
 void copyBenchmark(const QString& root, int files, qint64 bigBytes)
 {
     std::printf("# copy: %d files in %d folders, %d of %lld MB, into a game folder holding half "
-                "of them, the install's journal and inventory kept; undo: the same install taken back, against "
-                "cp -r of the files it replaced; wall time\n",
+                "of them, the install's journal and inventory kept; undo: the same install taken "
+                "back, against cp -r of the files it replaced; wall time\n",
                 files, files / kFilesPerFolder, kBigFiles, static_cast<long long>(bigBytes >> 20));
     const QString source = root + u"/package/Rail Simulator"_s;
     const QString original = root + u"/original"_s;

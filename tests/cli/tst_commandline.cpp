@@ -421,9 +421,9 @@ void TestCommandLine::installsAreListedAndTakenBackOneByOne()
             files.insert(u"Assets/Tiny/Game3.txt"_s, "package 3");
         if (i >= 11)
             files.insert(u"Assets/Tiny/Shared.txt"_s, QByteArray::number(i));
-        const Run run = runProgram({u"--no-window"_s, u"--yes"_s, u"--log"_s,
-                                    f.root + u"/last.log"_s, u"--game"_s, f.game,
-                                    assetsPackage(f, names.first(), files)});
+        const Run run =
+            runProgram({u"--no-window"_s, u"--yes"_s, u"--log"_s, f.root + u"/last.log"_s,
+                        u"--game"_s, f.game, assetsPackage(f, names.first(), files)});
         QVERIFY2(run.status == 0, qPrintable(run.output));
     }
     // The log names whose file an install replaced.
@@ -505,10 +505,10 @@ void TestCommandLine::uninstallRefusedChangesNothing()
         QVERIFY2(run.status == 0, qPrintable(run.output));
     }
     // Never the copies of the install just made.
-    QCOMPARE(column(listed(f), 5),
-             why == u"budget"_s ? (QStringList{u"installed"_s, u"installed, not undoable"_s,
-                                               u"installed, not undoable"_s})
-                                : QStringList(3, u"installed"_s));
+    QCOMPARE(column(listed(f), 5), why == u"budget"_s
+                                       ? (QStringList{u"installed"_s, u"installed, not undoable"_s,
+                                                      u"installed, not undoable"_s})
+                                       : QStringList(3, u"installed"_s));
     if (why == u"lock"_s) {
         writeFile(f.game + u"/.veltrane/lock"_s,
                   QByteArray::number(QCoreApplication::applicationPid()) + '\n' +

@@ -45,7 +45,7 @@ void TestUndo::demoPackageInstalledLoggedThenUndone_data()
 {
     QTest::addColumn<QString>("package");
     QTest::addColumn<PackageKind>("kind");
-    QTest::addColumn<int>("yes");     // questions the install asks
+    QTest::addColumn<int>("yes");      // questions the install asks
     QTest::addColumn<QString>("list"); // the list whose record it adds, as its path ends
     QTest::newRow("route") << u"route"_s << PackageKind::Route << 1 << u"Content/Routes.xml"_s;
     QTest::newRow("scenario, with rolling stock made")
@@ -87,8 +87,7 @@ void TestUndo::demoPackageInstalledLoggedThenUndone()
     // The inventory names the route or scenario as its marker does, and the record it put in
     // the list under that name.
     {
-        const Inventory inventory =
-            Inventory::open(gameOf(f), f.ui, Inventory::Access::ReadOnly);
+        const Inventory inventory = Inventory::open(gameOf(f), f.ui, Inventory::Access::ReadOnly);
         const InstallRecord install = inventory.installs().value(0);
         const QList<InstallRecord::ListChange> records = inventory.records(install.id);
         QCOMPARE(install.displayName.isEmpty(), list.isEmpty());

@@ -32,8 +32,7 @@ bool operator==(const InstallRecord::File& a, const InstallRecord::File& b)
 
 bool operator==(const InstallRecord::ListChange& a, const InstallRecord::ListChange& b)
 {
-    return a.list == b.list && a.change == b.change && a.recordId == b.recordId &&
-           a.name == b.name;
+    return a.list == b.list && a.change == b.change && a.recordId == b.recordId && a.name == b.name;
 }
 
 } // namespace veltrane
@@ -66,7 +65,11 @@ public:
         transaction.journal()->setOwnerLookup(inventory.ownerLookup());
         for (auto file = files.cbegin(); file != files.cend(); ++file) {
             writeFile(source + u'/' + file.key(), file.value());
-            QDir().mkpath(QFileInfo(game + u'/' + file.key()).path());
+            QString folder = game;
+            for (const QString& name : file.key().split(u'/').mid(0, file.key().count(u'/'))) {
+                folder += u'/' + name;
+                transaction.files().makeFolder(host(folder));
+            }
             transaction.files().copyFile(host(source + u'/' + file.key()),
                                          host(game + u'/' + file.key()));
         }
@@ -134,17 +137,18 @@ void TestInventory::installsTellTheirFilesAndOwners()
     const int first =
         f.install(u"First"_s, {{u"Assets/a.bin"_s, "1"}, {u"Assets/g.bin"_s, "1"}}, route);
     const int second = f.install(u"Second"_s, {{u"Assets/a.bin"_s, "2"}, {u"Assets/b.bin"_s, "2"}});
-    const int third = f.install(u"Third"_s, {{u"Assets/c.bin"_s, "3"}});
-    QCOMPARE((QList<int>{first, second, third}), (QList<int>{1, 2, 3}));
+    const int third = f.install(u"Third"_s, {{u"Assets/New/c.bin"_s, "3"}});
+    const int fourth = f.install(u"Fourth"_s, {{u"Assets/New/d.bin"_s, "4"}});
+    QCOMPARE((QList<int>{first, second, third, fourth}), (QList<int>{1, 2, 3, 4}));
 
     Inventory inventory = Inventory::open(f.gameRoot(), f.ui);
-    QCOMPARE(idsOf(inventory.installs()), (QList<int>{3, 2, 1}));
-    QCOMPARE(inventory.files(first), (QList<InstallRecord::File>{
-                                         {u"Assets/a.bin"_s, Change::Added, 0},
+    QCOMPARE(idsOf(inventory.installs()), (QList<int>{4, 3, 2, 1}));
+    QCOMPARE(inventory.files(first),
+             (QList<InstallRecord::File>{{u"Assets/a.bin"_s, Change::Added, 0},
                                          {u"Assets/g.bin"_s, Change::Replaced, 0}}));
-    QCOMPARE(inventory.files(second), (QList<InstallRecord::File>{
-                                          {u"Assets/a.bin"_s, Change::Replaced, first},
-                                          {u"Assets/b.bin"_s, Change::Added, 0}}));
+    QCOMPARE(inventory.files(second),
+             (QList<InstallRecord::File>{{u"Assets/a.bin"_s, Change::Replaced, first},
+                                         {u"Assets/b.bin"_s, Change::Added, 0}}));
     QCOMPARE(inventory.records(first), QList<InstallRecord::ListChange>{route});
     QCOMPARE(inventory.ownerOf(u"assets/A.BIN"_s)->id, second);
     QCOMPARE(inventory.ownerOf(u"Assets/g.bin"_s)->package, u"First"_s);
@@ -157,9 +161,13 @@ void TestInventory::installsTellTheirFilesAndOwners()
     QCOMPARE(UndoOperation(f.ui).uninstall(f.gameRoot(), second), UndoOperation::Outcome::Undone);
     QCOMPARE(readFile(f.game + u"/Assets/a.bin"_s), QByteArray("1"));
     QVERIFY(!QFile::exists(f.game + u"/Assets/b.bin"_s));
+    // The folder the third made holds the fourth's file: it stays.
+    QCOMPARE(UndoOperation(f.ui).uninstall(f.gameRoot(), third), UndoOperation::Outcome::Undone);
+    QVERIFY(!QFile::exists(f.game + u"/Assets/New/c.bin"_s));
+    QCOMPARE(readFile(f.game + u"/Assets/New/d.bin"_s), QByteArray("4"));
     inventory = Inventory::open(f.gameRoot(), f.ui);
     QCOMPARE(statesOf(inventory.installs()),
-             (QStringList{u"installed"_s, u"taken back"_s, u"installed"_s}));
+             (QStringList{u"installed"_s, u"taken back"_s, u"taken back"_s, u"installed"_s}));
     QCOMPARE(inventory.ownerOf(u"Assets/a.bin"_s)->id, first);
     QVERIFY(inventory.installsOver(first).isEmpty());
     QVERIFY2(f.ui.messagesWith(UserInterface::Icon::Exclamation).isEmpty(),
@@ -173,7 +181,8 @@ void TestInventory::disagreementIsPutRightFromTheJournals_data()
     QTest::addColumn<QStringList>("states"); // of the installs listed, newest first
     QTest::addColumn<bool>("setAside");
     const QStringList both{u"installed"_s, u"installed"_s};
-    QTest::newRow("garbage bytes") << Damage::Garbage << u"file is not a database"_s << both << true;
+    QTest::newRow("garbage bytes")
+        << Damage::Garbage << u"file is not a database"_s << both << true;
     QTest::newRow("another program's database")
         << Damage::Foreign << u"not an inventory of this version"_s << both << true;
     QTest::newRow("a missing file") << Damage::Missing << u"was missing"_s << both << false;
