@@ -571,8 +571,7 @@ ChangeJournal::OwnerLookup Inventory::ownerLookup() const
     if (!count.next() || count.number(0) > kOwnersInMemory) {
         return [this](const QString& relativePath) {
             const std::optional<InstallRecord> owner = ownerOf(relativePath);
-            return owner ? ChangeJournal::Owner{owner->id, owner->package}
-                         : ChangeJournal::Owner{};
+            return owner ? ChangeJournal::Owner{owner->id, owner->package} : ChangeJournal::Owner{};
         };
     }
     // The last install to change a file is its owner; one that removed it leaves none.
