@@ -57,11 +57,15 @@ int runWithoutWindow(int argc, char* argv[], const CommandLine& line)
     case CommandLine::Action::Install:
     case CommandLine::Action::Undo:
     case CommandLine::Action::DryRun:
+    case CommandLine::Action::List:
+    case CommandLine::Action::Uninstall:
         break;
     }
     // Ctrl-C or SIGTERM takes back what the run did, rather than leaving it half done.
     StopRequest::watch();
-    ConsoleUserInterface ui(line.yes);
+    // The list alone goes to the standard output, to be read by scripts; what it has to say
+    // besides goes to the standard error.
+    ConsoleUserInterface ui(line.yes, line.action == CommandLine::Action::List ? stderr : stdout);
     return int(WindowlessRun(line, programFolder(), ui, &ui).run());
 }
 
@@ -73,7 +77,7 @@ int runWithWindow(int argc, char* argv[], const CommandLine& line)
     if (!line.game.isEmpty())
         window.setGameFolder(line.game);
     window.setLogCopy(line.logCopy);
-    if (line.action == CommandLine::Action::Undo) {
+    if (line.action == CommandLine::Action::Undo || line.action == CommandLine::Action::Uninstall) {
         // The window's message boxes ask and tell; the window itself is not needed.
         return int(WindowlessRun(line, programFolder(), window).run());
     }
@@ -91,7 +95,9 @@ int main(int argc, char* argv[])
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     const CommandLine line = CommandLine::parse(arguments);
+    // The list is text for a terminal or a script: it never needs a window.
     const bool windowless = line.noWindow || line.action == CommandLine::Action::ShowHelp ||
+                            line.action == CommandLine::Action::List ||
                             line.action == CommandLine::Action::ShowVersion ||
                             line.action == CommandLine::Action::Refuse ||
                             line.action == CommandLine::Action::DryRun;

@@ -28,6 +28,15 @@ struct Options {
         u"dry-run"_s, u"Print what the install would do (every file it adds or replaces and whose "
                       u"it was, the list records, the rolling stock, the batch file, the space) "
                       u"and change nothing; no window."_s};
+    QCommandLineOption list{
+        u"list"_s, u"Print the installs into the game folder, the newest first, one a line with "
+                   u"tabs between its number, time (UTC), kind, package, number of files and "
+                   u"state."_s};
+    QCommandLineOption uninstall{
+        u"uninstall"_s,
+        u"Take back the install numbered ID by --list. Later installs that changed the same "
+        u"files are named and, after a Yes, taken back first."_s,
+        u"ID"_s};
     QCommandLineOption help{QStringList{u"h"_s, u"help"_s}, u"Show this help."_s};
     QCommandLineOption version{QStringList{u"v"_s, u"version"_s}, u"Show the version."_s};
 
@@ -38,19 +47,54 @@ struct Options {
             u"Exit status with --no-window:\n"
             u"  0  every step was done\n"
             u"  1  a step failed; the output and the install log name it\n"
-            u"  2  the install ended early: a No, a stop message\n"
-            u"  3  bad usage, no package, no game folder\n\n"
+            u"  2  the install ended early: a No, a stop message, Cancel or Ctrl-C (the game is\n"
+            u"     then as it was)\n"
+            u"  3  bad usage, no package, no game folder; a package or --log refused (the\n"
+            u"     reason is printed); the game held by another Veltrane; an install that\n"
+            u"     cannot be taken back alone\n\n"
             u"Exit status with --dry-run:\n"
             u"  0  the install could run\n"
             u"  2  it would stop early, before it changes anything (the plan says why)\n"
-            u"  3  it would be refused (the reason is printed), or bad usage"_s);
-        parser.addOptions({game, noWindow, yes, log, undo, dryRun, help, version});
+            u"  3  it would be refused (the reason is printed), or bad usage\n\n"
+            u"--list, --uninstall and --dry-run never open a window. --list prints the list\n"
+            u"alone on the standard output and anything else on the standard error."_s);
+        parser.addOptions({game, noWindow, yes, log, undo, dryRun, list, uninstall, help, version});
         parser.addPositionalArgument(
             u"PACKAGE"_s,
-            u"A package folder or a zip archive; by default the folder the program lies in."_s,
+            u"A package folder or archive (zip, 7z, rar, tar); by default the folder the program "
+            u"lies in."_s,
             u"[PACKAGE]"_s);
     }
 };
+
+// What is asked of the game folder: an install, an undo, the list, or one install taken back.
+CommandLine::Action gameAction(const QCommandLineParser& parser, const Options& options,
+                               CommandLine& line)
+{
+    using Action = CommandLine::Action;
+    const int asked = int(parser.isSet(options.undo)) + int(parser.isSet(options.list)) +
+                      int(parser.isSet(options.uninstall)) + int(parser.isSet(options.dryRun));
+    if (asked > 1) {
+        line.problem = u"Give one of --undo, --list, --uninstall and --dry-run."_s;
+        return Action::Refuse;
+    }
+    if (parser.isSet(options.uninstall)) {
+        bool number = false;
+        line.installId = parser.value(options.uninstall).toInt(&number);
+        if (!number || line.installId <= 0) {
+            line.problem = u"--uninstall takes the number of an install, as --list shows it; "
+                           u"not "_s +
+                           parser.value(options.uninstall);
+            return Action::Refuse;
+        }
+        return Action::Uninstall;
+    }
+    if (parser.isSet(options.list))
+        return Action::List;
+    if (parser.isSet(options.dryRun))
+        return Action::DryRun;
+    return parser.isSet(options.undo) ? Action::Undo : Action::Install;
+}
 
 } // namespace
 
@@ -90,21 +134,18 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     } else if (positional.size() > 1) {
         line.action = Action::Refuse;
         line.problem = u"Give one package at most; these were given: "_s + positional.join(u", "_s);
-    } else if (parser.isSet(options.dryRun) &&
-               (parser.isSet(options.undo) || parser.isSet(options.log))) {
+    } else if (parser.isSet(options.dryRun) && parser.isSet(options.log)) {
         line.action = Action::Refuse;
-        line.problem = u"--dry-run changes nothing and writes no log: it takes neither --undo nor "
-                       u"--log."_s;
-    } else if (parser.isSet(options.undo) && !positional.isEmpty()) {
-        line.action = Action::Refuse;
-        line.problem = u"--undo takes no package: it undoes the last install into the game "
-                       u"folder."_s;
-    } else if (parser.isSet(options.dryRun)) {
-        line.action = Action::DryRun;
-        line.package = positional.value(0);
+        line.problem = u"--dry-run changes nothing and writes no log: it takes no --log."_s;
     } else {
-        line.action = parser.isSet(options.undo) ? Action::Undo : Action::Install;
+        line.action = gameAction(parser, options, line);
         line.package = positional.value(0);
+        if (line.action != Action::Install && line.action != Action::DryRun &&
+            line.action != Action::Refuse && !positional.isEmpty()) {
+            line.action = Action::Refuse;
+            line.problem = u"--undo, --list and --uninstall take no package: they work on the "
+                           u"game folder."_s;
+        }
     }
     return line;
 }

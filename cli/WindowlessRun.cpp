@@ -4,6 +4,7 @@
 #include "install/GameFolder.h"
 #include "install/InstallOperation.h"
 #include "install/LogCopyCheck.h"
+#include "journal/Inventory.h"
 #include "journal/UndoOperation.h"
 #include "package/PackageFolder.h"
 #include "package/PackageSource.h"
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -95,6 +97,10 @@ ExitStatus WindowlessRun::run()
         return undo();
     case CommandLine::Action::DryRun:
         return dryRun();
+    case CommandLine::Action::List:
+        return list();
+    case CommandLine::Action::Uninstall:
+        return uninstall();
     default:
         break;
     }
@@ -250,7 +256,9 @@ ExitStatus WindowlessRun::dryRun()
     if (const Expected<void> folders = InstallOperation(state, m_ui, request).checkFolders();
         !folders)
         return refuse(folders.message());
-    InstallPlanner planner(request, m_ownerOf);
+    // Read only: a dry run leaves the game as it was, without even the program's folder.
+    const Inventory inventory = Inventory::open(request.game, m_ui, Inventory::Access::ReadOnly);
+    InstallPlanner planner(request, InstallPlanner::ownersIn(inventory.ownerLookup()));
     // The install unpacks an archive beside the game, on its disk.
     planner.setUnpackedByTheInstall(source.isArchive());
     const InstallPlan plan = planner.make();
@@ -280,6 +288,48 @@ ExitStatus WindowlessRun::undo()
                          Icon::Information);
     printLine(u"log"_s, QDir::toNativeSeparators(operation.logPath()));
     return statusOf(outcome);
+}
+
+ExitStatus WindowlessRun::list()
+{
+    const auto found = gameFolder();
+    if (!found)
+        return ExitStatus::BadUsage;
+    const HostPath& game = found->second;
+    const QFileInfo own(OwnFolder::in(game).toString());
+    if (own.exists() && !QDir(own.filePath()).isReadable())
+        return refuse(u"The program's folder "_s + OwnFolder::in(game).display() +
+                      u" in the game folder cannot be read, so its installs cannot be listed."_s);
+    // Read only: a list changes nothing, not even the inventory, and needs no lock.
+    const Inventory inventory = Inventory::open(game, m_ui, Inventory::Access::ReadOnly);
+    for (const InstallRecord& install : inventory.installs()) {
+        QStringList fields{QString::number(install.id),
+                           install.started.toUTC().toString(Qt::ISODate),
+                           install.kind,
+                           install.package,
+                           QString::number(install.fileCount),
+                           install.stateText()};
+        // A name with a tab or a line break would break the line into fields.
+        for (QString& field : fields)
+            field.replace(QRegularExpression(u"[\\t\\r\\n]"_s), u" "_s);
+        const QByteArray line = (fields.join(u'\t') + u'\n').toLocal8Bit();
+        std::fwrite(line.constData(), 1, size_t(line.size()), m_out);
+    }
+    std::fflush(m_out);
+    return ExitStatus::Done;
+}
+
+ExitStatus WindowlessRun::uninstall()
+{
+    const auto found = gameFolder();
+    if (!found)
+        return ExitStatus::BadUsage;
+    const HostPath& game = found->second;
+    if (const Expected<void> log = checkedLogCopy(game, {}); !log)
+        return refuse(log.message());
+    UndoOperation operation(m_ui);
+    operation.setLogCopy(m_line.logCopy);
+    return statusOf(operation.uninstall(game, m_line.installId));
 }
 
 } // namespace veltrane

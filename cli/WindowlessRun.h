@@ -17,26 +17,26 @@ class ConsoleUserInterface;
 class PackageSource;
 class UserInterface;
 
-// An install, an undo or the plan of an install (a dry run) as the command line asks for it,
-// with the user interface given (the console's without a window): the package opened, the
-// game folder found, the work done, and the exit status that tells how it went.
+// An install, an undo, the plan of an install (a dry run), the list of installs or one install
+// taken back, as the command line asks for it, with the user interface given (the console's
+// without a window): the package opened, the game folder found, the work done, and the exit
+// status that tells how it went.
 class WindowlessRun {
 public:
     // programFolder: the folder the program lies in, the package folder when none is given.
     // console: where the run names the package, the game and its log, when it prints.
-    // out: where a dry run prints its plan.
+    // out: where a dry run prints its plan and --list its list.
     WindowlessRun(const CommandLine& line, QString programFolder, UserInterface& ui,
                   ConsoleUserInterface* console = nullptr, std::FILE* out = stdout);
 
     ExitStatus run();
 
-    // Whose the game's files are, for the plan of a dry run.
-    void setOwnerLookup(InstallPlanner::OwnerOf ownerOf) { m_ownerOf = std::move(ownerOf); }
-
 private:
     ExitStatus install();
     ExitStatus undo();
     ExitStatus dryRun();
+    ExitStatus list();
+    ExitStatus uninstall();
     // The game folder as given or found, and mapped; nothing after telling the user there is
     // none.
     std::optional<std::pair<QString, HostPath>> gameFolder();
@@ -55,7 +55,6 @@ private:
     UserInterface& m_ui;
     ConsoleUserInterface* m_console;
     std::FILE* m_out;
-    InstallPlanner::OwnerOf m_ownerOf;
 };
 
 } // namespace veltrane

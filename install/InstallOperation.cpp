@@ -9,6 +9,8 @@
 #include "journal/InstallHistory.h"
 #include "journal/InstallTransaction.h"
 #include "journal/JournalReplay.h"
+#include "journal/Inventory.h"
+#include "journal/KeptCopies.h"
 #include "journal/TextFileWriter.h"
 #include "journal/UndoOperation.h"
 #include "lists/FreeFormatReader.h"
@@ -207,8 +209,9 @@ InstallOperation::Outcome InstallOperation::runLocked(UserInterface& ui, Install
                        Icon::Exclamation);
         return Outcome::Ended;
     }
+    Inventory inventory = Inventory::open(game, ui);
     // Worked out once the game is ours and put right: the copy carries out what it names.
-    InstallPlanner planner(m_request, m_ownerOf);
+    InstallPlanner planner(m_request, InstallPlanner::ownersIn(inventory.ownerLookup()));
     planner.setStockConsent(m_state.ProduceConsent);
     m_plan = planner.make();
     const auto dropWorkFolder = qScopeGuard([&] {
@@ -224,10 +227,12 @@ InstallOperation::Outcome InstallOperation::runLocked(UserInterface& ui, Install
     InstallTransaction transaction(log, {game, m_request.package, *workFolder},
                                    {OwnFolder::in(game)});
     const InstallHistory history(game);
+    const int id = inventory.nextId();
     try {
         transaction.keepJournal(
             game, history.newJournal(),
-            ChangeJournal::Header{m_request.packageName, kindName(m_request.kind)});
+            ChangeJournal::Header{m_request.packageName, kindName(m_request.kind), id});
+        transaction.journal()->setOwnerLookup(inventory.ownerLookup());
     } catch (const FileError& error) {
         ui.showMessage(u"The install cannot begin: "_s + error.description() +
                            u"\r\nNothing has been changed."_s,
@@ -239,20 +244,23 @@ InstallOperation::Outcome InstallOperation::runLocked(UserInterface& ui, Install
                           *workFolder, report};
     const Outcome outcome = runSteps(context, log);
     ChangeJournal& journal = *transaction.journal();
-    try {
-        if (journal.hasChanges())
-            journal.finish(outcomeName(outcome));
-    } catch (const FileError&) {
-        // The install is over; its changes are all recorded already.
+    // The install is over and its changes are recorded: a failure of its end is only logged.
+    if (journal.hasChanges()) {
+        if (const Expected<void> ended = inventory.recordEnd(journal, outcomeName(outcome)); !ended)
+            log.write(u"inventory"_s, ended.message());
     }
     const HostPath kept = journal.folder();
     const bool changedAnything = journal.hasChanges();
     transaction.closeJournal();
     if (outcome == Outcome::Cancelled)
-        takeBackCancelled(ui, log, changedAnything);
+        takeBackCancelled(ui, log, inventory, changedAnything);
     if (!changedAnything)
         removeUnusedJournal(kept);
-    history.prune();
+    for (const InstallRecord& dropped : KeptCopies::fit(inventory, game, id))
+        log.write(u"kept"_s, u"the copies kept by install "_s + QString::number(dropped.id) +
+                                 u" ("_s + dropped.package +
+                                 u") were dropped to keep within their disk space; it can no "
+                                 u"longer be undone"_s);
     return outcome;
 }
 
@@ -329,7 +337,8 @@ InstallOperation::Outcome InstallOperation::runSteps(EngineContext& context, Ins
     return Outcome::Incomplete;
 }
 
-void InstallOperation::takeBackCancelled(UserInterface& ui, InstallLog& log, bool changedAnything)
+void InstallOperation::takeBackCancelled(UserInterface& ui, InstallLog& log, Inventory& inventory,
+                                         bool changedAnything)
 {
     ui.showStep(u"Taking the install back"_s);
     const auto clearStep = qScopeGuard([&ui] { ui.showStep({}); });
@@ -338,9 +347,16 @@ void InstallOperation::takeBackCancelled(UserInterface& ui, InstallLog& log, boo
         // Its own journal, the newest: nobody changed its files since, so nothing is asked.
         InstallTransaction rollback(log, {m_request.game});
         const QList<InstallHistory::Install> installs = InstallHistory(m_request.game).installs();
-        if (!installs.isEmpty())
+        if (!installs.isEmpty()) {
             result =
                 JournalReplay(ui, rollback.files(), m_request.game).undo(installs.first(), false);
+            if (result.failed.isEmpty()) {
+                const Expected<void> marked =
+                    inventory.markTakenBack(installs.first().journal.fileName());
+                if (!marked)
+                    log.write(u"inventory"_s, marked.message());
+            }
+        }
     }
     if (result.failed.isEmpty()) {
         ui.showMessage(u"The install has been cancelled. The game folder "_s +

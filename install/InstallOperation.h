@@ -17,6 +17,7 @@ struct EngineContext;
 class GameLock;
 class InstallLog;
 class InstallTransaction;
+class Inventory;
 class UserInterface;
 class WorkReport;
 
@@ -42,9 +43,6 @@ public:
     // The install log of the last run, in the user's state folder; empty when none was made.
     const QString& logPath() const { return m_logPath; }
 
-    // Whose the game's files are, for the plan's replaced files; without it every one is the
-    // game's own.
-    void setOwnerLookup(InstallPlanner::OwnerOf ownerOf) { m_ownerOf = std::move(ownerOf); }
     // The plan the last run made and carried out; nothing when it was refused before.
     const std::optional<InstallPlan>& plan() const { return m_plan; }
 
@@ -56,7 +54,8 @@ private:
     Outcome runLocked(UserInterface& ui, InstallLog& log, GameLock& lock);
     Outcome runSteps(EngineContext& context, InstallLog& log);
     // Puts back what a cancelled install changed, from its journal, and says so.
-    void takeBackCancelled(UserInterface& ui, InstallLog& log, bool changedAnything);
+    void takeBackCancelled(UserInterface& ui, InstallLog& log, Inventory& inventory,
+                           bool changedAnything);
     // The package folder when it may be written to, else a new folder in the user's cache.
     Expected<HostPath> chooseWorkFolder() const;
     // The read-only offer; false when the user declines and the install must end.
@@ -67,7 +66,6 @@ private:
     UserInterface& m_ui;
     InstallRequest m_request;
     QString m_logPath;
-    InstallPlanner::OwnerOf m_ownerOf;
     std::optional<InstallPlan> m_plan;
 };
 

@@ -120,6 +120,15 @@ InstallPlanner::InstallPlanner(InstallRequest request, OwnerOf ownerOf)
 {
 }
 
+InstallPlanner::OwnerOf InstallPlanner::ownersIn(ChangeJournal::OwnerLookup lookup)
+{
+    return [lookup = std::move(lookup)](const QString& relativePath) {
+        const ChangeJournal::Owner owner = lookup(relativePath);
+        return owner.id == 0 ? QString()
+                             : owner.package + u", install "_s + QString::number(owner.id);
+    };
+}
+
 InstallPlan InstallPlanner::make(const InstallRequest& request, const OwnerOf& ownerOf)
 {
     return InstallPlanner(request, ownerOf).make();

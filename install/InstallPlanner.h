@@ -2,6 +2,7 @@
 
 #include "InstallPlan.h"
 #include "InstallRequest.h"
+#include "journal/ChangeJournal.h"
 
 #include <QString>
 #include <functional>
@@ -20,6 +21,9 @@ public:
     using OwnerOf = std::function<QString(const QString& relativePath)>;
 
     explicit InstallPlanner(InstallRequest request, OwnerOf ownerOf = {});
+    // The owners a journal's lookup names, as "PACKAGE, install N"; what the lookup reads
+    // must outlive the result.
+    static OwnerOf ownersIn(ChangeJournal::OwnerLookup lookup);
 
     // Whether the user agreed to have missing stock made already in this run: then no
     // question comes before the first variant.

@@ -94,6 +94,7 @@ Result RouteInstaller::confirm()
     if (!name.ok())
         return m_stop.stop(m_markerPath, name.message());
     m_routeName = *name;
+    m_context.files.recordDisplayName(m_routeName);
     const bool yes =
         m_context.ui.askYesNo(u"You are about to install Route - "_s + *name +
                               u"\r\nInto your Rail Simulator Routes folder - Please Confirm."_s);
@@ -118,9 +119,10 @@ Result RouteInstaller::editList()
     // The identifier may occur in another route's record: its name, its own identifier that
     // begins with this one. That route is replaced only when the user says so.
     auto placement = RouteListSplice::Placement::ReplaceRecord;
-    if (const auto record = otherRouteHolding(*list, m_identifier)) {
+    const auto record = RouteListSplice::recordHolding(*list, m_identifier);
+    if (const auto other = otherRouteHolding(*list, m_identifier)) {
         const bool replace = m_context.ui.askYesNo(
-            u"The route list holds the route "_s + record->name + u" ("_s + record->identifier +
+            u"The route list holds the route "_s + other->name + u" ("_s + other->identifier +
             u"), whose record contains this package's route identifier "_s + m_identifier +
             u".\r\nReplace that route with "_s + m_routeName + u"?\r\nNo adds "_s + m_routeName +
             u" as a route of its own."_s);
@@ -131,6 +133,17 @@ Result RouteInstaller::editList()
     if (!edited.ok())
         return m_stop.stop(m_listPath, edited.message());
     m_newList = *edited;
+    // What the list's records go through, for the inventory once the list is replaced.
+    m_recordChanges.clear();
+    const bool replaces =
+        record && record->start >= 0 && placement == RouteListSplice::Placement::ReplaceRecord;
+    if (replaces && record->identifier.compare(m_identifier, Qt::CaseInsensitive) != 0)
+        m_recordChanges.append({u"removed"_s, record->identifier, record->name});
+    m_recordChanges.append(
+        {replaces && record->identifier.compare(m_identifier, Qt::CaseInsensitive) == 0
+             ? u"replaced"_s
+             : u"added"_s,
+         m_identifier, m_routeName});
     return Result::Next;
 }
 
@@ -144,6 +157,10 @@ Result RouteInstaller::replaceList()
         },
         m_backupPath, ListReplacement::Backup::ReplacesOlder);
     using Kind = ListReplacement::Outcome::Kind;
+    if (outcome.kind == Kind::Replaced || outcome.kind == Kind::BackupLeft) {
+        for (const QStringList& change : std::as_const(m_recordChanges))
+            m_context.files.recordListChange(m_listPath, change[0], change[1], change[2]);
+    }
     switch (outcome.kind) {
     case Kind::Replaced:
         m_context.report.done(u"the route was added to the route list"_s);

@@ -7,6 +7,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace veltrane {
@@ -44,6 +45,8 @@ private:
     QString m_identifier;
     QString m_routeName;
     QString m_newList;
+    // The records the new list adds, replaces or removes: the change, the id, the name.
+    QList<QStringList> m_recordChanges;
 };
 
 } // namespace veltrane

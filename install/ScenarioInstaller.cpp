@@ -5,6 +5,7 @@
 #include "lists/FreeFormatReader.h"
 #include "lists/ListReplacement.h"
 #include "lists/ScenarioListSplice.h"
+#include "lists/ScenarioRecordText.h"
 #include "stock/EngineContext.h"
 #include "stock/MissingStockResolver.h"
 #include "stock/RequirementLine.h"
@@ -239,6 +240,7 @@ InstallStep::Result ScenarioInstaller::readMarkers()
     m_routeFolder = markers.routeFolder;
     m_scenarioKeys = markers.keys;
     m_record = markers.record;
+    m_context.files.recordDisplayName(ScenarioRecordText::englishName(m_record));
     m_requiredStock = markers.requiredStock;
     return Result::Next;
 }
@@ -346,6 +348,7 @@ InstallStep::Result ScenarioInstaller::editList()
         }
         if (!removesMore) {
             m_newList = edited.text;
+            m_removedRecords = edited.removed;
             return Result::Next;
         }
     }
@@ -382,6 +385,7 @@ InstallStep::Result ScenarioInstaller::replaceList()
     switch (outcome.kind) {
     case Kind::Replaced:
     case Kind::BackupLeft:
+        recordListChanges();
         m_context.report.done(u"the scenario was added to the route's scenario list"_s);
         return Result::Next;
     case Kind::NotMade: {
@@ -405,6 +409,22 @@ InstallStep::Result ScenarioInstaller::replaceList()
         return Result::EndInstall;
     }
     return Result::Next;
+}
+
+void ScenarioInstaller::recordListChanges()
+{
+    const QString id = ScenarioRecordText::id(m_record);
+    const QString name = ScenarioRecordText::englishName(m_record);
+    bool replaced = false;
+    for (const ScenarioListSplice::ForeignRecord& removed : std::as_const(m_removedRecords)) {
+        // An earlier copy of this scenario is replaced, once; any other record is removed.
+        const bool same =
+            !replaced && !id.isEmpty() && removed.id.compare(id, Qt::CaseInsensitive) == 0;
+        replaced = replaced || same;
+        if (!same)
+            m_context.files.recordListChange(m_listPath, u"removed"_s, removed.id, removed.name);
+    }
+    m_context.files.recordListChange(m_listPath, replaced ? u"replaced"_s : u"added"_s, id, name);
 }
 
 QString ScenarioInstaller::checkRequiredStock(const QStringList& requirementLines)

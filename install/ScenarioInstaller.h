@@ -2,6 +2,7 @@
 
 #include "FlowStop.h"
 #include "InstallStep.h"
+#include "lists/ScenarioListSplice.h"
 #include "util/HostPath.h"
 
 #include <QList>
@@ -53,6 +54,8 @@ private:
     InstallStep::Result convertToXml();
     InstallStep::Result editList();
     InstallStep::Result replaceList();
+    // The records the new list removed, replaced and added, for the journal and the log.
+    void recordListChanges();
     // Offers to put the newest backup back when the list is missing.
     void restoreFromBackup();
     InstallStep::Result reportMissingStock();
@@ -69,6 +72,7 @@ private:
     HostPath m_listPath;
     HostPath m_workingCopy;
     QString m_newList;
+    QList<ScenarioListSplice::ForeignRecord> m_removedRecords;
 };
 
 } // namespace veltrane

@@ -75,8 +75,14 @@ ChangeJournal::ChangeJournal(const HostPath& gameRoot, const HostPath& folder, c
     record(Record::Game, {gameRoot.toString()});
     record(Record::Package, {header.package});
     record(Record::Kind, {header.kind});
-    record(Record::Started, {QDateTime::currentDateTimeUtc().toString(Qt::ISODate)},
-           Urgency::SyncNow);
+    m_summary.install().journal = folder.fileName();
+    const QString started = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+    if (header.id > 0) {
+        record(Record::Started, {started}, Urgency::MayWait);
+        record(Record::Id, {QString::number(header.id)}, Urgency::SyncNow);
+    } else {
+        record(Record::Started, {started}, Urgency::SyncNow);
+    }
 }
 
 ChangeJournal::~ChangeJournal()
@@ -98,6 +104,7 @@ void ChangeJournal::record(Record kind, const QStringList& fields, Urgency urgen
         fail(u"an earlier record failed"_s);
     if (JournalFormat::isChange(kind))
         ++m_changes;
+    m_summary.add({kind, fields});
     m_pending += JournalFormat::line(kind, fields);
     if (urgency == Urgency::MayWait)
         return;
@@ -144,9 +151,38 @@ void ChangeJournal::willCreate(const HostPath& path)
     m_created.insert(name);
 }
 
+void ChangeJournal::noteOwner(const QString& relativePath)
+{
+    if (!m_ownerLookup || m_created.contains(relativePath) || m_owners.contains(relativePath))
+        return;
+    const Owner owner = m_ownerLookup(relativePath);
+    m_owners.insert(relativePath, owner.id > 0 ? owner.package : QString(u""_s));
+    // Goes with the record of the change that follows it.
+    record(Record::Owner, {relativePath, owner.id > 0 ? QString::number(owner.id) : QString()},
+           Urgency::MayWait);
+}
+
+std::optional<QString> ChangeJournal::previousOwner(const HostPath& path) const
+{
+    const auto found = m_owners.constFind(relative(path));
+    return found == m_owners.cend() ? std::nullopt : std::optional(*found);
+}
+
+void ChangeJournal::title(const QString& displayName)
+{
+    record(Record::Title, {displayName}, Urgency::MayWait);
+}
+
+void ChangeJournal::listChanged(const HostPath& list, const QString& change,
+                                const QString& recordId, const QString& name)
+{
+    record(Record::ListRecord, {relative(list), change, recordId, name});
+}
+
 void ChangeJournal::willReplace(const HostPath& path)
 {
     const HostPath aside = nextAside();
+    noteOwner(relative(path));
     record(Record::Replace, {relative(path), aside.fileName()});
     m_replaced.insert(relative(path));
     // A second name keeps the old file whole while the new one takes its name.
@@ -164,6 +200,8 @@ void ChangeJournal::willRename(const HostPath& from, const HostPath& to)
     std::error_code error;
     const bool replaces = fs::exists(fs::symlink_status(to.fs(), error));
     const HostPath aside = nextAside();
+    if (replaces)
+        noteOwner(relative(to));
     record(Record::Rename, {relative(from), relative(to), replaces ? aside.fileName() : QString()},
            Urgency::SyncNow);
     // What the undo does with the file goes with it to its new name.
@@ -202,6 +240,7 @@ bool ChangeJournal::removeKeepingAside(const HostPath& path)
         return false;
     }
     const HostPath aside = nextAside();
+    noteOwner(relative(path));
     record(Record::Remove, {relative(path), aside.fileName()}, Urgency::SyncNow);
     std::error_code error;
     fs::rename(path.fs(), aside.fs(), error);
@@ -244,10 +283,32 @@ void ChangeJournal::changedOutside(const HostPath& path, const QString& how)
         record(Record::Note, {how, name});
 }
 
-void ChangeJournal::finish(const QString& outcome)
+void ChangeJournal::finish(const QString& outcome, const QDateTime& ended)
 {
-    record(Record::End, {outcome, QDateTime::currentDateTimeUtc().toString(Qt::ISODate)},
-           Urgency::SyncNow);
+    record(Record::End, {outcome, ended.toUTC().toString(Qt::ISODateWithMs)}, Urgency::SyncNow);
+}
+
+void ChangeJournal::markTakenBack(const HostPath& folder)
+{
+    QFile file(folder.child(JournalFormat::kRecordFile).toString());
+    bool written = file.open(QIODevice::ReadWrite);
+    // A line a killed program left unfinished describes a change it never began: it goes,
+    // so that the record is not joined to it.
+    if (written && file.size() > 0) {
+        const QByteArray bytes = file.readAll();
+        if (!bytes.endsWith('\n'))
+            written = file.resize(bytes.lastIndexOf('\n') + 1);
+    }
+    const QByteArray line = JournalFormat::line(
+        Record::TakenBack, {QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)});
+    written = written && file.seek(file.size()) && file.write(line) == line.size() && file.flush();
+#ifdef Q_OS_UNIX
+    written = written && ::fdatasync(file.handle()) == 0;
+#endif
+    if (!written)
+        throw FileError(FileError::Kind::Journal, u"The journal "_s + folder.display() +
+                                                      u" cannot be marked as taken back: "_s +
+                                                      file.errorString());
 }
 
 } // namespace veltrane

@@ -1,12 +1,16 @@
 #pragma once
 
 #include "JournalFormat.h"
+#include "JournalSummary.h"
 #include "util/HostPath.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
 #include <QSet>
 #include <QString>
+#include <functional>
 
 namespace veltrane {
 
@@ -27,7 +31,15 @@ public:
     struct Header {
         QString package; // as the user knows it
         QString kind;    // "route", "scenario", "assets"
+        int id = 0;      // the install's number in the inventory; 0 for none
     };
+    // Whose file a change replaces: the install's number and package, or 0 for the game's own
+    // file.
+    struct Owner {
+        int id = 0;
+        QString package;
+    };
+    using OwnerLookup = std::function<Owner(const QString& relativePath)>;
 
     // Starts a new journal in folder, which it creates, for changes under gameRoot. Throws
     // FileError (kind Journal) when it cannot.
@@ -61,8 +73,27 @@ public:
     // A file such a program changed or removed (how: "changed", "removed"). An undo puts
     // back what an earlier change of this install kept; any other file it names as beyond it.
     void changedOutside(const HostPath& path, const QString& how);
-    // The install ended, the way it did; a journal without this is one of an install cut short.
-    void finish(const QString& outcome);
+    // The install ended, the way it did, at that time; a journal without this is one of an
+    // install cut short.
+    void finish(const QString& outcome, const QDateTime& ended = QDateTime::currentDateTimeUtc());
+
+    // From now on the owner of each file the install replaces or removes is asked once and
+    // recorded.
+    void setOwnerLookup(OwnerLookup lookup) { m_ownerLookup = std::move(lookup); }
+    // The package whose file the install replaced at path, "" for the game's own file;
+    // nothing when no owner was asked.
+    std::optional<QString> previousOwner(const HostPath& path) const;
+    // The name the package's marker gives the route or scenario.
+    void title(const QString& displayName);
+    // A record of a game's list that the install added, replaced or removed.
+    void listChanged(const HostPath& list, const QString& change, const QString& recordId,
+                     const QString& name);
+    // What the journal tells so far.
+    const JournalSummary& summary() const { return m_summary; }
+
+    // Marks the journal in folder as taken back; its kept copies are the caller's to remove.
+    // Throws FileError (kind Journal) when the record cannot be written.
+    static void markTakenBack(const HostPath& folder);
 
     const HostPath& folder() const { return m_folder; }
     // Whether any change was recorded: an install that changed nothing leaves nothing to undo.
@@ -83,6 +114,8 @@ private:
                 Urgency urgency = Urgency::Write);
     QString relative(const HostPath& path) const;
     HostPath nextAside();
+    // Asks whose file is at path before the install changes it, once.
+    void noteOwner(const QString& relativePath);
     [[noreturn]] void fail(const QString& reason);
 
     HostPath m_root;
@@ -97,6 +130,10 @@ private:
     QSet<QString> m_replaced;
     bool m_failed = false;
     QElapsedTimer m_sinceSync;
+    JournalSummary m_summary;
+    OwnerLookup m_ownerLookup;
+    // The package whose file was at each path before the install, "" for the game's own.
+    QHash<QString, QString> m_owners;
 };
 
 } // namespace veltrane

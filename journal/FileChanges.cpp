@@ -175,7 +175,33 @@ void FileChanges::forgetFolders() const
 void FileChanges::logged(const QString& what, const HostPath& path) const
 {
     if (m_transaction)
-        m_transaction->log().fileChanged(what, path);
+        m_transaction->log().fileChanged(what, path,
+                                         what == u"replaced"_s ? ownerNote(path) : QString());
+}
+
+QString FileChanges::ownerNote(const HostPath& path) const
+{
+    const ChangeJournal* journal = journalFor(path);
+    const std::optional<QString> owner = journal ? journal->previousOwner(path) : std::nullopt;
+    if (!owner)
+        return {};
+    return owner->isEmpty() ? u"the game's own file"_s : u"from "_s + *owner;
+}
+
+void FileChanges::recordDisplayName(const QString& name)
+{
+    if (ChangeJournal* journal = m_transaction ? m_transaction->journal() : nullptr)
+        journal->title(name);
+    log(u"package"_s, u"named "_s + name);
+}
+
+void FileChanges::recordListChange(const HostPath& list, const QString& change,
+                                   const QString& recordId, const QString& name)
+{
+    if (ChangeJournal* journal = journalFor(list))
+        journal->listChanged(list, change, recordId, name);
+    log(u"list"_s,
+        change + u" record "_s + recordId + u" ("_s + name + u") in "_s + list.display());
 }
 
 void FileChanges::expectCreated(const HostPath& path)

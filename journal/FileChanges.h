@@ -62,6 +62,13 @@ public:
     // (how: "changed", "removed"), which an undo puts back only when this install kept it.
     void madeOutside(const HostPath& path, bool folder, const QString& by);
     void changedOutside(const HostPath& path, const QString& how, const QString& by);
+    // The name the package's marker gives the route or scenario, for the journal and the log.
+    void recordDisplayName(const QString& name);
+    // A record of one of the game's lists (the route list, a route's scenario list) that the
+    // install added, replaced or removed (change: "added", "replaced", "removed"), after the
+    // list was replaced: for the journal and the log.
+    void recordListChange(const HostPath& list, const QString& change, const QString& recordId,
+                          const QString& name);
     // A line in the transaction's log; nothing outside a transaction.
     void log(const QString& topic, const QString& text) const;
     // The transaction's log; none outside one.
@@ -79,6 +86,8 @@ private:
     ChangeJournal* journalFor(const HostPath& path) const;
     void forgetFolders() const;
     void logged(const QString& what, const HostPath& path) const;
+    // Whose file a replaced one was, when the journal asked: for the log.
+    QString ownerNote(const HostPath& path) const;
 
     InstallTransaction* m_transaction = nullptr;
 };

@@ -28,7 +28,8 @@ bool isGamePath(const QString& path)
            !OwnFolder::isOwnName(path.section(u'/', 0, 0));
 }
 
-bool isAsideNumber(const QString& number, bool mayBeEmpty)
+// A number as this program writes it: an install's, or a kept file's.
+bool isPositiveNumber(const QString& number, bool mayBeEmpty)
 {
     if (number.isEmpty())
         return mayBeEmpty;
@@ -59,21 +60,36 @@ QString problemOf(const JournalFormat::Entry& entry)
     case Record::Dropped:
         return f.size() == 1 && paths({0}) ? QString() : u"a path outside the game"_s;
     case Record::Replace:
-        return f.size() == 2 && paths({0}) && isAsideNumber(f[1], false)
+        return f.size() == 2 && paths({0}) && isPositiveNumber(f[1], false)
                    ? QString()
                    : u"a replaced file recorded wrongly"_s;
     case Record::Remove:
-        return f.size() == 2 && paths({0}) && isAsideNumber(f[1], true)
+        return f.size() == 2 && paths({0}) && isPositiveNumber(f[1], true)
                    ? QString()
                    : u"a removed file recorded wrongly"_s;
     case Record::Rename:
-        return f.size() == 3 && paths({0, 1}) && isAsideNumber(f[2], true)
+        return f.size() == 3 && paths({0, 1}) && isPositiveNumber(f[2], true)
                    ? QString()
                    : u"a rename recorded wrongly"_s;
     case Record::Done:
         return f.size() == 2 && paths({0}) ? QString() : u"a change recorded wrongly"_s;
+    case Record::Owner:
+        return f.size() == 2 && paths({0}) && isPositiveNumber(f[1], true)
+                   ? QString()
+                   : u"an owner recorded wrongly"_s;
+    case Record::ListRecord:
+        return f.size() == 4 && paths({0}) &&
+                       QStringList{u"added"_s, u"replaced"_s, u"removed"_s}.contains(f[1])
+                   ? QString()
+                   : u"a list record recorded wrongly"_s;
+    case Record::Id:
+        return f.size() == 1 && isPositiveNumber(f[0], false)
+                   ? QString()
+                   : u"an install number recorded wrongly"_s;
+    case Record::Title:
     case Record::Note:
     case Record::End:
+    case Record::TakenBack:
         return {};
     default:
         return u"a second header"_s;

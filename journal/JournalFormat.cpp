@@ -12,12 +12,16 @@ namespace {
 using Record = JournalFormat::Record;
 
 // The one place where each kind of record is spelt, for the writer and every reader.
-constexpr std::array<std::pair<Record, QStringView>, 15> kWords{{
+constexpr std::array<std::pair<Record, QStringView>, 20> kWords{{
     {Record::Magic, u"veltrane-journal"},
     {Record::Game, u"game"},
     {Record::Package, u"package"},
     {Record::Kind, u"kind"},
     {Record::Started, u"started"},
+    {Record::Id, u"id"},
+    {Record::Title, u"title"},
+    {Record::ListRecord, u"record"},
+    {Record::Owner, u"owner"},
     {Record::Create, u"create"},
     {Record::Replace, u"replace"},
     {Record::Rename, u"rename"},
@@ -28,6 +32,7 @@ constexpr std::array<std::pair<Record, QStringView>, 15> kWords{{
     {Record::Note, u"note"},
     {Record::Done, u"done"},
     {Record::End, u"end"},
+    {Record::TakenBack, u"undone"},
 }};
 
 QStringView wordOf(Record record)

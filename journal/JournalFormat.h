@@ -27,6 +27,12 @@ enum class Record {
     Package, // the package as the user knows it
     Kind,    // route, scenario or assets
     Started, // the time the install began
+    Id,      // the install's number, the same in the inventory and on the command line
+    // What the inventory needs besides the changes:
+    Title,      // the name the package's marker gives (a route's, a scenario's English name)
+    ListRecord, // list path, "added", "replaced" or "removed", the record's id, its name
+    Owner,      // path, the number of the install whose file a change replaced (empty: the
+                // game's own file)
     // Changes, each made after its record reached the file:
     Create,       // path
     Replace,      // path, the number of the old file kept aside
@@ -40,6 +46,8 @@ enum class Record {
     // After a change:
     Done, // path, what the change left there (its signature; empty when it left nothing)
     End,  // the outcome and the time the install ended
+    // After an undo:
+    TakenBack, // the time the install was taken back; its kept copies are gone
 };
 
 struct Entry {

@@ -256,10 +256,17 @@ JournalReplay::Result JournalReplay::undo(const InstallHistory::Install& install
 {
     Result result =
         Replay(m_ui, m_files, m_root, install, askAboutChanges).run(readRecords(install.journal));
-    if (result.failed.isEmpty()) {
-        std::error_code error;
-        fs::remove_all(install.journal.fs(), error);
+    if (!result.failed.isEmpty())
+        return result;
+    // The journal stays, for the inventory of what was installed; what it kept goes.
+    try {
+        ChangeJournal::markTakenBack(install.journal);
+    } catch (const FileError& error) {
+        result.failed.append(error.description());
+        return result;
     }
+    std::error_code error;
+    fs::remove_all(install.journal.child(JournalFormat::kAsideFolder).fs(), error);
     return result;
 }
 

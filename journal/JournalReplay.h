@@ -13,7 +13,7 @@ class UserInterface;
 
 // Puts a game folder back as it was before one install, from that install's journal: every
 // file it replaced or removed comes back byte for byte, and what it made goes. The journal is
-// gone afterwards.
+// marked as taken back afterwards, and its kept copies are gone.
 class JournalReplay {
 public:
     struct Result {

@@ -3,6 +3,7 @@
 #include "GameLock.h"
 #include "InstallHistory.h"
 #include "InstallTransaction.h"
+#include "Inventory.h"
 #include "JournalCheck.h"
 #include "JournalReplay.h"
 #include "TextFileWriter.h"
@@ -83,6 +84,63 @@ bool UndoOperation::replayable(const InstallHistory::Install& install, const Hos
     return false;
 }
 
+bool UndoOperation::mayTakeBack(const QList<InstallHistory::Install>& installs,
+                                const HostPath& game, UserInterface& ui)
+{
+    for (const InstallHistory::Install& install : installs) {
+        if (!install.undoable) {
+            ui.showMessage(u"The install "_s + InstallHistory::describe(install) +
+                               u" can no longer be undone: the copies it kept of the files it "
+                               u"replaced were dropped to keep within the disk space set aside "
+                               u"for them. Nothing has been changed."_s,
+                           Icon::Exclamation);
+            return false;
+        }
+        if (!replayable(install, game, ui))
+            return false;
+    }
+    return true;
+}
+
+bool UndoOperation::lock(GameLock& own)
+{
+    if (m_heldLock)
+        return true;
+    if (const Expected<void> locked = own.take(); !locked) {
+        m_ui.showMessage(locked.message(), Icon::Exclamation);
+        return false;
+    }
+    return true;
+}
+
+UndoOperation::Outcome UndoOperation::takeBack(const QList<InstallHistory::Install>& installs,
+                                               const HostPath& game, UserInterface& ui,
+                                               InstallLog& log, Inventory& inventory)
+{
+    ui.setBusy(true);
+    InstallTransaction transaction(log, {game});
+    QStringList texts;
+    bool whole = true;
+    for (const InstallHistory::Install& install : installs) {
+        // Nobody changed the files of an install cut short since: it is taken back as it is.
+        const JournalReplay::Result result =
+            JournalReplay(ui, transaction.files(), game).undo(install, install.finished);
+        whole = whole && result.failed.isEmpty() && result.kept.isEmpty() &&
+                result.beyondReach.isEmpty();
+        texts.append(told(
+            u"The install "_s + InstallHistory::describe(install) + u" has been undone"_s, result));
+        if (!result.failed.isEmpty())
+            break; // an older install cannot be undone over what this one left
+        if (const Expected<void> marked = inventory.markTakenBack(install.journal.fileName());
+            !marked)
+            log.write(u"inventory"_s, marked.message());
+    }
+    ui.setBusy(false);
+    ui.showMessage(texts.join(u"\r\n\r\n"_s), whole ? Icon::Information : Icon::Exclamation);
+    log.write(u"outcome"_s, whole ? u"undone"_s : u"partly undone"_s);
+    return whole ? Outcome::Undone : Outcome::Partly;
+}
+
 UndoOperation::Outcome UndoOperation::offerRollback(const HostPath& game)
 {
     if (!InstallHistory(game).interrupted())
@@ -100,7 +158,7 @@ UndoOperation::Outcome UndoOperation::offerRollback(const HostPath& game)
     startLog(log, game, u"rollback of "_s + InstallHistory::describe(*interrupted));
     // What the user is shown and answers goes to the log as well.
     LoggedUserInterface ui(m_ui, log);
-    if (!replayable(*interrupted, game, ui)) {
+    if (!mayTakeBack({*interrupted}, game, ui)) {
         log.write(u"outcome"_s, u"refused"_s);
         return Outcome::Refused;
     }
@@ -111,11 +169,14 @@ UndoOperation::Outcome UndoOperation::offerRollback(const HostPath& game)
         log.write(u"outcome"_s, u"declined"_s);
         return Outcome::Declined;
     }
+    Inventory inventory = Inventory::open(game, ui);
     ui.setBusy(true);
     InstallTransaction transaction(log, {game});
     const JournalReplay::Result result =
         JournalReplay(ui, transaction.files(), game).undo(*interrupted, false);
     ui.setBusy(false);
+    if (result.failed.isEmpty())
+        static_cast<void>(inventory.markTakenBack(interrupted->journal.fileName()));
     const bool whole =
         result.failed.isEmpty() && result.kept.isEmpty() && result.beyondReach.isEmpty();
     ui.showMessage(told(u"The install that did not finish has been taken back"_s, result),
@@ -129,12 +190,8 @@ UndoOperation::Outcome UndoOperation::undo(const HostPath& game, int index)
     if (index < 0 || index >= InstallHistory(game).installs().size())
         return Outcome::Nothing;
     GameLock ownLock(game);
-    if (!m_heldLock) {
-        if (const Expected<void> locked = ownLock.take(); !locked) {
-            m_ui.showMessage(locked.message(), Icon::Exclamation);
-            return Outcome::Refused;
-        }
-    }
+    if (!lock(ownLock))
+        return Outcome::Refused;
     const QList<InstallHistory::Install> installs = InstallHistory(game).installs();
     if (index < 0 || index >= installs.size())
         return Outcome::Nothing;
@@ -143,11 +200,9 @@ UndoOperation::Outcome UndoOperation::undo(const HostPath& game, int index)
     const auto copyLog = qScopeGuard([&log] { static_cast<void>(writeLogCopy(log)); });
     startLog(log, game, InstallHistory::describe(installs[index]));
     LoggedUserInterface ui(m_ui, log);
-    for (int i = 0; i <= index; ++i) {
-        if (!replayable(installs[i], game, ui)) {
-            log.write(u"outcome"_s, u"refused"_s);
-            return Outcome::Refused;
-        }
+    if (!mayTakeBack(installs.mid(0, index + 1), game, ui)) {
+        log.write(u"outcome"_s, u"refused"_s);
+        return Outcome::Refused;
     }
     QString question = u"Undo the install "_s + InstallHistory::describe(installs[index]) +
                        u"?\r\nEvery file it replaced or removed is put back as it was before it, "
@@ -166,27 +221,61 @@ UndoOperation::Outcome UndoOperation::undo(const HostPath& game, int index)
         log.write(u"outcome"_s, u"declined"_s);
         return Outcome::Declined;
     }
+    Inventory inventory = Inventory::open(game, ui);
+    return takeBack(installs.mid(0, index + 1), game, ui, log, inventory);
+}
 
-    ui.setBusy(true);
-    InstallTransaction transaction(log, {game});
-    QStringList texts;
-    bool whole = true;
-    for (int i = 0; i <= index; ++i) {
-        // Nobody changed the files of an install cut short since: it is taken back as it is.
-        const JournalReplay::Result result =
-            JournalReplay(ui, transaction.files(), game).undo(installs[i], installs[i].finished);
-        whole = whole && result.failed.isEmpty() && result.kept.isEmpty() &&
-                result.beyondReach.isEmpty();
-        texts.append(
-            told(u"The install "_s + InstallHistory::describe(installs[i]) + u" has been undone"_s,
-                 result));
-        if (!result.failed.isEmpty())
-            break; // an older install cannot be undone over what this one left
+UndoOperation::Outcome UndoOperation::uninstall(const HostPath& game, int id)
+{
+    GameLock ownLock(game);
+    if (!lock(ownLock))
+        return Outcome::Refused;
+    InstallLog log(u"undo"_s, m_logCopy);
+    const auto copyLog = qScopeGuard([&log] { static_cast<void>(writeLogCopy(log)); });
+    startLog(log, game, u"install "_s + QString::number(id));
+    LoggedUserInterface ui(m_ui, log);
+    const auto refuse = [&](const QString& why) {
+        ui.showMessage(why + u" Nothing has been changed."_s, Icon::Exclamation);
+        log.write(u"outcome"_s, u"refused"_s);
+        return Outcome::Refused;
+    };
+    Inventory inventory = Inventory::open(game, ui);
+    const std::optional<InstallRecord> target = inventory.install(id);
+    if (!target)
+        return refuse(u"The game folder "_s + game.display() + u" has no install numbered "_s +
+                      QString::number(id) + u"; veltrane --list names its installs."_s);
+    if (target->state == InstallRecord::State::TakenBack)
+        return refuse(u"The install "_s + QString::number(id) + u", "_s + target->package +
+                      u", has been taken back already."_s);
+    const QList<InstallRecord> over = inventory.installsOver(id);
+    QList<InstallHistory::Install> installs;
+    for (const InstallRecord& install : over + QList<InstallRecord>{*target}) {
+        const auto journal = InstallHistory(game).install(install.journal);
+        if (!journal)
+            return refuse(u"The journal of the install "_s + QString::number(install.id) +
+                          u" cannot be read."_s);
+        installs.append(*journal);
     }
-    ui.setBusy(false);
-    ui.showMessage(texts.join(u"\r\n\r\n"_s), whole ? Icon::Information : Icon::Exclamation);
-    log.write(u"outcome"_s, whole ? u"undone"_s : u"partly undone"_s);
-    return whole ? Outcome::Undone : Outcome::Partly;
+    if (!mayTakeBack(installs, game, ui)) {
+        log.write(u"outcome"_s, u"refused"_s);
+        return Outcome::Refused;
+    }
+    if (!over.isEmpty()) {
+        QStringList later;
+        for (const InstallHistory::Install& install : installs.mid(0, over.size()))
+            later.append(QString::number(install.id) + u": "_s + InstallHistory::describe(install));
+        const bool yes =
+            ui.askYesNo(u"Take back the install "_s + QString::number(id) + u": "_s +
+                        InstallHistory::describe(installs.last()) +
+                        u"?\r\n\r\nLater installs changed files "_s +
+                        u"it changed too; they must be taken back first, the newest first:\r\n"_s +
+                        listed(later));
+        if (!yes) {
+            log.write(u"outcome"_s, u"declined"_s);
+            return Outcome::Declined;
+        }
+    }
+    return takeBack(installs, game, ui, log, inventory);
 }
 
 } // namespace veltrane

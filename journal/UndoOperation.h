@@ -6,10 +6,14 @@
 namespace veltrane {
 
 class GameLock;
+class InstallLog;
+class Inventory;
 class UserInterface;
 
 // Takes installs back from their journals: an install cut short, when the program meets its
-// game folder again, and on request the last installs into a game folder, newest first.
+// game folder again; on request the last installs into a game folder, newest first; and one
+// install by its number, after the later installs whose changes lie over its own. The
+// inventory follows every one.
 class UndoOperation {
 public:
     enum class Outcome {
@@ -35,11 +39,24 @@ public:
     Outcome offerRollback(const HostPath& game);
     // Undoes the install `index` places back from the newest, and the newer ones first.
     Outcome undo(const HostPath& game, int index);
+    // Takes back the install of that number in the inventory. When later installs changed
+    // files it changed, it names them and, after a Yes, takes them back first, newest first.
+    Outcome uninstall(const HostPath& game, int id);
 
 private:
     // The journal may be replayed; else it is set aside and the user told.
     bool replayable(const InstallHistory::Install& install, const HostPath& game,
                     UserInterface& ui);
+    // Every install may be taken back: its journal may be replayed and its kept copies are
+    // there. Else the user is told and nothing changes.
+    bool mayTakeBack(const QList<InstallHistory::Install>& installs, const HostPath& game,
+                     UserInterface& ui);
+    // Takes the installs back in the order given, each after the one before it went whole,
+    // and tells the user how it went.
+    Outcome takeBack(const QList<InstallHistory::Install>& installs, const HostPath& game,
+                     UserInterface& ui, InstallLog& log, Inventory& inventory);
+    // Takes the game's lock unless it is held already; false after telling the user why not.
+    bool lock(GameLock& own);
 
     UserInterface& m_ui;
     QString m_logCopy;

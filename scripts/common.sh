@@ -19,7 +19,7 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libarchive-dev zlib1g-dev)
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libarchive-dev zlib1g-dev libsqlite3-dev)
 # Wine (the `wine` command and Debian's 64-bit Wine) and MinGW, for the tests and benchmarks
 # that run Windows programs: the game's batch files and the Windows stand-in serialiser.
 WINE_PACKAGES=(wine wine64 gcc-mingw-w64-x86-64-win32)

@@ -72,7 +72,7 @@ void InstallLog::write(const QString& topic, const QString& text)
         m_copyText += line;
 }
 
-void InstallLog::fileChanged(const QString& what, const HostPath& path)
+void InstallLog::fileChanged(const QString& what, const HostPath& path, const QString& note)
 {
     if (m_game.isEmpty())
         return;
@@ -85,7 +85,8 @@ void InstallLog::fileChanged(const QString& what, const HostPath& path)
     const QString name = path.fileName();
     if (name.startsWith(u'.') && name.contains(u".veltrane-"_s))
         return;
-    write(u"file"_s, what + u' ' + path.display());
+    write(u"file"_s,
+          what + u' ' + path.display() + (note.isEmpty() ? QString() : u" ("_s + note + u')'));
 }
 
 } // namespace veltrane

@@ -43,8 +43,8 @@ public:
     const HostPath& gameFolder() const { return m_game; }
 
     void write(const QString& topic, const QString& text);
-    // A change of a file, when it lies in the game folder.
-    void fileChanged(const QString& what, const HostPath& path);
+    // A change of a file, when it lies in the game folder; a note goes in brackets after it.
+    void fileChanged(const QString& what, const HostPath& path, const QString& note = {});
 
 private:
     QFile m_file;

@@ -1,6 +1,6 @@
-// The install's copy of a package tree, its journal kept, against cp -r; the plan of that
-// install against the copy; the undo of that copy against cp -r of the files it replaced; and
-// the route list splice against reading and writing the same list once.
+// The install's copy of a package tree, its journal and inventory kept, against cp -r; the plan
+// of that install against the copy; the undo of that copy against cp -r of the files it
+// replaced; and the route list splice against reading and writing the same list once.
 //
 //   bench_install [files]        files in the package tree, default 20000 (10 per folder)
 //   VELTRANE_BENCH_FILES         the same as the argument
@@ -14,6 +14,7 @@
 #include "journal/FileChanges.h"
 #include "journal/InstallHistory.h"
 #include "journal/InstallTransaction.h"
+#include "journal/Inventory.h"
 #include "journal/JournalReplay.h"
 #include "journal/TextFileWriter.h"
 #include "lists/RouteListSplice.h"
@@ -69,9 +70,9 @@ std::pair<double, double> cpBaselines(const QString& source, const QString& orig
 void copyBenchmark(const QString& root, int files, qint64 bigBytes)
 {
     std::printf("# copy: %d files in %d folders, %d of %lld MB, into a game folder holding half "
-                "of them, the install's journal kept; plan: what that install will do, worked "
-                "out before it, against the copy; undo: the same install taken back, against "
-                "cp -r of the files it replaced; wall time\n",
+                "of them, the install's journal and inventory kept; plan: what that install will "
+                "do, worked out before it, against the copy; undo: the same install taken back, "
+                "against cp -r of the files it replaced; wall time\n",
                 files, files / kFilesPerFolder, kBigFiles, static_cast<long long>(bigBytes >> 20));
     const QString source = root + u"/package/Rail Simulator"_s;
     const QString original = root + u"/original"_s;
@@ -86,6 +87,7 @@ void copyBenchmark(const QString& root, int files, qint64 bigBytes)
     double undoBest = 0;
     double planBest = 0;
     bool undoWhole = true;
+    bool inventoryWritten = true;
     long rssBefore = 0;
     long rssAfter = 0;
     const auto best = [](double& slot, double ms) { slot = slot == 0 ? ms : qMin(slot, ms); };
@@ -111,14 +113,20 @@ void copyBenchmark(const QString& root, int files, qint64 bigBytes)
             if (rssBefore == 0)
                 rssBefore = peakRssKb();
             best(oursBest, timeMs([&] {
-                     // As an install runs it: confined, journaled and logged.
+                     // As an install runs it: confined, journaled, logged, the owner of
+                     // each replaced file asked, and its end written to the inventory.
                      const HostPath package = HostPath::fromProgramPath(source);
                      InstallLog log(u"install"_s);
                      InstallTransaction transaction(log, {game, package});
-                     transaction.keepJournal(game, InstallHistory(game).newJournal(),
-                                             ChangeJournal::Header{u"bench"_s, u"assets"_s});
+                     Inventory inventory = Inventory::open(game, ui);
+                     transaction.keepJournal(
+                         game, InstallHistory(game).newJournal(),
+                         ChangeJournal::Header{u"bench"_s, u"assets"_s, inventory.nextId()});
+                     transaction.journal()->setOwnerLookup(inventory.ownerLookup());
                      FolderCopy(ui, transaction.files()).copyFolder(package, game, true);
-                     transaction.journal()->finish(u"completed"_s);
+                     inventoryWritten =
+                         inventory.recordEnd(*transaction.journal(), u"completed"_s).ok() &&
+                         inventoryWritten;
                  }));
             rssAfter = peakRssKb();
             flushToDisk();
@@ -148,6 +156,8 @@ void copyBenchmark(const QString& root, int files, qint64 bigBytes)
     }
     if (!undoWhole)
         std::printf("undo: some files were not put back\n");
+    if (!inventoryWritten)
+        std::printf("copy: the inventory could not be written\n");
     report(u"copydir_%1_files_with_journal_against_cp_r"_s.arg(files), cpBest, oursBest, 1.25);
     report(u"undo_%1_files_against_cp_r_of_replaced"_s.arg(files), cpBackBest, undoBest, 1.5);
     report(u"plan_%1_files_against_its_install_copy"_s.arg(files), oursBest, planBest, 0.5);

@@ -125,6 +125,38 @@ QList<Run> runTogether(const QStringList& first, const QStringList& second)
     return runs;
 }
 
+// An assets package in a folder of its own beside the game, with each file (relative to the
+// game) and its bytes.
+QString assetsPackage(const InstallFixture& f, const QString& name,
+                      const QMap<QString, QByteArray>& files)
+{
+    const QString folder = f.root + u'/' + name;
+    for (auto file = files.cbegin(); file != files.cend(); ++file)
+        writeFile(folder + u"/Rail Simulator/"_s + file.key(), file.value());
+    return folder;
+}
+
+// The installs --list prints, newest first: the fields of each.
+QList<QStringList> listed(const InstallFixture& f)
+{
+    const Run run = runProgram({u"--list"_s, u"--game"_s, f.game});
+    if (run.status != 0)
+        qWarning("--list ended with %d: %s", run.status, qPrintable(run.output));
+    QList<QStringList> rows;
+    for (const QString& line : run.output.split(u'\n', Qt::SkipEmptyParts))
+        rows.append(line.split(u'\t'));
+    return rows;
+}
+
+// The field of each row at that place.
+QStringList column(const QList<QStringList>& rows, int place)
+{
+    QStringList values;
+    for (const QStringList& row : rows)
+        values.append(row.value(place));
+    return values;
+}
+
 } // namespace
 
 class TestCommandLine : public QObject {
@@ -142,6 +174,9 @@ private Q_SLOTS:
     void stopRequestTakesTheInstallBack();
     void dryRunChangesNothing_data();
     void dryRunChangesNothing();
+    void installsAreListedAndTakenBackOneByOne();
+    void uninstallRefusedChangesNothing_data();
+    void uninstallRefusedChangesNothing();
 };
 
 void TestCommandLine::optionsEndWithTheirStatus_data()
@@ -503,7 +538,7 @@ void TestCommandLine::dryRunChangesNothing_data()
     QTest::newRow("refused: with --undo")
         << QString() << u"package"_s << QString()
         << QStringList{u"--dry-run"_s, u"--undo"_s, u"--game"_s, u"{game}"_s} << 3
-        << QStringList{u"error: --dry-run changes nothing"_s};
+        << QStringList{u"error: Give one of --undo, --list, --uninstall and --dry-run."_s};
 }
 
 void TestCommandLine::dryRunChangesNothing()
@@ -548,6 +583,127 @@ void TestCommandLine::dryRunChangesNothing()
     QCOMPARE(entriesBelow(f.root), namesBefore);
     QCOMPARE(snapshot(f.root), filesBefore);
     QCOMPARE(f.logs(), QStringList());
+}
+
+void TestCommandLine::installsAreListedAndTakenBackOneByOne()
+{
+    InstallFixture f;
+    f.layOutDemoGame();
+    f.gameFile(u"Assets/Tiny/Game3.txt"_s, "the game's");
+    const Run none = runProgram({u"--list"_s, u"--game"_s, f.game});
+    QVERIFY2(none.status == 0 && none.output.isEmpty(), qPrintable(none.output));
+    // Twelve packages of a file each; the third replaces a file of the game's, the last two
+    // both bring one file.
+    QStringList names;
+    for (int i = 1; i <= 12; ++i) {
+        names.prepend(u"tiny%1"_s.arg(i, 2, 10, QChar(u'0')));
+        QMap<QString, QByteArray> files{{u"Assets/Tiny/P%1.txt"_s.arg(i), QByteArray::number(i)}};
+        if (i == 3)
+            files.insert(u"Assets/Tiny/Game3.txt"_s, "package 3");
+        if (i >= 11)
+            files.insert(u"Assets/Tiny/Shared.txt"_s, QByteArray::number(i));
+        const Run run =
+            runProgram({u"--no-window"_s, u"--yes"_s, u"--log"_s, f.root + u"/last.log"_s,
+                        u"--game"_s, f.game, assetsPackage(f, names.first(), files)});
+        QVERIFY2(run.status == 0, qPrintable(run.output));
+    }
+    // The log names whose file an install replaced.
+    const QString shared = QDir::toNativeSeparators(f.game + u"/Assets/Tiny/Shared.txt"_s);
+    QVERIFY(QString::fromUtf8(readFile(f.root + u"/last.log"_s))
+                .contains(u"replaced "_s + shared + u" (from tiny11)"_s));
+    auto expected = withoutCaches(f.gameSnapshot());
+
+    const QList<QStringList> rows = listed(f);
+    QCOMPARE(rows.size(), 12);
+    QCOMPARE(column(rows, 0).first(), u"12"_s);
+    QCOMPARE(column(rows, 0).last(), u"1"_s);
+    QCOMPARE(column(rows, 2), QStringList(12, u"assets"_s));
+    QCOMPARE(column(rows, 3), names);
+    QCOMPARE(rows[9][4], u"2"_s);
+    QCOMPARE(column(rows, 5), QStringList(12, u"installed"_s));
+    const QDateTime time = QDateTime::fromString(rows[0][1], Qt::ISODate);
+    QVERIFY2(time.isValid() && time.timeSpec() == Qt::UTC, qPrintable(rows[0][1]));
+
+    // An older install whose files no later one changed goes alone: the game is as if it had
+    // never been installed.
+    const QStringList uninstall{u"--no-window"_s, u"--game"_s, f.game, u"--uninstall"_s};
+    const Run alone = runProgram(uninstall + QStringList{u"3"_s});
+    QVERIFY2(alone.status == 0 && !alone.output.contains(u"question:"_s), qPrintable(alone.output));
+    expected.remove(u"Assets/Tiny/P3.txt"_s);
+    expected.insert(u"Assets/Tiny/Game3.txt"_s, "the game's");
+    QCOMPARE(withoutCaches(f.gameSnapshot()), expected);
+
+    // One whose file a later install changed: that one is named, and both go after a Yes.
+    const Run no = runProgram(uninstall + QStringList{u"11"_s});
+    QVERIFY2(no.status == 2 && no.output.contains(u"12: tiny12"_s), qPrintable(no.output));
+    QCOMPARE(withoutCaches(f.gameSnapshot()), expected);
+    const Run yes = runProgram(uninstall + QStringList{u"11"_s, u"--yes"_s});
+    QVERIFY2(yes.status == 0, qPrintable(yes.output));
+    for (const QString& gone : {u"P11"_s, u"P12"_s, u"Shared"_s})
+        expected.remove(u"Assets/Tiny/"_s + gone + u".txt"_s);
+    QCOMPARE(withoutCaches(f.gameSnapshot()), expected);
+
+    QStringList states(12, u"installed"_s);
+    for (const int taken : {0, 1, 9})
+        states[taken] = u"taken back"_s;
+    QCOMPARE(column(listed(f), 5), states);
+    for (const QString& id : {u"3"_s, u"99"_s}) {
+        const Run refused = runProgram(uninstall + QStringList{id});
+        QVERIFY2(refused.status == 3, qPrintable(refused.output));
+    }
+    QCOMPARE(withoutCaches(f.gameSnapshot()), expected);
+}
+
+void TestCommandLine::uninstallRefusedChangesNothing_data()
+{
+    QTest::addColumn<QString>("why");
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("told");
+    QTest::newRow("kept copies dropped past the budget")
+        << u"budget"_s << u"1"_s << u"can no longer be undone"_s;
+    QTest::newRow("a game another program holds")
+        << u"lock"_s << u"1"_s << u"Another Veltrane (process "_s;
+    QTest::newRow("a number that is no number") << QString() << u"first"_s << u"error: "_s;
+}
+
+void TestCommandLine::uninstallRefusedChangesNothing()
+{
+    QFETCH(QString, why);
+    QFETCH(QString, id);
+    QFETCH(QString, told);
+    InstallFixture f;
+    f.layOutDemoGame();
+    // Each replaces a file of the game's: its kept copy costs a block.
+    QProcessEnvironment budget;
+    if (why == u"budget"_s)
+        budget.insert(QString::fromLatin1("VELTRANE_KEPT_COPIES_BUDGET"), u"1"_s);
+    for (int i = 1; i <= 3; ++i) {
+        const QString file = u"Assets/Tiny/Game%1.txt"_s.arg(i);
+        f.gameFile(file, "the game's");
+        const Run run = runProgram({u"--no-window"_s, u"--game"_s, f.game,
+                                    assetsPackage(f, u"tiny%1"_s.arg(i), {{file, "new"}})},
+                                   budget);
+        QVERIFY2(run.status == 0, qPrintable(run.output));
+    }
+    // Never the copies of the install just made.
+    QCOMPARE(column(listed(f), 5), why == u"budget"_s
+                                       ? (QStringList{u"installed"_s, u"installed, not undoable"_s,
+                                                      u"installed, not undoable"_s})
+                                       : QStringList(3, u"installed"_s));
+    if (why == u"lock"_s) {
+        writeFile(f.game + u"/.veltrane/lock"_s,
+                  QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
+                      QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8() +
+                      '\n' + QSysInfo::machineHostName().toUtf8() + '\n');
+    }
+    const auto before = f.gameSnapshot();
+    const QStringList namesBefore = entriesBelow(f.game);
+
+    const Run run =
+        runProgram({u"--no-window"_s, u"--yes"_s, u"--game"_s, f.game, u"--uninstall"_s, id});
+    QVERIFY2(run.status == 3 && run.output.contains(told), qPrintable(run.output));
+    QCOMPARE(f.gameSnapshot(), before);
+    QCOMPARE(entriesBelow(f.game), namesBefore);
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

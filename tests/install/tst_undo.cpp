@@ -2,6 +2,7 @@
 #include "FileFixture.h"
 #include "InstallFixture.h"
 #include "SmallDisk.h"
+#include "journal/Inventory.h"
 #include "journal/UndoOperation.h"
 
 #include <QTest>
@@ -44,11 +45,12 @@ void TestUndo::demoPackageInstalledLoggedThenUndone_data()
 {
     QTest::addColumn<QString>("package");
     QTest::addColumn<PackageKind>("kind");
-    QTest::addColumn<int>("yes"); // questions the install asks
-    QTest::newRow("route") << u"route"_s << PackageKind::Route << 1;
+    QTest::addColumn<int>("yes");      // questions the install asks
+    QTest::addColumn<QString>("list"); // the list whose record it adds, as its path ends
+    QTest::newRow("route") << u"route"_s << PackageKind::Route << 1 << u"Content/Routes.xml"_s;
     QTest::newRow("scenario, with rolling stock made")
-        << u"scenario"_s << PackageKind::Scenario << 1;
-    QTest::newRow("assets") << u"assets"_s << PackageKind::Assets << 0;
+        << u"scenario"_s << PackageKind::Scenario << 1 << u"/Scenarios.bin"_s;
+    QTest::newRow("assets") << u"assets"_s << PackageKind::Assets << 0 << QString();
 }
 
 void TestUndo::demoPackageInstalledLoggedThenUndone()
@@ -56,6 +58,7 @@ void TestUndo::demoPackageInstalledLoggedThenUndone()
     QFETCH(QString, package);
     QFETCH(PackageKind, kind);
     QFETCH(int, yes);
+    QFETCH(QString, list);
     InstallFixture f;
     f.layOutDemoGame();
     f.copyDemoPackage(package);
@@ -65,27 +68,48 @@ void TestUndo::demoPackageInstalledLoggedThenUndone()
     const auto after = withoutCaches(f.gameSnapshot());
     QVERIFY(after != before);
 
-    // The log names every file the install made or changed, each question with its answer,
-    // and the outcome.
+    // The log names every file the install made or changed (a replaced one with whose it
+    // was), each question with its answer, and the outcome.
     QCOMPARE(f.logs().size(), 1);
     const QString log = f.logs().first();
     for (auto file = after.cbegin(); file != after.cend(); ++file) {
         if (before.value(file.key()) == file.value() && before.contains(file.key()))
             continue;
-        const QString verb = before.contains(file.key()) ? u"replaced "_s : u"created "_s;
-        QVERIFY2(log.contains(verb + QDir::toNativeSeparators(f.game + u'/' + file.key()) + u'\n'),
-                 qPrintable(verb + file.key() + u"\n"_s + log));
+        const bool replaced = before.contains(file.key());
+        const QString line = (replaced ? u"replaced "_s : u"created "_s) +
+                             QDir::toNativeSeparators(f.game + u'/' + file.key()) +
+                             (replaced ? u" (the game's own file)\n"_s : u"\n"_s);
+        QVERIFY2(log.contains(line), qPrintable(line + log));
     }
     QCOMPARE(log.count(u" -> Yes\n"_s), yes);
     QVERIFY2(log.endsWith(u"outcome   completed\n"_s), qPrintable(log));
+
+    // The inventory names the route or scenario as its marker does, and the record it put in
+    // the list under that name.
+    {
+        const Inventory inventory = Inventory::open(gameOf(f), f.ui, Inventory::Access::ReadOnly);
+        const InstallRecord install = inventory.installs().value(0);
+        const QList<InstallRecord::ListChange> records = inventory.records(install.id);
+        QCOMPARE(install.displayName.isEmpty(), list.isEmpty());
+        QCOMPARE(records.isEmpty(), list.isEmpty());
+        if (!list.isEmpty()) {
+            QVERIFY2(records.last().list.endsWith(list), qPrintable(records.last().list));
+            QCOMPARE(records.last().name, install.displayName);
+            QVERIFY(!records.last().recordId.isEmpty());
+        }
+    }
 
     f.ui.answerYes();
     QCOMPARE(UndoOperation(f.ui).undo(gameOf(f), 0), UndoOperation::Outcome::Undone);
     QVERIFY2(f.ui.texts().last().contains(u"has been undone"_s), qPrintable(f.ui.texts().last()));
     QCOMPARE(withoutCaches(f.gameSnapshot()), before);
-    QVERIFY2(!QFileInfo::exists(f.game + u"/.veltrane/installs"_s) ||
-                 QDir(f.game + u"/.veltrane/installs"_s).isEmpty(),
-             "an undone install leaves no journal");
+    // Its journal stays for the inventory, marked as taken back; its kept copies go.
+    const QList<InstallRecord> listed =
+        Inventory::open(gameOf(f), f.ui, Inventory::Access::ReadOnly).installs();
+    QCOMPARE(listed.size(), 1);
+    QCOMPARE(listed.first().state, InstallRecord::State::TakenBack);
+    QVERIFY(!QFileInfo::exists(f.game + u"/.veltrane/installs/"_s + listed.first().journal +
+                               u"/aside"_s));
 }
 
 void TestUndo::olderInstallIsUndoneAfterTheNewer()
@@ -112,6 +136,11 @@ void TestUndo::olderInstallIsUndoneAfterTheNewer()
     const QString told = f.ui.texts().last();
     QVERIFY2(told.indexOf(u"undone"_s) >= 0, qPrintable(told));
     QCOMPARE(f.gameSnapshot(), before);
+    const QList<InstallRecord> listed =
+        Inventory::open(gameOf(f), f.ui, Inventory::Access::ReadOnly).installs();
+    QCOMPARE(listed.size(), 2);
+    for (const InstallRecord& install : listed)
+        QCOMPARE(install.state, InstallRecord::State::TakenBack);
 }
 
 void TestUndo::fileChangedSinceIsAskedAbout_data()
@@ -177,7 +206,7 @@ void TestUndo::fullDiskStopsShortAndIsUndone()
         copyFolderInto(f.game, game);
         disk->fillUpTo(16 * 4096); // room for the journal and a few files
     }
-    const auto before = snapshot(game);
+    const auto before = gameFiles(game);
 
     // Files may not grow beyond a size the journal soon passes; the game's files stay below.
     rlimit saved{};
@@ -206,7 +235,7 @@ void TestUndo::fullDiskStopsShortAndIsUndone()
 
     f.ui.answerYes();
     QCOMPARE(UndoOperation(f.ui).undo(HostPath::fromHost(game), 0), UndoOperation::Outcome::Undone);
-    QCOMPARE(snapshot(game), before);
+    QCOMPARE(gameFiles(game), before);
 #else
     QSKIP("full disks and file size limits are tested where they can be made");
 #endif
@@ -229,6 +258,12 @@ void TestUndo::journalNotTheGamesOwnIsSetAside_data()
     QTest::newRow("a record of no known kind")
         << here << QByteArray("erase\tRailSim.exe\ncreate\tContent\n");
     QTest::newRow("a record short of its fields") << here << QByteArray("rename\tRailSim.exe\n");
+    QTest::newRow("an owner that is no install's number")
+        << here << QByteArray("owner\tRailSim.exe\t-1\nreplace\tRailSim.exe\t1\n");
+    QTest::newRow("a list record of no known change")
+        << here << QByteArray("record\tContent/Routes.xml\terased\tid\tname\n");
+    QTest::newRow("a list record of a list out of the game")
+        << here << QByteArray("record\t../Routes.xml\tadded\tid\tname\n");
 }
 
 void TestUndo::journalNotTheGamesOwnIsSetAside()

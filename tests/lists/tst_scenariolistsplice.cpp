@@ -5,6 +5,7 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTest>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 using namespace veltrane;
@@ -67,6 +68,15 @@ QStringList described(const QString& text, const QList<ScenarioListSplice::Forei
                          ? record.id + u" by "_s + record.key + u": "_s + record.name
                          : u"not at a record: "_s + opening);
     }
+    return lines;
+}
+
+// The records an edit cut out, as "id: name", in the order they went.
+QStringList removedLines(const QList<ScenarioListSplice::ForeignRecord>& removed)
+{
+    QStringList lines;
+    for (const auto& record : removed)
+        lines.append(record.id + u": "_s + record.name);
     return lines;
 }
 
@@ -208,6 +218,18 @@ void TestScenarioListSplice::recordsOfOtherScenariosStayUnlessRemovable()
     const auto edited = ScenarioListSplice::edit(text, keys, namedRecord(u"N"_s, u"New"_s), starts);
     QCOMPARE(idsIn(edited.text), left + QStringList{u"N"_s});
     QCOMPARE(described(text, edited.kept), kept);
+    // Each record that went is named once, with its own id and name.
+    QStringList gone = idsIn(text);
+    for (const QString& id : std::as_const(left))
+        gone.removeOne(id);
+    QStringList removedIds;
+    for (const auto& record : result.removed)
+        removedIds.append(record.id);
+    std::sort(gone.begin(), gone.end());
+    std::sort(removedIds.begin(), removedIds.end());
+    QCOMPARE(removedIds, gone);
+    QCOMPARE(removedLines(plain.removed), removedLines(result.removed));
+    QCOMPARE(removedLines(edited.removed), removedLines(result.removed));
 }
 
 void TestScenarioListSplice::quickRemovalAgreesWithThePlainOne()
@@ -285,6 +307,7 @@ void TestScenarioListSplice::quickRemovalAgreesWithThePlainOne()
         QCOMPARE(guardedQuick.problem, guardedPlain.problem);
         QCOMPARE(guardedQuick.text, guardedPlain.text);
         QCOMPARE(lines(guardedQuick.kept), lines(guardedPlain.kept));
+        QCOMPARE(removedLines(guardedQuick.removed), removedLines(guardedPlain.removed));
         const auto guardedEdit = ScenarioListSplice::edit(text, keys, record, removable);
         const auto guardedInserted =
             guardedPlain.ok() ? ScenarioListSplice::insertRecord(guardedPlain.text, record)
