@@ -14,7 +14,7 @@ struct CommandLine {
     enum class Action {
         Install,
         Undo,
-        DryRun, // the plan of the install printed; nothing changed
+        DryRun,    // the plan of the install printed; nothing changed
         List,      // the installs of the game, one a line
         Uninstall, // the install `installId` taken back
         ShowHelp,

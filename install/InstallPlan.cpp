@@ -213,4 +213,28 @@ QString InstallPlan::text() const
     return out.join(u'\n') + u'\n';
 }
 
+QString InstallPlan::partText(Part part) const
+{
+    QStringList out;
+    switch (part) {
+    case Part::Lists:
+        if (route)
+            routeLines(*route, out);
+        if (scenario)
+            scenarioLines(*scenario, out);
+        break;
+    case Part::Stock:
+        stockLines(stock, out);
+        break;
+    case Part::Batch:
+        if (stop.isEmpty())
+            batchLines(*this, out);
+        break;
+    case Part::Space:
+        spaceLines(space, out);
+        break;
+    }
+    return out.join(u'\n').trimmed();
+}
+
 } // namespace veltrane

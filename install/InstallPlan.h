@@ -147,6 +147,9 @@ struct InstallPlan {
     // "replace PATH (from PACKAGE)"), then the folders, the lists, the stock, the batch file
     // and the space.
     QString text() const;
+    // The parts of text() past the files, for a view that shows the files as a tree.
+    enum class Part { Lists, Stock, Batch, Space };
+    QString partText(Part part) const;
 };
 
 } // namespace veltrane

@@ -1,14 +1,17 @@
 #include "MainWindow.h"
 
 #include "GameFolderDialog.h"
+#include "InstalledPackagesDialog.h"
 #include "MessageBoxes.h"
 #include "MissingStockReport.h"
 #include "PackageChooser.h"
+#include "PlanView.h"
 #include "ProgressPanel.h"
 #include "Twips.h"
 #include "install/GameFolder.h"
 #include "install/InstallOperation.h"
-#include "journal/InstallHistory.h"
+#include "install/InstallPlanner.h"
+#include "journal/Inventory.h"
 #include "journal/UndoOperation.h"
 #include "package/PackageArchive.h"
 #include "package/PackageFolder.h"
@@ -26,7 +29,6 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
@@ -46,7 +48,8 @@ MainWindow::MainWindow(const QString& packageFolder, QWidget* parent)
       m_browseButton(new QPushButton(u"....."_s, this)),
       m_installButton(new QPushButton(u"Install Route"_s, this)),
       m_progressBar(new QProgressBar(this)), m_undoButton(new QPushButton(u"Undo..."_s, this)),
-      m_packageLine(new QLabel(this)), m_progress(new ProgressPanel(this))
+      m_detailsButton(new QPushButton(u"Details..."_s, this)), m_packageLine(new QLabel(this)),
+      m_progress(new ProgressPanel(this))
 {
     // Tests and accessibility tools find the window and its controls by these names.
     setObjectName(u"frmVeltrane"_s);
@@ -56,6 +59,7 @@ MainWindow::MainWindow(const QString& packageFolder, QWidget* parent)
     m_installButton->setObjectName(u"Command2"_s);
     m_progressBar->setObjectName(u"progressBar"_s);
     m_undoButton->setObjectName(u"undoButton"_s);
+    m_detailsButton->setObjectName(u"detailsButton"_s);
     m_packageLine->setObjectName(u"packageLine"_s);
 
     setWindowTitle(u"Veltrane  Version "_s + QString::number(kVersionMajor) + u'.' +
@@ -85,9 +89,11 @@ MainWindow::MainWindow(const QString& packageFolder, QWidget* parent)
     // Taking installs back, in the free corner left of the install button: the four
     // controls keep their places.
     m_undoButton->setGeometry(twipsRect(240, 1440, 1575, 375));
-    m_undoButton->setAccessibleName(u"Undo an install into this game folder"_s);
-    m_undoButton->setToolTip(u"Put the game folder back as it was before an install"_s);
-    m_undoButton->setMenu(new QMenu(m_undoButton));
+    m_undoButton->setAccessibleName(u"Installed packages"_s);
+    m_undoButton->setToolTip(u"The packages installed into this game folder; take any one back"_s);
+    m_detailsButton->setGeometry(twipsRect(1935, 1440, 1575, 375));
+    m_detailsButton->setAccessibleName(u"Details of the install"_s);
+    m_detailsButton->setToolTip(u"What the install will change, before it changes anything"_s);
 
     // Under the path box: which package the install button installs.
     m_packageLine->setGeometry(twipsRect(2040, 1110, 5655, 300));
@@ -99,11 +105,13 @@ MainWindow::MainWindow(const QString& packageFolder, QWidget* parent)
     setTabOrder(m_gamePathEdit, m_browseButton);
     setTabOrder(m_browseButton, m_installButton);
     setTabOrder(m_installButton, m_undoButton);
+    setTabOrder(m_undoButton, m_detailsButton);
 
     connect(m_gamePathEdit, &QLineEdit::returnPressed, this, &MainWindow::takeTypedGamePath);
     connect(m_browseButton, &QPushButton::clicked, this, &MainWindow::browse);
     connect(m_installButton, &QPushButton::clicked, this, &MainWindow::install);
-    connect(m_undoButton->menu(), &QMenu::aboutToShow, this, &MainWindow::listUndoableInstalls);
+    connect(m_undoButton, &QPushButton::clicked, this, &MainWindow::showInstalledPackages);
+    connect(m_detailsButton, &QPushButton::clicked, this, &MainWindow::showDetails);
 
     fillGamePath();
     detectPackageKind();
@@ -279,32 +287,54 @@ void MainWindow::offerRollback()
     m_installing = false;
 }
 
-void MainWindow::listUndoableInstalls()
-{
-    QMenu* menu = m_undoButton->menu();
-    menu->clear();
-    const QString folder = m_gamePathEdit->text();
-    const QList<InstallHistory::Install> installs =
-        folder.trimmed().isEmpty() ? QList<InstallHistory::Install>()
-                                   : InstallHistory(HostPath::fromProgramPath(folder)).installs();
-    if (installs.isEmpty()) {
-        menu->addAction(u"No install into this game folder can be undone"_s)->setEnabled(false);
-        return;
-    }
-    for (int i = 0; i < installs.size(); ++i) {
-        QAction* action = menu->addAction((i == 0 ? u"Undo the last install: "_s : u"Undo "_s) +
-                                          InstallHistory::describe(installs[i]));
-        connect(action, &QAction::triggered, this, [this, i] { undoInstall(i); });
-    }
-}
-
-void MainWindow::undoInstall(int index)
+void MainWindow::showInstalledPackages()
 {
     if (m_installing)
         return;
+    if (m_gamePathEdit->text().trimmed().isEmpty()) {
+        showMessage(u"Choose the game folder first: its installed packages are kept in it."_s,
+                    Icon::Information);
+        return;
+    }
+    const HostPath game = HostPath::fromProgramPath(m_gamePathEdit->text());
+    InstalledPackagesDialog dialog(
+        game, *this,
+        [this, &game](int id) {
+            m_installing = true;
+            UndoOperation(*this).uninstall(game, id);
+            m_installing = false;
+        },
+        this);
+    dialog.exec();
+}
+
+void MainWindow::showDetails()
+{
+    if (m_installing)
+        return;
+    if (!m_hasPackage && !choosePackage())
+        return;
+    InstallRequest request = InstallRequest::forPackage(*m_package, m_packageKind);
+    request.setGame(m_gamePathEdit->text());
+    request.gameSearch = m_gameSearch;
+    if (const Expected<void> folders = InstallOperation(m_state, *this, request).checkFolders();
+        !folders) {
+        showMessage(folders.message(), Icon::Exclamation);
+        return;
+    }
     m_installing = true;
-    UndoOperation(*this).undo(HostPath::fromProgramPath(m_gamePathEdit->text()), index);
+    setCursor(Qt::BusyCursor);
+    showStep(u"Working out what the install will do"_s);
+    // Read only, as the plan changes nothing: not even the program's folder in the game.
+    const Inventory inventory = Inventory::open(request.game, *this, Inventory::Access::ReadOnly);
+    InstallPlanner planner(request, InstallPlanner::ownersIn(inventory.ownerLookup()));
+    planner.setStockConsent(m_state.ProduceConsent);
+    const InstallPlan plan = planner.make();
+    showStep({});
+    unsetCursor();
     m_installing = false;
+    PlanView view(plan, this);
+    view.exec();
 }
 
 void MainWindow::fillGamePath()
@@ -433,6 +463,8 @@ void MainWindow::setBusy(bool busy)
 
 void MainWindow::showStep(const QString& step)
 {
+    if (!step.isEmpty())
+        MessageBoxes::trace("step:", step);
     m_progress->setStep(step);
 }
 

@@ -55,8 +55,10 @@ public:
     QPushButton* browseButton() const { return m_browseButton; }
     QPushButton* installButton() const { return m_installButton; }
     QProgressBar* progressBar() const { return m_progressBar; }
-    // Lists the installs into the game folder shown that can be undone, newest first.
+    // Opens "Installed packages" for the game folder shown.
     QPushButton* undoButton() const { return m_undoButton; }
+    // Opens the plan of the install, read only.
+    QPushButton* detailsButton() const { return m_detailsButton; }
     // The package as the user chose it, its kind and the name its marker gives it.
     QLabel* packageLine() const { return m_packageLine; }
     ProgressPanel* progressPanel() const { return m_progress; }
@@ -83,8 +85,8 @@ private Q_SLOTS:
     void takeTypedGamePath();
     void browse();
     void install();
-    void listUndoableInstalls();
-    void undoInstall(int index);
+    void showInstalledPackages();
+    void showDetails();
     void offerRollback();
     // What the window does once it shows: the rollback offer, the package given, the
     // chooser where there is none; each after the one before has been answered.
@@ -117,6 +119,7 @@ private:
     QPushButton* m_installButton;
     QProgressBar* m_progressBar;
     QPushButton* m_undoButton;
+    QPushButton* m_detailsButton;
     QLabel* m_packageLine;
     ProgressPanel* m_progress;
 };

@@ -31,6 +31,8 @@ ProgressPanel::ProgressPanel(QWidget* parent)
     m_cancelButton->setObjectName(u"cancelButton"_s);
     m_cancelButton->setAccessibleName(u"Cancel the install and put the game back"_s);
     m_text->setTextFormat(Qt::PlainText);
+    // As in any progress dialog; only while the panel shows.
+    m_cancelButton->setShortcut(QKeySequence(Qt::Key_Escape));
     connect(m_cancelButton, &QPushButton::clicked, this, &ProgressPanel::cancel);
     hide();
 }

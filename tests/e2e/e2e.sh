@@ -9,7 +9,10 @@
 # cancelled) and full-disk (the copy runs out of space), which must end with a warning or
 # nothing done, never with the success message; scenario-wine: the scenario with Wine
 # installed, the game in the test run's Wine prefix (tests/wine/prepare-prefix.sh) and its
-# serialiser the Windows stand-in, with the same result as without Wine.
+# serialiser the Windows stand-in, with the same result as without Wine; details: Details...
+# shows the plan and the game stays untouched; installed-packages: an install made without a
+# window is taken back from "Installed packages"; cancel: Escape during the copy of a large
+# package leaves the game as it was.
 # --update writes the expected result instead of comparing (check it by hand first).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -24,7 +27,7 @@ if [ -z "${VELTRANE_E2E_DISPLAY:-}" ]; then
 fi
 
 case "$case_name" in
-no-package | full-disk | chosen-package) kind=assets ;;
+no-package | full-disk | chosen-package | details | installed-packages | cancel) kind=assets ;;
 scenario-wine) kind=scenario ;;
 *) kind=${case_name%-declined} ;;
 esac
@@ -98,6 +101,23 @@ before=$(manifest)
 search_path="$scratch/empty-path"
 mkdir -p "$search_path"
 [ -n "$wine_prefix" ] && search_path="$build/wine/bin"
+run_program() {
+    (cd "$scratch" && WINEPREFIX="$prefix" PATH="$search_path" HOME="$scratch" \
+        WINEDEBUG=-all VELTRANE_SUBSTITUTE_LOG="$scratch/serz.log" "$package/veltrane" "$@")
+}
+case "$case_name" in
+installed-packages)
+    run_program --no-window --yes --game "$game" >"$scratch/first-install.log" 2>&1 ||
+        fail "the install without a window failed: $(cat "$scratch/first-install.log")"
+    ;;
+cancel)
+    # Enough files that the copy is still running when Escape comes.
+    for part in 1 2 3 4; do
+        mkdir -p "$package/Rail Simulator/Assets/Many/$part"
+        (cd "$package/Rail Simulator/Assets/Many/$part" && seq 6000 | split -l 1 -a 4 - file)
+    done
+    ;;
+esac
 (cd "$scratch" && WINEPREFIX="$prefix" PATH="$search_path" HOME="$scratch" \
     WINEDEBUG=-all VELTRANE_SUBSTITUTE_LOG="$scratch/serz.log" \
     QT_QPA_PLATFORM=xcb "$package/veltrane" 2>"$scratch/stderr.log") &
@@ -117,16 +137,18 @@ press() { # <window> <keys...>
     xdotool key --delay 100 "$@"
 }
 shown=0
+# What the user was shown, one line each; the steps of the progress line are not counted.
+shown_lines() { grep '^veltrane: ' "$scratch/stderr.log" | grep -v '^veltrane: step: ' || true; }
 expect() { # <kind of box> <text the box must start with> <window title> <key>
     local kind=$1 text=$2 title=$3 key=$4 line
     local deadline=$((SECONDS + 30))
-    while [ "$(grep -c '^veltrane: ' "$scratch/stderr.log" || true)" -le "$shown" ]; do
+    while [ "$(shown_lines | wc -l)" -le "$shown" ]; do
         kill -0 "$app_pid" 2>/dev/null || fail "the program ended before showing: $text"
         [ $SECONDS -lt $deadline ] || fail "nothing was shown; expected: $text"
         sleep 0.1
     done
     shown=$((shown + 1))
-    line=$(grep '^veltrane: ' "$scratch/stderr.log" | sed -n "${shown}p")
+    line=$(shown_lines | sed -n "${shown}p")
     case "$line" in
     "veltrane: $kind: $text"*) ;;
     *) fail "expected $kind \"$text\", shown: $line" ;;
@@ -153,8 +175,50 @@ chosen-package)
     done
     ;;
 esac
+without_caches() { grep -vi '/blueprints\.pak$' || true; }
+case "$case_name" in
+details)
+    # Tab order: path box, browse, install, Undo..., Details...
+    press "$main" Tab Tab Tab Tab space
+    expect view "Install details: The install of " "Install details" Escape
+    sleep 0.5
+    kill -0 "$app_pid" 2>/dev/null || fail "the window closed"
+    [ "$(manifest)" = "$before" ] || fail "the game folder changed"
+    [ ! -e "$game/.veltrane" ] || fail "the plan made the program's folder in the game"
+    echo "PASS ($case_name): the plan was shown and nothing changed"
+    exit 0
+    ;;
+installed-packages)
+    [ "$(manifest)" != "$before" ] || fail "the install without a window changed nothing"
+    press "$main" Tab Tab Tab space
+    expect view "Installed packages: 1 listed" "Installed packages" alt+t
+    expect message "The install " Veltrane Return
+    expect view "Installed packages: 1 listed" "Installed packages" Escape
+    grep -q '^veltrane: message: The install .* has been undone' "$scratch/stderr.log" ||
+        fail "the install was not taken back whole"
+    [ "$(manifest | without_caches)" = "$(echo "$before" | without_caches)" ] ||
+        fail "the game is not as it was before the install"
+    echo "PASS ($case_name): the install was taken back from the list"
+    exit 0
+    ;;
+esac
 # The path box has the focus; the install button is two tabs away.
 press "$main" Tab Tab space
+if [ "$case_name" = cancel ]; then
+    deadline=$((SECONDS + 60))
+    until grep -q "^veltrane: step: Copying the package's files" "$scratch/stderr.log"; do
+        [ $SECONDS -lt $deadline ] || fail "the copy never began"
+        sleep 0.05
+    done
+    xdotool key Escape
+    expect message "The install has been cancelled. The game folder " Veltrane Return
+    sleep 0.5
+    kill -0 "$app_pid" 2>/dev/null || fail "the window closed"
+    [ "$(manifest | without_caches)" = "$(echo "$before" | without_caches)" ] ||
+        fail "the game is not as it was before the install"
+    echo "PASS ($case_name): cancelled, and the game is as it was"
+    exit 0
+fi
 
 case "$case_name" in
 route)
@@ -204,7 +268,7 @@ done
 kill -0 "$app_pid" 2>/dev/null && fail "the program did not end after the final message"
 wait "$app_pid" || fail "the program ended with status $?"
 app_pid=
-extra=$(grep '^veltrane: ' "$scratch/stderr.log" | sed -n "$((shown + 1)),\$p")
+extra=$(shown_lines | sed -n "$((shown + 1)),\$p")
 [ -z "$extra" ] || fail "more was shown than expected: $extra"
 
 if [ "$update" = --update ]; then

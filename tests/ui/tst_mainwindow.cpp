@@ -5,8 +5,11 @@
 #include "ZipBuilder.h"
 #include "journal/InstallHistory.h"
 #include "journal/InstallTransaction.h"
+#include "journal/Inventory.h"
 #include "ui/GameFolderDialog.h"
+#include "ui/InstalledPackagesDialog.h"
 #include "ui/MainWindow.h"
+#include "ui/PlanView.h"
 #include "ui/ProgressPanel.h"
 #include "util/InstallLog.h"
 
@@ -17,12 +20,13 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QUrl>
 
 using namespace Qt::StringLiterals;
@@ -45,7 +49,8 @@ private Q_SLOTS:
     void browseOkTakesThePickedTextUnchanged();
     void browseClosedChangesNothing();
     void browseDoesNothingWhileInstalling();
-    void undoMenuTakesBackTheLastInstall();
+    void installedPackagesTakeBackAnyOne();
+    void detailsShowThePlanAndChangeNothing();
     void interruptedInstallIsOfferedBackOnStart_data();
     void interruptedInstallIsOfferedBackOnStart();
     void packageIsAskedForWhereThereIsNone_data();
@@ -64,15 +69,34 @@ private:
 
 namespace {
 
-// The undo menu's entries as the user sees them when opening it.
-QStringList undoEntries(const MainWindow& window)
+// The rows of a tree view as the user reads them, columns joined by " | ", depth first.
+QStringList rowsOf(const QTreeWidget& tree)
 {
-    QMenu* menu = window.undoButton()->menu();
-    Q_EMIT menu->aboutToShow();
-    QStringList texts;
-    for (const QAction* action : menu->actions())
-        texts.append(action->isEnabled() ? action->text() : u"(disabled) "_s + action->text());
-    return texts;
+    QStringList rows;
+    std::function<void(const QTreeWidgetItem*, const QString&)> add =
+        [&](const QTreeWidgetItem* item, const QString& indent) {
+            QStringList columns;
+            for (int i = 0; i < tree.columnCount(); ++i)
+                columns.append(item->text(i));
+            rows.append(indent + columns.join(u" | "_s));
+            for (int i = 0; i < item->childCount(); ++i)
+                add(item->child(i), indent + u"  "_s);
+        };
+    for (int i = 0; i < tree.topLevelItemCount(); ++i)
+        add(tree.topLevelItem(i), QString());
+    return rows;
+}
+
+// The states of the game's installs, newest first, as the inventory has them.
+QStringList installStates(const QString& game)
+{
+    SilentUserInterface quiet;
+    QStringList states;
+    const Inventory inventory =
+        Inventory::open(HostPath::fromHost(game), quiet, Inventory::Access::ReadOnly);
+    for (const InstallRecord& install : inventory.installs())
+        states.append(install.stateText());
+    return states;
 }
 
 } // namespace
@@ -304,35 +328,94 @@ void TestMainWindow::browseDoesNothingWhileInstalling()
         QVERIFY(QFile::exists(game + u"/Assets/file%1.txt"_s.arg(i)));
 }
 
-void TestMainWindow::undoMenuTakesBackTheLastInstall()
+void TestMainWindow::installedPackagesTakeBackAnyOne()
+{
+    const QString game = m_dir->path() + u"/game"_s;
+    makeFolder(game + u"/Content"_s);
+    writeFile(game + u"/Assets/coach.txt"_s, "the game's own");
+    m_environment.set("PATH", QFile::encodeName(m_dir->path() + u"/no programs"_s));
+    const auto before = gameFiles(game);
+    // Two packages that change different files: the older goes back alone.
+    const QString older = m_dir->path() + u"/Older"_s;
+    writeFile(older + u"/Rail Simulator/Assets/coach.txt"_s, "the older package's");
+    const QString newer = m_dir->path() + u"/Newer"_s;
+    writeFile(newer + u"/Rail Simulator/Assets/wagon.txt"_s, "the newer package's");
+
+    ModalWatcher watcher;
+    for (const QString& package : {older, newer}) {
+        MainWindow installer(package);
+        installer.gamePathEdit()->setText(game);
+        installer.installButton()->click();
+    }
+    QCOMPARE(readFile(game + u"/Assets/coach.txt"_s), "the older package's");
+
+    MainWindow window(m_package);
+    window.gamePathEdit()->setText(game);
+    QStringList listed;
+    QStringList olderChanges;
+    QStringList listedAfter;
+    watcher.onDialog<InstalledPackagesDialog>([&](InstalledPackagesDialog& dialog) {
+        listed = rowsOf(*dialog.installs());
+        dialog.installs()->setCurrentItem(dialog.installs()->topLevelItem(1));
+        olderChanges = rowsOf(*dialog.changes());
+        QVERIFY(dialog.takeBackButton()->isEnabled());
+        dialog.takeBackButton()->click();
+        listedAfter = rowsOf(*dialog.installs());
+        // Taken back, it cannot be taken back again.
+        dialog.installs()->setCurrentItem(dialog.installs()->topLevelItem(1));
+        QVERIFY(!dialog.takeBackButton()->isEnabled());
+    });
+    window.undoButton()->click();
+    QCOMPARE(watcher.dialogsSeen(), 1);
+    QCOMPARE(listed.size(), 2);
+    QVERIFY2(listed[0].startsWith(u"2 | "_s) && listed[0].endsWith(u" | assets | Newer | 1 | "
+                                                                   u"installed"_s),
+             qPrintable(listed.join(u'\n')));
+    QVERIFY2(listed[1].startsWith(u"1 | "_s), qPrintable(listed[1]));
+    QCOMPARE(olderChanges, QStringList{u"Assets/coach.txt | replaced | the game's own file"_s});
+    QVERIFY2(listedAfter.value(1).endsWith(u" | taken back"_s),
+             qPrintable(listedAfter.join(u'\n')));
+    // The game as if only the newer package had been installed.
+    auto expected = before;
+    expected.insert(u"Assets/wagon.txt"_s, "the newer package's");
+    QCOMPARE(withoutCaches(gameFiles(game)), withoutCaches(expected));
+    QCOMPARE(installStates(game), (QStringList{u"installed"_s, u"taken back"_s}));
+}
+
+void TestMainWindow::detailsShowThePlanAndChangeNothing()
 {
     const QString game = m_dir->path() + u"/game"_s;
     makeFolder(game + u"/Content"_s);
     writeFile(game + u"/Assets/coach.txt"_s, "the game's own");
     writeFile(m_package + u"/Rail Simulator/Assets/coach.txt"_s, "the package's");
-    writeFile(m_package + u"/Rail Simulator/Assets/wagon.txt"_s, "added");
+    writeFile(m_package + u"/Rail Simulator/Assets/Wagons/wagon.txt"_s, "added");
     m_environment.set("PATH", QFile::encodeName(m_dir->path() + u"/no programs"_s));
-    const auto before = gameFiles(game);
 
     MainWindow window(m_package);
-    window.show();
     window.gamePathEdit()->setText(game);
-    QVERIFY(undoEntries(window).first().startsWith(u"(disabled) No install"_s));
     ModalWatcher watcher;
-    window.installButton()->click();
-    QVERIFY(gameFiles(game) != before);
+    QStringList files;
+    QString space;
+    watcher.onDialog<PlanView>([&](PlanView& view) {
+        files = rowsOf(*view.files());
+        space = view.findChild<QPlainTextEdit*>(u"planSpace"_s)->toPlainText();
+    });
+    const QStringList entriesBefore = entriesBelow(game);
+    window.detailsButton()->click();
+    // Seen before the install, it leaves the game as it was: not even the program's folder.
+    QCOMPARE(entriesBelow(game), entriesBefore);
+    QCOMPARE(files, (QStringList{u"Assets |  |  | "_s,
+                                 u"  coach.txt | replace | the game's own file | 13 bytes"_s,
+                                 u"  Wagons |  |  | "_s, u"    wagon.txt | add |  | 5 bytes"_s}));
+    QVERIFY2(space.startsWith(u"Space: 18 bytes (18 bytes) needed"_s), qPrintable(space));
 
-    const QStringList entries = undoEntries(window);
-    QCOMPARE(entries.size(), 1);
-    QVERIFY2(entries.first().startsWith(u"Undo the last install: package (assets), "_s),
-             qPrintable(entries.first()));
-    watcher.clearMessages();
-    watcher.answerYes();
-    window.undoButton()->menu()->actions().first()->trigger();
-    QCOMPARE(gameFiles(game), before);
-    QCOMPARE(watcher.messages().size(), 2); // the question, then what was done
-    QVERIFY(watcher.messages().last().text.contains(u"has been undone"_s));
-    QVERIFY(undoEntries(window).first().startsWith(u"(disabled) No install"_s));
+    // Once a package brought the file, the plan names it.
+    window.installButton()->click();
+    MainWindow again(m_package);
+    again.gamePathEdit()->setText(game);
+    again.detailsButton()->click();
+    QCOMPARE(files.value(1), u"  coach.txt | replace | package, install 1 | 13 bytes"_s);
+    QCOMPARE(watcher.dialogsSeen(), 2);
 }
 
 void TestMainWindow::interruptedInstallIsOfferedBackOnStart_data()
@@ -370,7 +453,7 @@ void TestMainWindow::interruptedInstallIsOfferedBackOnStart()
     QTRY_COMPARE(watcher.messages().size(), yes ? 2 : 1);
     QCOMPARE(gameFiles(game.toString()) == before, yes);
     // No keeps the journal, for later.
-    QCOMPARE(undoEntries(window).first().startsWith(u"(disabled)"_s), yes);
+    QCOMPARE(installStates(game.toString()), QStringList{yes ? u"taken back"_s : u"cut short"_s});
 }
 
 void TestMainWindow::packageIsAskedForWhereThereIsNone_data()
