@@ -31,8 +31,8 @@ QString packageText(const InstallRecord& install)
 InstalledPackagesDialog::InstalledPackagesDialog(HostPath game, UserInterface& ui,
                                                  TakeBack takeBack, QWidget* parent)
     : QDialog(parent), m_game(std::move(game)), m_ui(ui), m_takeBackInstall(std::move(takeBack)),
-      m_note(new QLabel(this)), m_installs(new QTreeWidget(this)),
-      m_changes(new QTreeWidget(this)), m_takeBack(new QPushButton(u"&Take back"_s, this))
+      m_note(new QLabel(this)), m_installs(new QTreeWidget(this)), m_changes(new QTreeWidget(this)),
+      m_takeBack(new QPushButton(u"&Take back"_s, this))
 {
     setObjectName(u"installedPackages"_s);
     setWindowTitle(u"Installed packages"_s);
@@ -78,21 +78,21 @@ void InstalledPackagesDialog::refresh()
     const QList<InstallRecord> installs = m_inventory->installs();
     for (const InstallRecord& install : installs) {
         auto* item = new QTreeWidgetItem(
-            m_installs, {QString::number(install.id),
-                         install.started.toUTC().toString(u"yyyy-MM-dd HH:mm:ss"_s), install.kind,
-                         packageText(install), QString::number(install.fileCount),
-                         install.stateText()});
+            m_installs,
+            {QString::number(install.id),
+             install.started.toUTC().toString(u"yyyy-MM-dd HH:mm:ss"_s), install.kind,
+             packageText(install), QString::number(install.fileCount), install.stateText()});
         item->setData(Id, Qt::UserRole, install.id);
         // Only an install still in the game with its kept copies can be taken back.
         item->setData(State, Qt::UserRole,
                       install.state != InstallRecord::State::TakenBack && install.undoable);
     }
-    m_note->setText(installs.isEmpty() ? u"Nothing has been installed into "_s +
-                                             m_game.display() + u" by Veltrane."_s
-                                       : u"Installs into "_s + m_game.display() +
-                                             u", the newest first."_s);
-    MessageBoxes::trace("view:", windowTitle() + u": "_s + QString::number(installs.size()) +
-                                     u" listed"_s);
+    m_note->setText(installs.isEmpty()
+                        ? u"Nothing has been installed into "_s + m_game.display() +
+                              u" by Veltrane."_s
+                        : u"Installs into "_s + m_game.display() + u", the newest first."_s);
+    MessageBoxes::trace("view:",
+                        windowTitle() + u": "_s + QString::number(installs.size()) + u" listed"_s);
     m_installs->setCurrentItem(m_installs->topLevelItem(0));
     showChanges();
 }
@@ -110,19 +110,17 @@ void InstalledPackagesDialog::showChanges()
     for (const InstallRecord& install : inventory.installs())
         packages.insert(install.id, install.package);
     for (const InstallRecord::File& file : inventory.files(id)) {
-        const QString whose =
-            file.change == InstallRecord::Change::Added ? QString()
-            : file.previousOwner == 0
-                ? u"the game's own file"_s
-                : packages.value(file.previousOwner) + u", install "_s +
-                      QString::number(file.previousOwner);
-        new QTreeWidgetItem(m_changes,
-                            {file.path, InstallRecord::changeName(file.change), whose});
+        const QString whose = file.change == InstallRecord::Change::Added ? QString()
+                              : file.previousOwner == 0
+                                  ? u"the game's own file"_s
+                                  : packages.value(file.previousOwner) + u", install "_s +
+                                        QString::number(file.previousOwner);
+        new QTreeWidgetItem(m_changes, {file.path, InstallRecord::changeName(file.change), whose});
     }
     for (const InstallRecord::ListChange& record : inventory.records(id))
-        new QTreeWidgetItem(m_changes, {record.list + u": "_s + record.name + u" ("_s +
-                                            record.recordId + u')',
-                                        u"record "_s + record.change, QString()});
+        new QTreeWidgetItem(m_changes,
+                            {record.list + u": "_s + record.name + u" ("_s + record.recordId + u')',
+                             u"record "_s + record.change, QString()});
 }
 
 void InstalledPackagesDialog::takeBackChosen()

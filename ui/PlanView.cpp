@@ -60,8 +60,8 @@ QString changeOf(const InstallPlan::File& file)
 } // namespace
 
 PlanView::PlanView(const InstallPlan& plan, QWidget* parent)
-    : QDialog(parent), m_summary(new QLabel(summaryOf(plan), this)),
-      m_tabs(new QTabWidget(this)), m_files(new QTreeWidget(this))
+    : QDialog(parent), m_summary(new QLabel(summaryOf(plan), this)), m_tabs(new QTabWidget(this)),
+      m_files(new QTreeWidget(this))
 {
     setObjectName(u"planView"_s);
     setWindowTitle(u"Install details"_s);
@@ -101,8 +101,8 @@ void PlanView::fillFiles(const InstallPlan& plan)
             QTreeWidgetItem*& item = folders[folder.toCaseFolded()];
             if (!item) {
                 const QStringList name{folder.mid(folder.lastIndexOf(u'/') + 1)};
-                item = parent ? new QTreeWidgetItem(parent, name)
-                              : new QTreeWidgetItem(m_files, name);
+                item =
+                    parent ? new QTreeWidgetItem(parent, name) : new QTreeWidgetItem(m_files, name);
             }
             parent = item;
             slash = path.indexOf(u'/', slash + 1);

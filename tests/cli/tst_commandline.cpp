@@ -612,6 +612,18 @@ void TestCommandLine::installsAreListedAndTakenBackOneByOne()
     QVERIFY(QString::fromUtf8(readFile(f.root + u"/last.log"_s))
                 .contains(u"replaced "_s + shared + u" (from tiny11)"_s));
     auto expected = withoutCaches(f.gameSnapshot());
+    // So does the plan of the next one, before anything changes.
+    const Run plan = runProgram({u"--dry-run"_s, u"--game"_s, f.game,
+                                 assetsPackage(f, u"next"_s,
+                                               {{u"Assets/Tiny/Shared.txt"_s, "next"},
+                                                {u"Assets/Tiny/Game3.txt"_s, "next"},
+                                                {u"Assets/Tiny/New.txt"_s, "next"}})});
+    QVERIFY2(plan.status == 0, qPrintable(plan.output));
+    for (const QString& line : {u"replace Assets/Tiny/Shared.txt (from tiny12, install 12)"_s,
+                                u"replace Assets/Tiny/Game3.txt (from tiny03, install 3)"_s,
+                                u"add Assets/Tiny/New.txt"_s})
+        QVERIFY2(plan.output.split(u'\n').contains(line), qPrintable(plan.output));
+    QCOMPARE(withoutCaches(f.gameSnapshot()), expected);
 
     const QList<QStringList> rows = listed(f);
     QCOMPARE(rows.size(), 12);
