@@ -12,7 +12,9 @@
 # serialiser the Windows stand-in, with the same result as without Wine; details: Details...
 # shows the plan and the game stays untouched; installed-packages: an install made without a
 # window is taken back from "Installed packages"; cancel: Escape during the copy of a large
-# package leaves the game as it was.
+# package leaves the game as it was; damaged-archive: started on a damaged archive in a folder
+# with no package, the refusal comes first and the chooser only after it. In every case no two
+# of the program's boxes show at once.
 # --update writes the expected result instead of comparing (check it by hand first).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -27,7 +29,7 @@ if [ -z "${VELTRANE_E2E_DISPLAY:-}" ]; then
 fi
 
 case "$case_name" in
-no-package | full-disk | chosen-package | details | installed-packages | cancel) kind=assets ;;
+no-package | full-disk | chosen-package | damaged-archive | details | installed-packages | cancel) kind=assets ;;
 scenario-wine) kind=scenario ;;
 *) kind=${case_name%-declined} ;;
 esac
@@ -63,12 +65,17 @@ game="$prefix/drive_c/Program Files/Rail Simulator"
 # With Wine the result must be the very one without it.
 expected="$root/tests/e2e/expected/${case_name%-wine}.sha256"
 
+app_args=()
 case "$case_name" in
-no-package | chosen-package)
+no-package | chosen-package | damaged-archive)
     # Only the program: the package lies elsewhere.
     mkdir "$scratch/chosen"
     find "$package" -mindepth 1 -maxdepth 1 ! -name 'veltrane*' -exec mv {} "$scratch/chosen" \;
     expected="$root/tests/e2e/expected/assets.sha256"
+    if [ "$case_name" = damaged-archive ]; then
+        printf 'PK\003\004 and then nothing a zip holds' >"$scratch/damaged.zip"
+        app_args=("$scratch/damaged.zip")
+    fi
     ;;
 scenario-wine)
     # The game's serialiser is the only one: a conversion that missed Wine would fail.
@@ -120,7 +127,7 @@ cancel)
 esac
 (cd "$scratch" && WINEPREFIX="$prefix" PATH="$search_path" HOME="$scratch" \
     WINEDEBUG=-all VELTRANE_SUBSTITUTE_LOG="$scratch/serz.log" \
-    QT_QPA_PLATFORM=xcb "$package/veltrane" 2>"$scratch/stderr.log") &
+    QT_QPA_PLATFORM=xcb "$package/veltrane" "${app_args[@]}" 2>"$scratch/stderr.log") &
 app_pid=$!
 
 window_of() { # <exact title>: waits until a window of that title is visible
@@ -153,13 +160,26 @@ expect() { # <kind of box> <text the box must start with> <window title> <key>
     "veltrane: $kind: $text"*) ;;
     *) fail "expected $kind \"$text\", shown: $line" ;;
     esac
-    press "$(window_of "$title")" "$key"
+    local id boxes
+    id=$(window_of "$title")
+    boxes=$(xdotool search --onlyvisible --name '^Veltrane$' 2>/dev/null | wc -l || true)
+    [ "$boxes" -le 1 ] || fail "$boxes of the program's boxes show at once"
+    press "$id" "$key"
 }
 
 main=$(window_of "Veltrane  Version [0-9.]*")
 case "$case_name" in
 no-package)
     expect question "Choose the package to install: its folder or its archive." Veltrane Escape
+    ;;
+damaged-archive)
+    expect message "The package $scratch/damaged.zip cannot be installed: " Veltrane Return
+    expect question "Choose the package to install: its folder or its archive." Veltrane Escape
+    sleep 0.5
+    kill -0 "$app_pid" 2>/dev/null || fail "the window closed"
+    [ "$(manifest)" = "$before" ] || fail "the game folder changed"
+    echo "PASS ($case_name): the refusal came first, then the chooser, one at a time"
+    exit 0
     ;;
 chosen-package)
     # The chooser's default is a folder; its path is typed into the file dialog's name box.
