@@ -3,6 +3,7 @@
 #include "ConsoleUserInterface.h"
 #include "install/GameFolder.h"
 #include "install/InstallOperation.h"
+#include "install/InstallPlanner.h"
 #include "install/LogCopyCheck.h"
 #include "journal/Inventory.h"
 #include "journal/UndoOperation.h"
@@ -268,7 +269,8 @@ ExitStatus WindowlessRun::dryRun()
     return plan.stop.isEmpty() ? ExitStatus::Done : ExitStatus::EndedEarly;
 }
 
-ExitStatus WindowlessRun::undo()
+ExitStatus WindowlessRun::takeBack(
+    const std::function<UndoOperation::Outcome(UndoOperation&, const HostPath&)>& work)
 {
     const auto found = gameFolder();
     if (!found)
@@ -278,16 +280,24 @@ ExitStatus WindowlessRun::undo()
         return refuse(log.message());
     UndoOperation operation(m_ui);
     operation.setLogCopy(m_line.logCopy);
-    // An install cut short comes first: the last finished one lies under it.
-    UndoOperation::Outcome outcome = operation.offerRollback(game);
-    if (outcome == UndoOperation::Outcome::Nothing)
-        outcome = operation.undo(game, 0);
-    if (outcome == UndoOperation::Outcome::Nothing)
-        m_ui.showMessage(u"No install into the game folder "_s + game.display() +
-                             u" can be undone."_s,
-                         Icon::Information);
+    const UndoOperation::Outcome outcome = work(operation, game);
     printLine(u"log"_s, QDir::toNativeSeparators(operation.logPath()));
     return statusOf(outcome);
+}
+
+ExitStatus WindowlessRun::undo()
+{
+    return takeBack([this](UndoOperation& operation, const HostPath& game) {
+        // An install cut short comes first: the last finished one lies under it.
+        UndoOperation::Outcome outcome = operation.offerRollback(game);
+        if (outcome == UndoOperation::Outcome::Nothing)
+            outcome = operation.undo(game, 0);
+        if (outcome == UndoOperation::Outcome::Nothing)
+            m_ui.showMessage(u"No install into the game folder "_s + game.display() +
+                                 u" can be undone."_s,
+                             Icon::Information);
+        return outcome;
+    });
 }
 
 ExitStatus WindowlessRun::list()
@@ -321,15 +331,9 @@ ExitStatus WindowlessRun::list()
 
 ExitStatus WindowlessRun::uninstall()
 {
-    const auto found = gameFolder();
-    if (!found)
-        return ExitStatus::BadUsage;
-    const HostPath& game = found->second;
-    if (const Expected<void> log = checkedLogCopy(game, {}); !log)
-        return refuse(log.message());
-    UndoOperation operation(m_ui);
-    operation.setLogCopy(m_line.logCopy);
-    return statusOf(operation.uninstall(game, m_line.installId));
+    return takeBack([this](UndoOperation& operation, const HostPath& game) {
+        return operation.uninstall(game, m_line.installId);
+    });
 }
 
 } // namespace veltrane

@@ -1,9 +1,10 @@
 #pragma once
 
 #include "CommandLine.h"
-#include "install/InstallPlanner.h"
+#include "journal/UndoOperation.h"
 #include "util/Expected.h"
 #include "util/HostPath.h"
+#include "util/PackageKind.h"
 
 #include <QString>
 #include <cstdio>
@@ -33,6 +34,9 @@ public:
 
 private:
     ExitStatus install();
+    // The game found, the log copy checked, an undo's work done and its log named.
+    ExitStatus
+    takeBack(const std::function<UndoOperation::Outcome(UndoOperation&, const HostPath&)>& work);
     ExitStatus undo();
     ExitStatus dryRun();
     ExitStatus list();

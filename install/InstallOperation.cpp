@@ -63,19 +63,6 @@ RunOptions normalWindow(InstallLog* log)
     return options;
 }
 
-QString kindName(PackageKind kind)
-{
-    switch (kind) {
-    case PackageKind::Route:
-        return u"route"_s;
-    case PackageKind::Scenario:
-        return u"scenario"_s;
-    case PackageKind::Assets:
-        break;
-    }
-    return u"assets"_s;
-}
-
 QString outcomeName(InstallOperation::Outcome outcome)
 {
     switch (outcome) {
@@ -156,7 +143,7 @@ InstallOperation::Outcome InstallOperation::run()
     const auto copyLog = qScopeGuard([&log] { static_cast<void>(writeLogCopy(log)); });
     log.write(u"veltrane"_s, u"version "_s + QString::fromLatin1(kVersionText));
     log.write(u"package"_s, m_request.packageName + u" in "_s + m_request.package.display() +
-                                u", "_s + kindName(m_request.kind));
+                                u", "_s + PackageFolder::kindName(m_request.kind));
     log.write(u"game"_s, m_state.GamePath);
     // What the user is shown and answers goes to the install log as well.
     LoggedUserInterface ui(m_ui, log);
@@ -229,9 +216,9 @@ InstallOperation::Outcome InstallOperation::runLocked(UserInterface& ui, Install
     const InstallHistory history(game);
     const int id = inventory.nextId();
     try {
-        transaction.keepJournal(
-            game, history.newJournal(),
-            ChangeJournal::Header{m_request.packageName, kindName(m_request.kind), id});
+        transaction.keepJournal(game, history.newJournal(),
+                                ChangeJournal::Header{m_request.packageName,
+                                                      PackageFolder::kindName(m_request.kind), id});
         transaction.journal()->setOwnerLookup(inventory.ownerLookup());
     } catch (const FileError& error) {
         ui.showMessage(u"The install cannot begin: "_s + error.description() +

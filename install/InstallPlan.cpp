@@ -1,5 +1,7 @@
 #include "InstallPlan.h"
 
+#include "package/PackageFolder.h"
+
 #include <QLocale>
 #include <algorithm>
 
@@ -8,19 +10,6 @@ using namespace Qt::StringLiterals;
 namespace veltrane {
 
 namespace {
-
-QString kindName(PackageKind kind)
-{
-    switch (kind) {
-    case PackageKind::Route:
-        return u"route"_s;
-    case PackageKind::Scenario:
-        return u"scenario"_s;
-    case PackageKind::Assets:
-        break;
-    }
-    return u"assets"_s;
-}
 
 QString bytes(qint64 count)
 {
@@ -194,8 +183,8 @@ void spaceLines(const InstallPlan::Space& space, QStringList& out)
 
 QString InstallPlan::text() const
 {
-    QStringList out{u"Plan of the install of the "_s + kindName(kind) + u" package "_s +
-                        packageName + u" into "_s + game,
+    QStringList out{u"Plan of the install of the "_s + PackageFolder::kindName(kind) +
+                        u" package "_s + packageName + u" into "_s + game,
                     QString()};
     if (!stop.isEmpty()) {
         out.append(u"The install would stop before it changes anything: "_s + stop);
