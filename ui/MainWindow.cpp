@@ -37,6 +37,7 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -91,6 +92,7 @@ MainWindow::MainWindow(const QString& packageFolder, QWidget* parent)
     m_undoButton->setGeometry(twipsRect(240, 1440, 1575, 375));
     m_undoButton->setAccessibleName(u"Installed packages"_s);
     m_undoButton->setToolTip(u"The packages installed into this game folder; take any one back"_s);
+    // Beside it, what the install will do, before it does it.
     m_detailsButton->setGeometry(twipsRect(1935, 1440, 1575, 375));
     m_detailsButton->setAccessibleName(u"Details of the install"_s);
     m_detailsButton->setToolTip(u"What the install will change, before it changes anything"_s);
@@ -306,6 +308,9 @@ void MainWindow::showInstalledPackages()
         },
         this);
     dialog.exec();
+    // A close asked for while an install was taken back.
+    if (m_closeRequested)
+        close();
 }
 
 void MainWindow::showDetails()
@@ -322,18 +327,30 @@ void MainWindow::showDetails()
         showMessage(folders.message(), Icon::Exclamation);
         return;
     }
-    m_installing = true;
-    setCursor(Qt::BusyCursor);
-    showStep(u"Working out what the install will do"_s);
-    // Read only, as the plan changes nothing: not even the program's folder in the game.
-    const Inventory inventory = Inventory::open(request.game, *this, Inventory::Access::ReadOnly);
-    InstallPlanner planner(request, InstallPlanner::ownersIn(inventory.ownerLookup()));
-    planner.setStockConsent(m_state.ProduceConsent);
-    const InstallPlan plan = planner.make();
-    showStep({});
-    unsetCursor();
-    m_installing = false;
-    PlanView view(plan, this);
+    std::optional<InstallPlan> plan;
+    {
+        m_installing = true;
+        setCursor(Qt::BusyCursor);
+        showStep(u"Working out what the install will do"_s);
+        const auto idle = qScopeGuard([this] {
+            showStep({});
+            unsetCursor();
+            m_installing = false;
+        });
+        try {
+            // Read only, as the plan changes nothing: not even the program's folder in the game.
+            const Inventory inventory =
+                Inventory::open(request.game, *this, Inventory::Access::ReadOnly);
+            InstallPlanner planner(request, InstallPlanner::ownersIn(inventory.ownerLookup()));
+            planner.setStockConsent(m_state.ProduceConsent);
+            plan = planner.make();
+        } catch (const FileError& error) {
+            showMessage(u"What the install would do cannot be worked out: "_s + error.description(),
+                        Icon::Exclamation);
+            return;
+        }
+    }
+    PlanView view(*plan, this);
     view.exec();
 }
 
