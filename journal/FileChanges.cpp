@@ -172,6 +172,12 @@ void FileChanges::forgetFolders() const
         m_transaction->boundary().forgetFolders();
 }
 
+void FileChanges::forgetFoldersThrough(const HostPath& path) const
+{
+    if (m_transaction)
+        m_transaction->boundary().forgetFoldersThrough(path);
+}
+
 void FileChanges::logged(const QString& what, const HostPath& path) const
 {
     if (m_transaction)
@@ -337,10 +343,14 @@ void FileChanges::renameFile(const HostPath& from, const HostPath& to)
     checkBoundary(from, LastName::Keep);
     checkBoundary(to, LastName::Keep);
     // A folder in the way is not the journal's failure: the rename itself cannot be made.
-    if (std::error_code error; fs::is_directory(fs::symlink_status(to.fs(), error)))
+    std::error_code status;
+    const fs::file_status target = fs::symlink_status(to.fs(), status);
+    if (fs::is_directory(target))
         fail(std::make_error_code(std::errc::is_a_directory), to);
-    forgetFolders();
-    const bool replaces = exists(to);
+    // Only a folder or a link on the way to a folder known changes where other paths lead.
+    forgetFoldersThrough(from);
+    forgetFoldersThrough(to);
+    const bool replaces = fs::exists(target);
     ChangeJournal* journal = journalFor(to);
     if (journal && journal->covers(from))
         journal->willRename(from, to);

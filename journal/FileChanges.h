@@ -85,6 +85,7 @@ private:
     // The journal that keeps this change, when one is kept.
     ChangeJournal* journalFor(const HostPath& path) const;
     void forgetFolders() const;
+    void forgetFoldersThrough(const HostPath& path) const;
     void logged(const QString& what, const HostPath& path) const;
     // Whose file a replaced one was, when the journal asked: for the log.
     QString ownerNote(const HostPath& path) const;

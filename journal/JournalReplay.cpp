@@ -86,8 +86,11 @@ public:
         }
         for (auto it = records.crbegin(); it != records.crend(); ++it)
             takeBack(*it);
-        for (const QString& folder : std::as_const(m_folders))
-            removePassingNames(folder.isEmpty() ? m_root : at(folder));
+        // Only a copy that was killed leaves a file under its passing name.
+        if (!m_install.finished) {
+            for (const QString& folder : std::as_const(m_folders))
+                removePassingNames(folder.isEmpty() ? m_root : at(folder));
+        }
         return m_result;
     }
 
@@ -113,7 +116,8 @@ private:
             break;
         case Record::MakeFolder:
             // What a killed copy left under a passing name would keep the folder.
-            removePassingNames(at(path));
+            if (!m_install.finished)
+                removePassingNames(at(path));
             if (isEmptyFolder(at(path)))
                 attempt(path, [&] {
                     m_files.removeEntry(at(path));

@@ -26,34 +26,48 @@ WriteBoundary::WriteBoundary(const std::vector<HostPath>& roots,
 {
 }
 
-bool WriteBoundary::guarded(const HostPath& path) const
+bool WriteBoundary::guarded(const fs::path& real) const
 {
-    return m_guarded.admits(path, PathGuard::LastName::Keep) &&
-           !m_openInside.admits(path, PathGuard::LastName::Keep);
+    return m_guarded.contains(real) && !m_openInside.contains(real);
+}
+
+const WriteBoundary::Folder& WriteBoundary::folder(const HostPath& path)
+{
+    const QString key = path.toString();
+    if (const auto known = m_folders.constFind(key); known != m_folders.constEnd())
+        return *known;
+    Folder found;
+    found.real = PathGuard::whereItLeads(path);
+    found.inside = found.real && m_guard.contains(*found.real);
+    for (QString way = key; !m_ways.contains(way);) {
+        m_ways.insert(way);
+        const qsizetype slash = way.lastIndexOf(u'/');
+        if (slash <= 0)
+            break;
+        way.truncate(slash);
+    }
+    return *m_folders.insert(key, found);
 }
 
 bool WriteBoundary::admits(const HostPath& path, PathGuard::LastName last)
 {
-    if (guarded(path))
+    std::error_code error;
+    const fs::path name = path.fs().filename();
+    // Only a link at the end makes the final path differ from its folder's; a name that is
+    // no name of its own is looked at whole.
+    if ((last == PathGuard::LastName::Follow &&
+         fs::is_symlink(fs::symlink_status(path.fs(), error))) ||
+        name.empty() || name == "." || name == "..") {
+        const auto itself = PathGuard::whereItLeads(path, PathGuard::LastName::Keep);
+        const auto real = PathGuard::whereItLeads(path, last);
+        return itself && real && !guarded(*itself) && !guarded(*real) &&
+               (m_guard.contains(*real) || m_guard.isRoot(path));
+    }
+    const Folder& parent = folder(path.parent());
+    if (!parent.real || guarded(*parent.real / name))
         return false;
-    if (last == PathGuard::LastName::Follow) {
-        std::error_code error;
-        // Only a link at the end makes the final path differ from its folder's.
-        if (fs::is_symlink(fs::symlink_status(path.fs(), error)))
-            return m_guard.admits(path, last) && !guarded(path);
-    }
-    const HostPath folder = path.parent();
-    const QString key = folder.toString();
-    bool inside = false;
-    if (const auto known = m_admittedFolders.constFind(key);
-        known != m_admittedFolders.constEnd()) {
-        inside = *known;
-    } else {
-        inside = m_guard.admits(folder);
-        m_admittedFolders.insert(key, inside);
-    }
     // A root itself may be made or changed, though its own folder lies outside.
-    return inside || m_guard.isRoot(path);
+    return parent.inside || m_guard.isRoot(path);
 }
 
 } // namespace veltrane

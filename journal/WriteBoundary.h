@@ -4,7 +4,9 @@
 #include "util/HostPath.h"
 
 #include <QHash>
+#include <QSet>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 namespace veltrane {
@@ -28,17 +30,36 @@ public:
     // to.
     bool admits(const HostPath& path, PathGuard::LastName last);
     // Folders or links were renamed or removed: what was known of folders is no more.
-    void forgetFolders() { m_admittedFolders.clear(); }
+    void forgetFolders()
+    {
+        m_folders.clear();
+        m_ways.clear();
+    }
+    // The same, when a folder or link on the way to a known folder is the one at path.
+    void forgetFoldersThrough(const HostPath& path)
+    {
+        if (m_ways.contains(path.toString()))
+            forgetFolders();
+    }
 
 private:
-    bool guarded(const HostPath& path) const;
+    // A folder as found on the way to a path: where it really is, and whether that lies in
+    // the roots.
+    struct Folder {
+        std::optional<std::filesystem::path> real;
+        bool inside = false;
+    };
+    const Folder& folder(const HostPath& path);
+    bool guarded(const std::filesystem::path& real) const;
 
     FolderGuard m_guard;
     FolderGuard m_guarded;
     // The roots that lie inside a guarded folder: open to change all the same.
     FolderGuard m_openInside;
-    // Folders found inside, so that the files of one folder do not each walk its path again.
-    QHash<QString, bool> m_admittedFolders;
+    // So that the files of one folder do not each walk its path again.
+    QHash<QString, Folder> m_folders;
+    // Those folders and every folder on the way to them.
+    QSet<QString> m_ways;
 };
 
 } // namespace veltrane

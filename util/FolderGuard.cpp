@@ -16,11 +16,16 @@ FolderGuard::FolderGuard(const std::vector<HostPath>& roots)
 
 bool FolderGuard::admits(const HostPath& path, PathGuard::LastName last) const
 {
-    const auto real = PathGuard::whereItLeads(path, last);
-    if (!real)
+    if (m_roots.empty())
         return false;
+    const auto real = PathGuard::whereItLeads(path, last);
+    return real && contains(*real);
+}
+
+bool FolderGuard::contains(const fs::path& real) const
+{
     for (const fs::path& root : m_roots) {
-        if (PathGuard::isWithin(*real, root))
+        if (PathGuard::isWithin(real, root))
             return true;
     }
     return false;

@@ -14,6 +14,9 @@ public:
     explicit FolderGuard(const std::vector<HostPath>& roots);
 
     bool admits(const HostPath& path, PathGuard::LastName last = PathGuard::LastName::Follow) const;
+    // The same for a path as whereItLeads() gives it: no look at the disk.
+    bool contains(const std::filesystem::path& real) const;
+    bool isEmpty() const { return m_roots.empty(); }
     // path is one of the folders themselves.
     bool isRoot(const HostPath& path) const;
 

@@ -88,8 +88,9 @@ void TestFileChanges::fullDiskLeavesTheOldFile()
 
 void TestFileChanges::changesStayInsideTheBoundary_data()
 {
-    // The link's name in the game, where it leads ("out/..." outside, "in/..." inside), and
-    // the change made at the link's name.
+    // The link's name in the game, where it leads ("out/..." outside, "in/..." inside,
+    // "own/..." into the program's own folder of the game, which takes no change), and the
+    // change made at the link's name.
     QTest::addColumn<QString>("link");
     QTest::addColumn<QString>("leadsTo");
     QTest::addColumn<QString>("change");
@@ -112,6 +113,10 @@ void TestFileChanges::changesStayInsideTheBoundary_data()
         << u"Coach.bin"_s << u"out/private.txt"_s << u"move"_s << true;
     QTest::newRow("move into a folder linked out")
         << u"Tempfiles"_s << u"out"_s << u"move into"_s << false;
+    QTest::newRow("write through a link into the program's folder")
+        << u"Notes.txt"_s << u"own/installs/journal"_s << u"write"_s << false;
+    QTest::newRow("copy into a folder linked to the program's folder")
+        << u"Tempfiles"_s << u"own/installs"_s << u"copy into"_s << false;
 }
 
 void TestFileChanges::changesStayInsideTheBoundary()
@@ -128,13 +133,18 @@ void TestFileChanges::changesStayInsideTheBoundary()
     writeFile(game + u"/in/Real.xml"_s, "real");
     writeFile(dir.path() + u"/out/private.txt"_s, "private");
     writeFile(dir.path() + u"/package/source.bin"_s, "package file");
-    const QString target =
-        leadsTo.startsWith(u"in"_s) ? game + u'/' + leadsTo : dir.path() + u'/' + leadsTo;
+    const QString own = game + u"/.veltrane"_s;
+    writeFile(own + u"/installs/journal"_s, "the journal");
+    const QString target = leadsTo.startsWith(u"in"_s)    ? game + u'/' + leadsTo
+                           : leadsTo.startsWith(u"own"_s) ? own + leadsTo.mid(3)
+                                                          : dir.path() + u'/' + leadsTo;
     QVERIFY(QFile::link(target, game + u'/' + link));
     const auto outside = snapshot(dir.path() + u"/out"_s);
+    const auto ownBefore = snapshot(own);
 
     InstallLog log(u"install"_s);
-    InstallTransaction transaction(log, {host(game), host(dir.path() + u"/package"_s)});
+    InstallTransaction transaction(log, {host(game), host(dir.path() + u"/package"_s)},
+                                   {host(own)});
     FileChanges& files = transaction.files();
     const HostPath source = host(dir.path() + u"/package/source.bin"_s);
     bool refused = false;
@@ -157,6 +167,7 @@ void TestFileChanges::changesStayInsideTheBoundary()
     }
     QCOMPARE(refused, !allowed);
     QCOMPARE(snapshot(dir.path() + u"/out"_s), outside);
+    QCOMPARE(snapshot(own), ownBefore);
 #else
     QSKIP("symbolic links are a POSIX matter here");
 #endif
