@@ -118,7 +118,7 @@ std::optional<InstallHistory::Install> InstallHistory::interrupted() const
 {
     const QStringList names = journalNames();
     for (auto name = names.crbegin(); name != names.crend(); ++name) {
-        const std::optional<Install> newest = readHeader(journals().child(*name));
+        std::optional<Install> newest = readHeader(journals().child(*name));
         if (!newest)
             continue;
         if (newest->finished || newest->takenBack)

@@ -622,7 +622,7 @@ Expected<void> Inventory::recordEnd(ChangeJournal& journal, const QString& outco
 
 Expected<void> Inventory::update(const char* sql, const QVariant& key)
 {
-    if (const Expected<void> ready = persist(); !ready)
+    if (Expected<void> ready = persist(); !ready)
         return ready;
     SqlDatabase::Query query(m_db.handle(), sql);
     if (!query.bind(1, key).run())
