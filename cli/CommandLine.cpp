@@ -56,8 +56,9 @@ struct Options {
             u"  0  the install could run\n"
             u"  2  it would stop early, before it changes anything (the plan says why)\n"
             u"  3  it would be refused (the reason is printed), or bad usage\n\n"
-            u"--list, --uninstall and --dry-run never open a window. --list prints the list\n"
-            u"alone on the standard output and anything else on the standard error."_s);
+            u"--list and --dry-run never open a window; --undo and --uninstall without\n"
+            u"--no-window ask and tell in message boxes. --list prints the list alone on the\n"
+            u"standard output and anything else on the standard error."_s);
         parser.addOptions({game, noWindow, yes, log, undo, dryRun, list, uninstall, help, version});
         parser.addPositionalArgument(
             u"PACKAGE"_s,
