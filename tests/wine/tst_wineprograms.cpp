@@ -251,7 +251,8 @@ void TestWinePrograms::scenarioInstallRunsTheSerialiserThroughWine()
                             ours + u"/veltrane-serz"_s));
         environment.set("PATH", qgetenv("PATH") + ':' + QFile::encodeName(ours));
         environment.set("VELTRANE_SUBSTITUTE_LOG", QFile::encodeName(log));
-        QCOMPARE(underWine.install(PackageKind::Scenario), Outcome::Completed);
+        const Outcome outcome = underWine.install(PackageKind::Scenario);
+        QVERIFY2(outcome == Outcome::Completed, qPrintable(underWine.ui.texts().join(u'\n')));
     }
     QCOMPARE(underWine.ui.texts(), withoutWine.ui.texts());
     QCOMPARE(underWine.ui.reports, withoutWine.ui.reports);
