@@ -32,7 +32,7 @@ qint64 FolderCopy::copyPlanned(const MergePlan& plan, bool overwrite)
         m_files.makeFolder(plan.target());
 
     TreeMerge merge(m_ui, m_files, overwrite, m_report, m_step);
-    merge.startProgress(plan.fileCount());
+    merge.startProgress(plan.fileCount(), plan.byteCount());
     const auto every = [](const MergePlan::Entry&) { return true; };
     merge.placeInOrder(plan, every, [&](const MergePlan::Entry& entry) {
         m_files.copyFile(entry.source, entry.destination);

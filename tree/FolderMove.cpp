@@ -38,7 +38,7 @@ qint64 FolderMove::movePlanned(const MergePlan& plan, bool overwrite)
 
     using Entry = MergePlan::Entry;
     TreeMerge merge(m_ui, m_files, overwrite, m_report, m_step);
-    merge.startProgress(plan.fileCount());
+    merge.startProgress(plan.fileCount(), plan.byteCount());
     // What a link of the tree leads to is copied before a move can take it away; then the
     // links go, as a copy would not bring them either, and the rest is moved.
     merge.placeInOrder(

@@ -17,8 +17,10 @@ TreeMerge::TreeMerge(UserInterface& ui, FileChanges& files, bool overwrite, Work
 TreeMerge::~TreeMerge()
 {
     // However the merge ends.
-    if (m_showsProgress)
+    if (m_showsProgress) {
         m_ui.showProgress(0, 0);
+        m_ui.showBytes(0, 0);
+    }
 }
 
 fs::path TreeMerge::checkedSource(const HostPath& source)
@@ -47,11 +49,13 @@ bool TreeMerge::enterFolder(const HostPath& destination)
            attempt(destination, [&] { m_files.makeFolder(destination); });
 }
 
-void TreeMerge::startProgress(qint64 total)
+void TreeMerge::startProgress(qint64 files, qint64 bytes)
 {
-    m_total = total;
+    m_total = files;
+    m_bytesTotal = bytes;
     m_showsProgress = true;
     m_ui.showProgress(0, m_total);
+    m_ui.showBytes(0, m_bytesTotal);
 }
 
 void TreeMerge::refuseExisting(const HostPath& destination) const

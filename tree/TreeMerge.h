@@ -33,8 +33,8 @@ public:
     qint64 total() const { return m_total; }
     qint64 placed() const { return m_placed; }
 
-    // Shows the progress bar from nothing; the bar goes with this object.
-    void startProgress(qint64 total);
+    // Shows the progress (files and their bytes) from nothing; it goes with this object.
+    void startProgress(qint64 files, qint64 bytes);
 
     [[noreturn]] static void fail(const std::error_code& error, const HostPath& path);
 
@@ -59,7 +59,7 @@ public:
 
     // Places one file by work, after refusing a file that is there unless overwriting; counts
     // it and lets the window show the progress and breathe.
-    template <typename Work> void placeFile(const HostPath& destination, Work work)
+    template <typename Work> void placeFile(const HostPath& destination, qint64 bytes, Work work)
     {
         if (m_ui.cancelRequested())
             throw WorkCancelled();
@@ -69,7 +69,9 @@ public:
             }))
             ++m_placed;
         ++m_done;
+        m_bytesDone += bytes;
         m_ui.showProgress(m_done, m_total);
+        m_ui.showBytes(m_bytesDone, m_bytesTotal);
         m_ui.processEvents();
     }
 
@@ -93,7 +95,7 @@ public:
             else if (entry.kind == Kind::Failure)
                 attempt(entry.source, [&] { throw *entry.failure; });
             else if (entry.kind == Kind::File && now(entry))
-                placeFile(entry.destination, [&] { place(entry); });
+                placeFile(entry.destination, entry.size, [&] { place(entry); });
         }
     }
     // The files that placeInOrder() left and later picks, placed by place.
@@ -102,7 +104,7 @@ public:
     {
         for (const MergePlan::Entry& entry : plan.entries()) {
             if (entry.kind == MergePlan::Entry::Kind::File && !blocked(entry) && later(entry))
-                placeFile(entry.destination, [&] { place(entry); });
+                placeFile(entry.destination, entry.size, [&] { place(entry); });
         }
     }
 
@@ -122,6 +124,8 @@ private:
     bool m_showsProgress = false;
     qint64 m_placed = 0;
     qint64 m_done = 0;
+    qint64 m_bytesTotal = 0;
+    qint64 m_bytesDone = 0;
     std::vector<bool> m_blocked;
 };
 

@@ -3,6 +3,7 @@
 #include "util/UserInterface.h"
 
 #include <QList>
+#include <QPair>
 #include <QQueue>
 #include <QString>
 #include <functional>
@@ -31,16 +32,22 @@ public:
     void showProgress(qint64 done, qint64 total) override;
     bool closeRequested() const override { return m_closeRequested; }
     void showNote(const QString& text) override { notes.append(text); }
+    void showBytes(qint64 done, qint64 total) override
+    {
+        if (total > 0)
+            bytes.append({done, total});
+    }
 
     // Runs at every processEvents(), as window events would; lets a test click or close.
     std::function<void()> onProcessEvents;
     void requestClose() { m_closeRequested = true; }
 
-    QList<Shown> shown;           // messages and questions, in order
-    QStringList reports;          // report window texts
-    QStringList notes;            // notes that asked nothing
-    QList<bool> busyChanges;      // every setBusy call
-    QList<qint64> progressTotals; // totals passed to showProgress, in order
+    QList<Shown> shown;                 // messages and questions, in order
+    QStringList reports;                // report window texts
+    QStringList notes;                  // notes that asked nothing
+    QList<bool> busyChanges;            // every setBusy call
+    QList<qint64> progressTotals;       // totals passed to showProgress, in order
+    QList<QPair<qint64, qint64>> bytes; // bytes done and their total, while there is a total
     qint64 lastProgressDone = -1;
     int eventPumps = 0;
 

@@ -142,6 +142,10 @@ void TestFolderMove::endsAsACopyWould()
 
     QCOMPARE(snapshot(movedGame), snapshot(copiedGame));
     QCOMPARE(moved, copied);
+    // Both count the bytes of every file they pass, failed ones too, up to the total.
+    QVERIFY(!ui.bytes.isEmpty());
+    QCOMPARE(ui.bytes.first().first, 0);
+    QCOMPARE(ui.bytes.last().first, ui.bytes.last().second);
     QCOMPARE(moveReport.failures().size(), failures);
     QCOMPARE(copyReport.failures().size(), failures);
     QCOMPARE(snapshot(movedPackage).size(), failures);
